@@ -1,0 +1,100 @@
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+
+#include "cli.h"
+#include "cli_messages.h"
+#include "config/encoding.h"
+
+namespace vexilo::cli {
+namespace {
+
+struct Command {
+    int (*run)(const Args&, const Options&);
+    const char* synopsis;
+    const char* help;
+};
+
+const std::map<std::string, Command>& commands() {
+    static const std::map<std::string, Command> table = {
+        {"check",
+         {check, "check FILE",
+          "Read FILE (an object list file or a saved configuration reply) and print each\n"
+          "      object's display line (Class:Object)."}},
+    };
+    return table;
+}
+
+void print_help() {
+    std::printf(
+        "Usage: vexilo-cli [--yes] [--port PORT] COMMAND [ARGUMENTS]\n"
+        "       vexilo-cli --help | --version\n\n"
+        "The Vexilo workbench without a window: one command per operator task.\n\n"
+        "Commands:\n");
+    for (const auto& [name, command] : commands()) {
+        std::printf("  %s\n      %s\n", command.synopsis, command.help);
+    }
+    std::printf(
+        "\nOptions:\n"
+        "  --yes        answer Yes to every question\n"
+        "  --port PORT  the instrument's serial port: COMn, n or a device path\n\n"
+        "Messages go to stderr as \"error: \", \"info: \", \"question: \" and \"status: \" lines.\n"
+        "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage.\n");
+}
+
+}  // namespace
+
+int usage_error(const std::string& text) {
+    std::fprintf(stderr, "error: %s (see vexilo-cli --help)\n", text.c_str());
+    return kUsage;
+}
+
+void print_line(const std::string& text) {
+    const std::string out = windows1252_to_utf8(text);
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+int run(int argc, char** argv) {
+    Options options;
+    std::string name;
+    Args args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (name.empty() && (arg == "--help" || arg == "-h")) {
+            print_help();
+            return kDone;
+        }
+        if (name.empty() && arg == "--version") {
+            std::printf("vexilo-cli %s\n", VEXILO_VERSION_TEXT);
+            return kDone;
+        }
+        if (arg == "--yes") {
+            options.yes = true;
+        } else if (arg == "--port") {
+            if (i + 1 >= argc) return usage_error("--port needs a value");
+            options.port = argv[++i];
+        } else if (name.empty()) {
+            name = arg;
+        } else {
+            args.push_back(arg);
+        }
+    }
+    if (name.empty()) return usage_error("no command given");
+    const auto found = commands().find(name);
+    if (found == commands().end()) return usage_error("unknown command '" + name + "'");
+    CliMessages messages(options.yes);
+    ScopedMessageHandler scope(messages);
+    return found->second.run(args, options);
+}
+
+}  // namespace vexilo::cli
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("vexilo-cli");
+    QCoreApplication::setApplicationVersion(VEXILO_VERSION_TEXT);
+    return vexilo::cli::run(argc, argv);
+}

@@ -1,0 +1,325 @@
+#include "reader.h"
+
+#include <array>
+
+#include "messages.h"
+#include "text_fields.h"
+
+namespace vexilo {
+namespace {
+
+enum Section { Lists, Classes, Objects, Atoms, SectionCount };
+
+constexpr std::array<std::string_view, SectionCount> kHeaders = {"[lists]", "[classes]",
+                                                                 "[objects]", "[atoms]"};
+
+struct Range {
+    std::size_t begin = 0;
+    std::size_t end = 0;  // one past the last line
+};
+
+int header_of(std::string_view line) {
+    for (int h = 0; h < SectionCount; ++h) {
+        if (same_text(line, kHeaders[h])) return h;
+    }
+    return -1;
+}
+
+// Each section starts after the last occurrence of its header and ends before the next
+// header line of any kind. A missing header gives an empty section. So headers out of order
+// or repeated never let one section's lines be read as another's.
+std::array<Range, SectionCount> find_sections(const std::vector<std::string>& lines) {
+    std::array<long, SectionCount> start;
+    start.fill(-1);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int h = header_of(lines[i]);
+        if (h >= 0) start[h] = static_cast<long>(i);
+    }
+    std::array<Range, SectionCount> ranges{};
+    for (int h = 0; h < SectionCount; ++h) {
+        if (start[h] < 0) continue;
+        std::size_t end = static_cast<std::size_t>(start[h]) + 1;
+        while (end < lines.size() && header_of(lines[end]) < 0) ++end;
+        ranges[h] = {static_cast<std::size_t>(start[h]) + 1, end};
+    }
+    return ranges;
+}
+
+std::string text(std::string_view a) { return std::string(a); }
+
+bool split_or_refuse(std::string_view line, std::vector<std::string_view>& fields,
+                     std::string_view context) {
+    if (split_fields(line, fields)) return true;
+    show_error("Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in " + text(context));
+    return false;
+}
+
+bool read_lists(Configuration& target, const std::vector<std::string>& lines, Range range,
+                std::vector<std::string_view>& fields) {
+    target.list_count = 0;
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        const std::string context = "list " + decimal(static_cast<long>(i - range.begin + 1));
+        if (!split_or_refuse(lines[i], fields, context)) return false;
+        std::int32_t number = 0;
+        if (!parse_int(field_at(fields, 0), context, number)) return false;
+        if (number > 99 || number < 0) {
+            show_error("bad list id " + decimal(number));
+            return false;
+        }
+        std::int32_t max = 0;
+        if (!parse_int(field_at(fields, 1), context, max)) return false;
+        if (max < 0) {
+            show_error("bad list max " + decimal(number));
+            return false;
+        }
+        ValueList& list = target.lists[number];
+        list.max = max;
+        int count = 0;
+        for (std::size_t f = 2; f < fields.size() && !fields[f].empty(); ++f) {
+            if (count == MAX_LIST_ENTRIES) {
+                show_error("Too many entries (at most " + decimal(MAX_LIST_ENTRIES) +
+                           ") in list " + decimal(number));
+                return false;
+            }
+            store_text(list.entries[count++], fields[f]);
+        }
+        list.entry_count = count;
+        ++target.list_count;
+    }
+    return true;
+}
+
+bool read_field_number(std::string_view field, const std::string& context, const char* suffix,
+                       std::int32_t& value) {
+    return parse_int(field, context + suffix, value);
+}
+
+bool read_field_line(Configuration& target, ClassRecord& cls,
+                     const std::vector<std::string_view>& fields) {
+    const std::string_view first = field_at(fields, 0);
+    const std::string context = text(text_of(cls.name)) + ":" + text(first);
+    if (cls.field_count == MAX_FIELDS) {
+        show_error("Too many fields (at most " + decimal(MAX_FIELDS) + ") in class " +
+                   text(text_of(cls.name)));
+        return false;
+    }
+    ClassField& field = cls.fields[cls.field_count];
+    std::memset(&field, 0, sizeof field);
+    if (!first.empty() && first[0] == '#') {
+        field.kind = FieldKind::ListChoice;
+        store_text(field.name, first.substr(1));
+        if (!read_field_number(field_at(fields, 1), context, " min", field.min) ||
+            !read_field_number(field_at(fields, 2), context, " max", field.max) ||
+            !read_field_number(field_at(fields, 3), context, " default", field.default_value) ||
+            !read_field_number(field_at(fields, 4), context, " list number", field.list_number)) {
+            return false;
+        }
+    } else if (!first.empty() && first[0] == '&') {
+        field.kind = FieldKind::Text;
+        store_text(field.name, first.substr(1));
+    } else if (!field_at(fields, 1).empty() &&
+               find_class(target, field_at(fields, 1)) < target.class_count) {
+        field.kind = FieldKind::Atom;
+        store_text(field.name, first);
+        for (std::size_t f = 1; f < fields.size() && !fields[f].empty(); ++f) {
+            const int k = find_class(target, fields[f]);
+            if (k >= target.class_count) {
+                show_error(text(fields[f]) + " in atom " + text(first) + " is not a class!");
+                return false;
+            }
+            field.allowed_classes |= std::uint32_t{1} << k;
+        }
+    } else {
+        field.kind = FieldKind::Number;
+        store_text(field.name, first);
+        if (!read_field_number(field_at(fields, 1), context, " min", field.min) ||
+            !read_field_number(field_at(fields, 2), context, " max", field.max) ||
+            !read_field_number(field_at(fields, 3), context, " default", field.default_value) ||
+            !read_field_number(field_at(fields, 4), context, " increment", field.increment)) {
+            return false;
+        }
+        store_text(field.units, field_at(fields, 5));
+    }
+    ++cls.field_count;
+    return true;
+}
+
+bool read_classes(Configuration& target, const std::vector<std::string>& lines, Range range,
+                  std::vector<std::string_view>& fields) {
+    target.class_count = 0;
+    // Every class name is known before any field line is read, so an Atom may name a class
+    // defined further down.
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        std::string_view cursor = lines[i];
+        const std::string_view first = next_field(cursor, ';');
+        if (first.empty() || first[0] != '!') continue;
+        if (target.class_count == MAX_CLASSES) {
+            show_error("Too many classes (at most " + decimal(MAX_CLASSES) + "): " +
+                       text(first.substr(1)));
+            return false;
+        }
+        ClassRecord& cls = target.classes[target.class_count++];
+        store_text(cls.name, first.substr(1));
+        cls.field_count = 0;
+        cls.data_size = 0;
+    }
+    int current = -1;
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        std::string_view cursor = lines[i];
+        const std::string_view first = next_field(cursor, ';');
+        if (!first.empty() && first[0] == '!') {
+            ++current;
+            continue;
+        }
+        if (current < 0) {
+            show_error("Field line before any class: " + text(first));
+            return false;
+        }
+        ClassRecord& cls = target.classes[current];
+        if (!split_or_refuse(lines[i], fields, text(text_of(cls.name)) + ":" + text(first))) {
+            return false;
+        }
+        if (!read_field_line(target, cls, fields)) return false;
+    }
+    for (int c = 0; c < target.class_count; ++c) lay_out_class(target.classes[c]);
+    return true;
+}
+
+bool fill_object(Configuration& target, const std::vector<std::string_view>& fields, int k) {
+    const std::string_view class_name = field_at(fields, 0);
+    const std::string_view object_name = field_at(fields, 1);
+    const int c = find_class(target, class_name);
+    if (c >= target.class_count) {
+        show_error(text(class_name) + " is not a class!");
+        return false;
+    }
+    if (object_name.empty()) {
+        show_error("an object of class " + text(class_name) + " has no name");
+        return false;
+    }
+    if (k < 0 || k > target.object_count || k >= MAX_OBJECTS) {
+        show_error("Too many objects (at most " + decimal(MAX_OBJECTS) + "): " +
+                   text(object_name));
+        return false;
+    }
+    if (!value_block_fits(target, c)) {
+        show_error("Too many object values (at most " + decimal(OBJECT_DATA_SIZE) +
+                   " bytes): " + text(object_name));
+        return false;
+    }
+    ObjectRecord& object = target.objects[k];
+    object.class_index = c;
+    object.data_offset = target.data_used;
+    store_text(object.name, object_name);
+    const ClassRecord& cls = target.classes[c];
+    target.data_used += cls.data_size;
+    for (int f = 0; f < cls.field_count; ++f) {
+        const ClassField& field = cls.fields[f];
+        const std::string_view value = field_at(fields, static_cast<std::size_t>(f) + 2);
+        if (field.kind == FieldKind::Number || field.kind == FieldKind::ListChoice) {
+            std::int32_t number = 0;
+            const std::string context = text(object_name) + ":" + text(text_of(field.name));
+            if (!parse_int(value, context, number)) return false;
+            set_int_value(target, object, f, number);
+        } else {
+            if (value.size() > static_cast<std::size_t>(MAX_TEXT_VALUE_LENGTH)) {
+                show_error("Value too long (at most " + decimal(MAX_TEXT_VALUE_LENGTH) +
+                           " characters): " + text(object_name) + ":" +
+                           text(text_of(field.name)));
+                return false;
+            }
+            set_text_value(target, object, f, value);
+        }
+    }
+    if (k == target.object_count) ++target.object_count;
+    return true;
+}
+
+bool read_objects(Configuration& target, const std::vector<std::string>& lines, Range range,
+                  std::vector<std::string_view>& fields) {
+    target.object_count = 0;
+    target.data_used = 0;
+    std::memset(target.object_data, 0, sizeof target.object_data);
+    if (target.class_count == 0) {
+        show_error("No classes are defined! How then, shall I define objects?!");
+        return false;
+    }
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        std::string_view cursor = lines[i];
+        const std::string_view class_name = next_field(cursor, ';');
+        const std::string_view object_name = next_field(cursor, ';');
+        const int c = find_class(target, class_name);
+        if (c >= target.class_count) {
+            show_error(text(class_name) + " is not a known class!");
+            return false;
+        }
+        if (object_name.empty()) {
+            show_error("an object of class " + text(class_name) + " must have a name to be defined");
+            return false;
+        }
+        if (target.object_count == MAX_OBJECTS) {
+            show_error("Too many objects (at most " + decimal(MAX_OBJECTS) + "): " +
+                       text(object_name));
+            return false;
+        }
+        ObjectRecord& object = target.objects[target.object_count++];
+        store_text(object.name, object_name);
+        object.class_index = c;
+        object.data_offset = 0;
+    }
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        const int k = static_cast<int>(i - range.begin);
+        if (!split_or_refuse(lines[i], fields, text(text_of(target.objects[k].name)))) {
+            return false;
+        }
+        if (!fill_object(target, fields, k)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
+    for (std::string& line : lines) {
+        // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
+        const std::size_t zero = line.find('\0');
+        if (zero != std::string::npos) line.erase(zero);
+        translate_instrument_chars(line);
+    }
+    const auto sections = find_sections(lines);
+    std::vector<std::string_view> fields;
+    fields.reserve(MAX_LINE_FIELDS);
+    return read_lists(target, lines, sections[Lists], fields) &&
+           read_classes(target, lines, sections[Classes], fields) &&
+           read_objects(target, lines, sections[Objects], fields);
+}
+
+bool read_object_line(Configuration& target, std::string_view line, int k) {
+    std::vector<std::string_view> fields;
+    std::string_view cursor = line;
+    const std::string_view name = (next_field(cursor, ';'), next_field(cursor, ';'));
+    if (!split_or_refuse(line, fields, name)) return false;
+    return fill_object(target, fields, k);
+}
+
+std::string display_line(const Configuration& config, int object_index) {
+    const ObjectRecord& object = config.objects[object_index];
+    std::string line(text_of(config.classes[object.class_index].name));
+    line += ':';
+    line += text_of(object.name);
+    return line;
+}
+
+std::vector<std::string> object_display_lines(const Configuration& config) {
+    std::vector<std::string> lines;
+    lines.reserve(static_cast<std::size_t>(config.object_count));
+    for (int i = 0; i < config.object_count; ++i) lines.push_back(display_line(config, i));
+    return lines;
+}
+
+void show_objects(const Configuration& config, LineList& box) {
+    box.clear();
+    for (int i = 0; i < config.object_count; ++i) box.add(display_line(config, i));
+}
+
+}  // namespace vexilo
