@@ -6,7 +6,7 @@ seconds="${1:-600}"
 scripts/deps.sh
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DVEXILO_FUZZERS=ON -DVEXILO_CORE_ONLY=ON -DBUILD_TESTING=OFF -DVEXILO_BENCHMARKS=OFF \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined"
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all"
 cmake --build build/fuzz --target fuzz_reader
 mkdir -p build/fuzz/corpus
 cp examples/*.nol examples/lists/*.nol build/fuzz/corpus/
