@@ -3,17 +3,11 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "settings/settings.h"
+
 namespace vexilo {
-namespace {
-
-std::string fallback_device(int number) {
-    return "/dev/ttyS" + std::to_string(number - 1);
-}
-
-}  // namespace
-
 QtSerialPort::QtSerialPort(DeviceResolver resolver) : resolver_(std::move(resolver)) {
-    if (!resolver_) resolver_ = [](int number) { return fallback_device(number); };
+    if (!resolver_) resolver_ = [](int number) { return port_device_name(number); };
     QObject::connect(&serial_, &QSerialPort::readyRead, &serial_, [this] {
         if (data_handler_) data_handler_(static_cast<int>(serial_.bytesAvailable()));
     });

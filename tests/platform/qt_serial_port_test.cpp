@@ -4,10 +4,13 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
 #include "pty.h"
+#include "settings/settings.h"
 
 namespace vexilo {
 namespace {
@@ -151,11 +154,29 @@ TEST_F(QtSerialPortTest, VanishedDeviceClosesThePort) {
     EXPECT_TRUE(process_until([&] { return !port.is_open(); }));
 }
 
+TEST(QtSerialPortSettings, PortNumbersFollowThePortsMap) {
+    test::Pty pty;
+    ASSERT_TRUE(pty.ok());
+    store_port_mapping(4, pty.path());
+    QtSerialPort port;
+    std::string error;
+    ASSERT_TRUE(port.set_port_number(4, error));
+    ASSERT_TRUE(port.open(error)) << error;
+    port.send("RSTRT\r");
+    port.pause(10);
+    EXPECT_EQ(pty.read(2000), "RSTRT\r");
+}
+
 }  // namespace
 }  // namespace vexilo
 
 int main(int argc, char** argv) {
+    // Never the user's own settings.
+    const std::string settings = "/tmp/vexilo-platform-tests-" + std::to_string(::getpid());
+    ::setenv("VEXILO_SETTINGS", settings.c_str(), 1);
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    std::remove(settings.c_str());
+    return result;
 }
