@@ -3,6 +3,10 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#ifndef _WIN32
+#include <termios.h>
+#endif
+
 #include "settings/settings.h"
 
 namespace vexilo {
@@ -47,6 +51,15 @@ bool QtSerialPort::open_device(QSerialPort& serial, int number, std::string& err
     }
     // Some drivers take the settings only once open.
     apply_line_settings(serial, baud_);
+#ifndef _WIN32
+    // QSerialPort also sets IXANY, which would let any received byte undo the instrument's
+    // XOFF; only XON may resume sending.
+    termios settings{};
+    if (tcgetattr(serial.handle(), &settings) == 0 && (settings.c_iflag & IXANY)) {
+        settings.c_iflag &= ~static_cast<tcflag_t>(IXANY);
+        tcsetattr(serial.handle(), TCSANOW, &settings);
+    }
+#endif
     return true;
 }
 

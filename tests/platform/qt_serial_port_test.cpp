@@ -53,6 +53,8 @@ TEST_F(QtSerialPortTest, OpensTheMappedDeviceWithTheLineSettingsAndChangesSpeed)
     port.set_baud_rate(38400);
     ASSERT_TRUE(first.settings(t));
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
+    // Only XON resumes output, also after a speed change.
+    EXPECT_EQ(t.c_iflag & IXANY, 0u);
     EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B38400));
 }
 
