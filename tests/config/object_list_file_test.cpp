@@ -1,0 +1,164 @@
+#include "config/object_list_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "config/reader.h"
+#include "config/text_file.h"
+#include "support/message_recorder.h"
+
+namespace vexilo {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ObjectListFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("vexilo-olf-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code e;
+        fs::permissions(dir_, fs::perms::owner_all, e);
+        fs::remove_all(dir_, e);
+    }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    static std::string bytes_of(const std::string& p) {
+        std::ifstream in(p, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    static std::unique_ptr<Configuration> read_lines(std::vector<std::string> lines) {
+        auto c = std::make_unique<Configuration>();
+        clear_configuration(*c);
+        EXPECT_TRUE(read_configuration(*c, lines));
+        return c;
+    }
+
+    fs::path dir_;
+};
+
+const std::vector<std::string> kText = {
+    "[lists]", "0;2;Off;On", "1;0", "[classes]", "!Tray", "Position;1;100;1;1;", "#Mode;0;1;0;0",
+    "&Label", "!Rack", "Holder;Tray;Rack", "[objects]", "Tray;Tray1;-10;1;", "Rack;Rack1;Tray1",
+    "Rack;Rack2;none"};
+
+TEST_F(ObjectListFile, WritesTheLayoutAndReadsBack) {
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    VectorLineList config_box;
+    config_box.add("old");
+    ASSERT_TRUE(write_object_list(*config, path("a.nol"), {"First", "  second "}, &config_box));
+    const std::string expected =
+        "First\r\n  second \r\n[LISTS]\r\n0;2;Off;On\r\n1;0\r\n[CLASSES]\r\n!Tray\r\n"
+        "Position;1;100;1;1;\r\n#Mode;0;1;0;0\r\n&Label\r\n!Rack\r\nHolder;Tray;Rack\r\n"
+        "[OBJECTS]\r\nTray;Tray1;-10;1;\r\nRack;Rack1;Tray1\r\nRack;Rack2;none\r\n";
+    EXPECT_EQ(bytes_of(path("a.nol")), expected);
+    EXPECT_EQ(config_box.lines.front(), "First");
+    EXPECT_EQ(config_box.lines.size(), 16u);
+    EXPECT_TRUE(messages.errors.empty());
+
+    std::vector<std::string> comments;
+    ASSERT_TRUE(read_comments(path("a.nol"), comments));
+    EXPECT_EQ(comments, (std::vector<std::string>{"First", "  second "}));
+}
+
+TEST_F(ObjectListFile, DanglingReferencesWarnOnceEachAndStillWrite) {
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    delete_object(*config, 0);  // Rack1 now names a removed object
+    EXPECT_EQ(config->object_count, 2);
+    EXPECT_EQ(text_of(config->objects[0].name), "Rack1");
+    ASSERT_TRUE(write_object_list(*config, path("b.nol"), {}));
+    EXPECT_EQ(messages.errors,
+              (std::vector<std::string>{"Rack1 references Tray1 which does not exist!"}));
+    EXPECT_EQ(bytes_of(path("b.nol")).substr(0, 9), "[LISTS]\r\n");
+}
+
+TEST_F(ObjectListFile, FailedWriteLeavesTheOldFileAndSaysSo) {
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    const std::string target = path("keep.nol");
+    { std::ofstream(target, std::ios::binary) << "old contents\r\n"; }
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    if (::access(dir_.c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore modes";
+    EXPECT_FALSE(write_object_list(*config, target, {"new"}));
+    EXPECT_EQ(messages.errors.back(), "Cannot create file " + target);
+    fs::permissions(dir_, fs::perms::owner_all);
+    EXPECT_EQ(bytes_of(target), "old contents\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(ObjectListFile, WriteCutShortPartWayLeavesTheOldFile) {
+    // A file size limit makes the write fail half-way, as a full disk would, even for root.
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    const std::string target = path("full.nol");
+    { std::ofstream(target, std::ios::binary) << "old contents\r\n"; }
+    rlimit old_limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old_limit;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = write_object_list(*config, target, {"a new list"});
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(messages.errors.back(), "Cannot create file " + target);
+    EXPECT_EQ(bytes_of(target), "old contents\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(ObjectListFile, RenameOverAFolderFailsAndLeavesNoTemporaryFile) {
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    fs::create_directory(path("taken.nol"));
+    fs::create_directory(path("taken.nol/inside"));
+    EXPECT_FALSE(write_object_list(*config, path("taken.nol"), {}));
+    EXPECT_EQ(messages.errors.back(), "Cannot create file " + path("taken.nol"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(ObjectListFile, CommentBlockRules) {
+    EXPECT_EQ(last_comment_line({"a", "b", "[lists]", "[LISTS]"}), 1);
+    EXPECT_EQ(last_comment_line({"[Lists]"}), -1);
+    EXPECT_EQ(last_comment_line({"a", " [LISTS]"}), -1);
+
+    test::MessageRecorder messages;
+    const std::string p = path("c.nol");
+    { std::ofstream(p, std::ios::binary) << "[LISTS]\r\n0;1;a\r\n[CLASSES]\r\n"; }
+    ASSERT_TRUE(replace_comments({"new one", ""}, p));
+    EXPECT_EQ(bytes_of(p), "new one\r\n\r\n[LISTS]\r\n0;1;a\r\n[CLASSES]\r\n");
+    ASSERT_TRUE(replace_comments({"x"}, p));
+    EXPECT_EQ(bytes_of(p), "x\r\n[LISTS]\r\n0;1;a\r\n[CLASSES]\r\n");
+
+    // Without a "[LISTS]" line nothing is lost: the new lines go on top.
+    const std::string q = path("d.txt");
+    { std::ofstream(q, std::ios::binary) << "one\ntwo\n"; }
+    ASSERT_TRUE(replace_comments({"top"}, q));
+    EXPECT_EQ(bytes_of(q), "top\r\none\r\ntwo\r\n");
+    std::vector<std::string> comments = {"stale"};
+    ASSERT_TRUE(read_comments(q, comments));
+    EXPECT_TRUE(comments.empty());
+
+    // A missing file: nothing to read, nothing created.
+    ASSERT_TRUE(replace_comments({"x"}, path("missing.nol")));
+    EXPECT_FALSE(fs::exists(path("missing.nol")));
+    EXPECT_TRUE(messages.errors.empty());
+}
+
+}  // namespace
+}  // namespace vexilo
