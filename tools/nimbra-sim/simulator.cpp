@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <time.h>
 #include <unistd.h>
@@ -33,6 +34,8 @@ constexpr std::size_t WRITE_CHUNK = 4096;
 // How long a hang-up waits for the client to take the last reply.
 constexpr std::int64_t HANGUP_GRACE_NS = 5'000'000'000;
 constexpr std::int64_t HANGUP_POLL_NS = 10'000'000;
+// Paced bytes within a line go out together at most this long after the first is due.
+constexpr std::int64_t GROUP_NS = 1'000'000;
 
 std::int64_t now_ns() {
     timespec ts{};
@@ -80,6 +83,7 @@ int Simulator::run() {
     sigaddset(&signals, SIGINT);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    prctl(PR_SET_TIMERSLACK, 1UL);
     signal_fd_ = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
     if (signal_fd_ < 0) {
         log_line(std::string("cannot watch for signals: ") + std::strerror(errno));
@@ -237,10 +241,31 @@ void Simulator::process(Nanos now) {
 std::optional<Simulator::Nanos> Simulator::next_deadline(Nanos now) const {
     std::optional<Nanos> next;
     const auto consider = [&next](Nanos t) { next = next ? std::min(*next, t) : t; };
-    if (!received_.empty()) consider(received_.front().due);
+    // Paced bytes are taken and sent in groups: nothing depends on a byte inside a line
+    // arriving at its own moment, only on the line's end (and flow control), so waking for
+    // every byte would only cost time that a loaded machine lacks.
+    for (const ReceivedByte& in : received_) {
+        const bool flow = in.garble == Garble::None && (in.byte == XON || in.byte == XOFF);
+        if (in.byte == CR || flow) {
+            consider(in.due);
+            break;
+        }
+    }
+    if (received_.size() >= MAX_RECEIVED) consider(received_.front().due);
     if (delayed_) consider(delayed_->due);
     if (!output_.empty() && !paused_ && !blocked_ && clients_ > 0) {
-        consider(options_.line_rate ? send_clock_ + output_.front().duration : now);
+        if (!options_.line_rate) {
+            consider(now);
+        } else {
+            // The end of the first line, or of the bytes that fill the next group time.
+            Nanos end = send_clock_;
+            const Nanos group_end = send_clock_ + output_.front().duration + GROUP_NS;
+            for (const SentByte& out : output_) {
+                end += out.duration;
+                if (out.byte == CR || end >= group_end) break;
+            }
+            consider(end);
+        }
     }
     if (hangup_pending_) consider(now + HANGUP_POLL_NS);
     return next;
