@@ -19,7 +19,7 @@ void prepare(QMessageBox& box, const char* caption, QMessageBox::Icon icon,
 
 }  // namespace
 
-void QtMessageHandler::show_error(const std::string& text) {
+void MessageBoxHandler::show_error(const std::string& text) {
     QMessageBox box(QApplication::activeWindow());
     prepare(box, "Error", QMessageBox::Critical, text);
     QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
@@ -28,7 +28,7 @@ void QtMessageHandler::show_error(const std::string& text) {
     box.exec();
 }
 
-void QtMessageHandler::show_info(const std::string& text) {
+void MessageBoxHandler::show_info(const std::string& text) {
     QMessageBox box(QApplication::activeWindow());
     prepare(box, "Information", QMessageBox::Information, text);
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -37,7 +37,7 @@ void QtMessageHandler::show_info(const std::string& text) {
     box.exec();
 }
 
-bool QtMessageHandler::ask_yes_no(const std::string& question) {
+bool MessageBoxHandler::ask_yes_no(const std::string& question) {
     QMessageBox box(QApplication::activeWindow());
     prepare(box, "Information", QMessageBox::Information, question);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);

@@ -8,7 +8,7 @@ namespace vexilo {
 // Modal QMessageBox windows over the active window: "Error" with the critical icon and one
 // button "Cancel"; "Information" with one button "OK"; the question as "Information" with
 // "&Yes" and "&No", answering true only for Yes. Texts are Windows-1252.
-class QtMessageHandler final : public MessageHandler {
+class MessageBoxHandler final : public MessageHandler {
 public:
     void show_error(const std::string& text) override;
     void show_info(const std::string& text) override;
