@@ -9,7 +9,7 @@
 namespace vexilo {
 
 class DescriptionGrid {
-public:
+  public:
     virtual ~DescriptionGrid() = default;
     // Empties every cell and sets the size; a grid has no fixed rows or columns.
     virtual void set_grid_size(int rows, int columns) = 0;
@@ -19,7 +19,7 @@ public:
 };
 
 class TextDescriptionGrid final : public DescriptionGrid {
-public:
+  public:
     void set_grid_size(int rows, int columns) override {
         cells.assign(rows > 0 ? static_cast<std::size_t>(rows) : 0,
                      std::vector<std::string>(columns > 0 ? static_cast<std::size_t>(columns) : 0));

@@ -17,7 +17,8 @@ int block_size(const Configuration& config, const ObjectRecord& object) {
 void compact_object_data(Configuration& config) {
     const int count = config.object_count < MAX_OBJECTS ? config.object_count : MAX_OBJECTS;
     long total = 0;
-    for (int i = 0; i < count; ++i) total += block_size(config, config.objects[i]);
+    for (int i = 0; i < count; ++i)
+        total += block_size(config, config.objects[i]);
     // Blocks shared between objects would need more room apart than together; such a store
     // is left as it is.
     if (total > OBJECT_DATA_SIZE) return;

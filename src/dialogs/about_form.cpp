@@ -39,7 +39,9 @@ Tabout_form::Tabout_form(QWidget* parent) : QDialog(parent) {
 
 Tabout_form::~Tabout_form() = default;
 
-void Tabout_form::show_about() { exec(); }
+void Tabout_form::show_about() {
+    exec();
+}
 
 void Tabout_form::showEvent(QShowEvent* event) {
     std::string text = "Vexilo Version ";
@@ -50,7 +52,8 @@ void Tabout_form::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // After the box is up, so the message stands in front of it.
     if (!version_info_) {
-        QMetaObject::invokeMethod(this, [this] { show_error(version_error_); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { show_error(version_error_); }, Qt::QueuedConnection);
     }
 }
 

@@ -13,7 +13,7 @@ class TVerInfoRes;
 
 class Tabout_form : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Reads the version of the running program once, here.
     explicit Tabout_form(QWidget* parent = nullptr);
     ~Tabout_form() override;
@@ -23,10 +23,10 @@ public:
 
     QLabel* about_text;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     std::unique_ptr<TVerInfoRes> version_info_;
     std::string version_error_;
 };

@@ -56,7 +56,9 @@ std::vector<std::string> Tcomment_form::edit(const std::vector<std::string>& old
     return comment_lines();
 }
 
-std::vector<std::string> Tcomment_form::comment_lines() const { return memo_lines(*comments_memo); }
+std::vector<std::string> Tcomment_form::comment_lines() const {
+    return memo_lines(*comments_memo);
+}
 
 void Tcomment_form::reject() {
     comments_memo->clear();

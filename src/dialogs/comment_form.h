@@ -13,7 +13,7 @@ namespace vexilo {
 
 class Tcomment_form : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tcomment_form(QWidget* parent = nullptr);
 
     // Modal, with the old comment lines in the memo; answers the lines to save with the list.
@@ -29,7 +29,7 @@ public:
 
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };
 

@@ -62,15 +62,18 @@ CopyAnswer Tcopy_dialog::ask(const std::string& old, const std::string& typed) {
     old_name = old;
     new_name = typed;
     switch (exec()) {
-        case kYes: return CopyAnswer::CreateNew;
-        case kNo: return CopyAnswer::ChangeName;
-        default: return CopyAnswer::Cancel;
+        case kYes:
+            return CopyAnswer::CreateNew;
+        case kNo:
+            return CopyAnswer::ChangeName;
+        default:
+            return CopyAnswer::Cancel;
     }
 }
 
 void Tcopy_dialog::showEvent(QShowEvent* event) {
-    StaticText1->setText(to_qstring("Do you wish to change the name of " + old_name + " to " +
-                                    new_name));
+    StaticText1->setText(
+        to_qstring("Do you wish to change the name of " + old_name + " to " + new_name));
     StaticText2->setText(to_qstring(" or create a new object called " + new_name + "?"));
     adjustSize();
     center_on_screen(*this);

@@ -14,7 +14,7 @@ enum class CopyAnswer { None, CreateNew, ChangeName, Cancel };
 
 class Tcopy_dialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tcopy_dialog(QWidget* parent = nullptr);
 
     // Modal; "Change name" gives ChangeName, "Create new object" CreateNew, "Cancel" and
@@ -30,7 +30,7 @@ public:
     QPushButton* copy_button;
     QPushButton* cancel_button;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };
 

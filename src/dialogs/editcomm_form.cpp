@@ -50,7 +50,9 @@ bool Teditcommform::edit(const std::vector<std::string>& lines) {
     return comments_accepted;
 }
 
-std::vector<std::string> Teditcommform::comment_lines() const { return memo_lines(*Memo1); }
+std::vector<std::string> Teditcommform::comment_lines() const {
+    return memo_lines(*Memo1);
+}
 
 void Teditcommform::showEvent(QShowEvent* event) {
     comments_accepted = false;

@@ -12,7 +12,7 @@ namespace vexilo {
 
 class Teditcommform : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Teditcommform(QWidget* parent = nullptr);
 
     // Modal, with the file's comment lines in Memo1. True (comments accepted) only for "OK";
@@ -27,7 +27,7 @@ public:
     QPushButton* ok_button;
     QPushButton* cancel_button;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };
 

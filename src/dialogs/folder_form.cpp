@@ -49,7 +49,8 @@ Tfolder_form::Tfolder_form(QWidget* parent) : QDialog(parent) {
 
     std::vector<std::string> folders;
     read_folder_list(folders);
-    for (const std::string& folder : folders) folder_combo_box->addItem(path_to_qstring(folder));
+    for (const std::string& folder : folders)
+        folder_combo_box->addItem(path_to_qstring(folder));
     if (folder_combo_box->count() > 0) folder_combo_box->setCurrentIndex(0);
     update_ok_button();
 
@@ -60,9 +61,13 @@ Tfolder_form::Tfolder_form(QWidget* parent) : QDialog(parent) {
     center_on_screen(*this);
 }
 
-void Tfolder_form::set_folder_browser(FolderBrowser browser) { browser_ = std::move(browser); }
+void Tfolder_form::set_folder_browser(FolderBrowser browser) {
+    browser_ = std::move(browser);
+}
 
-bool Tfolder_form::choose() { return exec() == QDialog::Accepted; }
+bool Tfolder_form::choose() {
+    return exec() == QDialog::Accepted;
+}
 
 std::string Tfolder_form::folder() const {
     const int index = folder_combo_box->currentIndex();
@@ -99,6 +104,8 @@ void Tfolder_form::ok_buttonClick() {
     accept();
 }
 
-void Tfolder_form::update_ok_button() { ok_button->setEnabled(folder_combo_box->count() > 0); }
+void Tfolder_form::update_ok_button() {
+    ok_button->setEnabled(folder_combo_box->count() > 0);
+}
 
 }  // namespace vexilo

@@ -18,7 +18,7 @@ using FolderBrowser = std::function<QString(QWidget* parent, const QString& star
 
 class Tfolder_form : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Reads the remembered folders (read_folder_list) once, here.
     explicit Tfolder_form(QWidget* parent = nullptr);
 
@@ -40,7 +40,7 @@ public:
     void browse_buttonClick();
     void ok_buttonClick();
 
-private:
+  private:
     void update_ok_button();
 
     FolderBrowser browser_;

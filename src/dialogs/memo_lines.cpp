@@ -8,7 +8,8 @@ namespace vexilo {
 
 void set_memo_lines(QPlainTextEdit& memo, const std::vector<std::string>& lines) {
     QStringList texts;
-    for (const std::string& line : lines) texts << to_qstring(line);
+    for (const std::string& line : lines)
+        texts << to_qstring(line);
     memo.setPlainText(texts.join(QChar('\n')));
 }
 
@@ -17,7 +18,8 @@ std::vector<std::string> memo_lines(const QPlainTextEdit& memo) {
     std::vector<std::string> lines;
     if (text.isEmpty()) return lines;
     if (text.endsWith(QChar('\n'))) text.chop(1);
-    for (const QString& line : text.split(QChar('\n'))) lines.push_back(to_text(line));
+    for (const QString& line : text.split(QChar('\n')))
+        lines.push_back(to_text(line));
     return lines;
 }
 

@@ -9,7 +9,7 @@ namespace vexilo {
 // button "Cancel"; "Information" with one button "OK"; the question as "Information" with
 // "&Yes" and "&No", answering true only for Yes. Texts are Windows-1252.
 class MessageBoxHandler final : public MessageHandler {
-public:
+  public:
     void show_error(const std::string& text) override;
     void show_info(const std::string& text) override;
     bool ask_yes_no(const std::string& question) override;

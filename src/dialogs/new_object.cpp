@@ -1,14 +1,17 @@
 #include "new_object.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStyle>
+#include <algorithm>
 #include <memory>
 
-#include "config/messages.h"
 #include "config/field_text.h"
+#include "config/messages.h"
 #include "config/reader.h"
 #include "config/text_fields.h"
 #include "config/value_store.h"
@@ -109,7 +112,9 @@ Tnew_object::Tnew_object(Configuration& destination, QWidget* parent)
     center_on_screen(*this);
 }
 
-void Tnew_object::set_copy_dialog(Tcopy_dialog* dialog) { copy_dialog_ = dialog; }
+void Tnew_object::set_copy_dialog(Tcopy_dialog* dialog) {
+    copy_dialog_ = dialog;
+}
 
 void Tnew_object::run(int index) {
     target_index = index;
@@ -177,7 +182,9 @@ void Tnew_object::FormActivate() {
     object_name->setFocus();
 }
 
-void Tnew_object::object_classChange() { show_fields(); }
+void Tnew_object::object_classChange() {
+    show_fields();
+}
 
 void Tnew_object::place_slots(int field_count) {
     const int rows = field_count > 20 ? (SLOT_COUNT + 1) / 2 : 10;
@@ -187,8 +194,8 @@ void Tnew_object::place_slots(int field_count) {
         field_label[k]->setGeometry(x[0], y, x[1] - x[0] - 4, kRowHeight);
         value_box[k]->setGeometry(x[1], y, kBoxWidth, kRowHeight);
         obj_box[k]->setGeometry(x[1], y, kBoxWidth, kRowHeight);
-        units_label[k]->setGeometry(x[2], y, (x == kColumns[0] ? kColumns[1][0] : kWidth) - x[2] - 4,
-                                    kRowHeight);
+        units_label[k]->setGeometry(
+            x[2], y, (x == kColumns[0] ? kColumns[1][0] : kWidth) - x[2] - 4, kRowHeight);
     }
     setFixedSize(kWidth, kHeight + (rows - 10) * kRowStep);
 }
@@ -210,9 +217,24 @@ void Tnew_object::show_fields() {
     }
 }
 
+namespace {
+
+// The drop-down list opens wide enough for its longest line, though the box is narrow.
+void fit_popup(QComboBox& box) {
+    int widest = 0;
+    for (int i = 0; i < box.count(); ++i) {
+        widest = std::max(widest, box.fontMetrics().horizontalAdvance(box.itemText(i)));
+    }
+    box.view()->setMinimumWidth(widest + 2 * box.style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
+}  // namespace
+
 void Tnew_object::fill_slot(int k, const ClassField& field, const ObjectRecord* object) {
+    // A long field name is shortened to its label's room; the hint keeps it whole.
     const QString name = to_qstring(text_of(field.name));
-    field_label[k]->setText(name);
+    field_label[k]->setText(
+        field_label[k]->fontMetrics().elidedText(name, Qt::ElideRight, field_label[k]->width()));
     field_label[k]->setToolTip(name);
     field_label[k]->show();
     units_label[k]->hide();
@@ -222,8 +244,8 @@ void Tnew_object::fill_slot(int k, const ClassField& field, const ObjectRecord* 
                 object ? get_int_value(destination_, *object, k) : field.default_value;
             value_box[k]->setText(QString::number(value));
             value_box[k]->setToolTip(to_qstring("Range: " + decimal(field.min) + " to " +
-                                                decimal(field.max) + "\nDefault: " +
-                                                decimal(field.default_value)));
+                                                decimal(field.max) +
+                                                "\nDefault: " + decimal(field.default_value)));
             units_label[k]->setText(to_qstring(field_units_text(field)));
             value_box[k]->show();
             units_label[k]->show();
@@ -244,15 +266,17 @@ void Tnew_object::fill_slot(int k, const ClassField& field, const ObjectRecord* 
             box.clear();
             const bool list_known = field.list_number >= 0 && field.list_number < MAX_LISTS;
             const ValueList* list = list_known ? &destination_.lists[field.list_number] : nullptr;
-            const int entries = list == nullptr           ? 0
-                                : list->entry_count < 0   ? 0
+            const int entries = list == nullptr                        ? 0
+                                : list->entry_count < 0                ? 0
                                 : list->entry_count > MAX_LIST_ENTRIES ? MAX_LIST_ENTRIES
                                                                        : list->entry_count;
-            for (int e = 0; e < entries; ++e) box.addItem(to_qstring(text_of(list->entries[e])));
+            for (int e = 0; e < entries; ++e)
+                box.addItem(to_qstring(text_of(list->entries[e])));
             const std::int32_t value =
                 object ? get_int_value(destination_, *object, k) : field.default_value;
             opening_choice_[k] = value;
             box.setCurrentIndex(value >= 0 && value < entries ? value : -1);
+            fit_popup(box);
             box.show();
             break;
         }
@@ -274,7 +298,8 @@ void Tnew_object::fill_slot(int k, const ClassField& field, const ObjectRecord* 
                     continue;
                 }
                 box.addItem(to_qstring(text_of(candidate.name)));
-                if (object && same_text(text_of(candidate.name), stored)) selected = box.count() - 1;
+                if (object && same_text(text_of(candidate.name), stored))
+                    selected = box.count() - 1;
             }
             // A reference to an object outside this list (one already in the instrument, or
             // one removed since) is kept as typed text, so that editing another field does
@@ -285,6 +310,7 @@ void Tnew_object::fill_slot(int k, const ClassField& field, const ObjectRecord* 
             } else {
                 box.setCurrentIndex(selected < 0 ? 0 : selected);
             }
+            fit_popup(box);
             box.show();
             break;
         }
@@ -386,6 +412,8 @@ void Tnew_object::add_buttonClick() {
     accept();
 }
 
-void Tnew_object::cancel_buttonClick() { reject(); }
+void Tnew_object::cancel_buttonClick() {
+    reject();
+}
 
 }  // namespace vexilo

@@ -18,7 +18,7 @@ namespace vexilo {
 
 class Tnew_object : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Ten rows of two columns show up to 20 fields; a class with 21 to 24 fields gets twelve
     // rows a column and a taller window, so every field has a slot.
     static constexpr int SLOT_COUNT = MAX_FIELDS;
@@ -36,11 +36,11 @@ public:
 
     // Inputs and outputs of one showing.
     int target_index = -1;
-    bool added = false;     // a new object was appended to the destination
-    bool changed = false;   // the object at target_index got new values, maybe a new name
-    int overwritten = -1;   // index of an existing object the operator chose to overwrite
-    std::string old_name;   // the edited object's name when the dialog opened
-    std::string new_name;   // the name box at the last press of add_button
+    bool added = false;    // a new object was appended to the destination
+    bool changed = false;  // the object at target_index got new values, maybe a new name
+    int overwritten = -1;  // index of an existing object the operator chose to overwrite
+    std::string old_name;  // the edited object's name when the dialog opened
+    std::string new_name;  // the name box at the last press of add_button
     CopyAnswer copy_answer = CopyAnswer::None;
 
     QLabel* name_label;
@@ -62,10 +62,10 @@ public:
     void add_buttonClick();
     void cancel_buttonClick();
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     bool editing() const;
     int selected_class() const;  // -1 when the class box names no class
     void place_slots(int field_count);

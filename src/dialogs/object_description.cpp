@@ -3,14 +3,17 @@
 #include <QHeaderView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui_helpers.h"
 
 namespace vexilo {
 namespace {
 
+constexpr int kCellPadding = 10;  // the cell's margins around its text
+
 class TableGrid final : public DescriptionGrid {
-public:
+  public:
     explicit TableGrid(QTableWidget& table) : table_(table) {}
 
     void set_grid_size(int rows, int columns) override {
@@ -30,7 +33,7 @@ public:
         table_.setItem(row, column, item);
     }
 
-private:
+  private:
     QTableWidget& table_;
 };
 
@@ -49,6 +52,7 @@ Tobject_description::Tobject_description(QWidget* parent)
     object_grid->setFocusPolicy(Qt::NoFocus);
     object_grid->setFrameShape(QFrame::NoFrame);
     object_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    object_grid->setWordWrap(false);
     object_grid->setColumnCount(3);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -60,12 +64,27 @@ Tobject_description::Tobject_description(QWidget* parent)
 
 Tobject_description::~Tobject_description() = default;
 
-DescriptionGrid& Tobject_description::grid() { return *grid_; }
+DescriptionGrid& Tobject_description::grid() {
+    return *grid_;
+}
 
 void Tobject_description::show_description(const std::string& display_line) {
     setWindowTitle(to_qstring(display_line));
+    // The given widths are the least a column gets: a column grows to its longest text
+    // rather than cut a value short.
     int width = 0;
-    for (int c = 0; c < object_grid->columnCount(); ++c) width += object_grid->columnWidth(c);
+    for (int c = 0; c < object_grid->columnCount(); ++c) {
+        int needed = 0;
+        for (int r = 0; r < object_grid->rowCount(); ++r) {
+            if (const QTableWidgetItem* item = object_grid->item(r, c)) {
+                needed =
+                    std::max(needed, object_grid->fontMetrics().horizontalAdvance(item->text()) +
+                                         kCellPadding);
+            }
+        }
+        if (needed > object_grid->columnWidth(c)) object_grid->setColumnWidth(c, needed);
+        width += object_grid->columnWidth(c);
+    }
     const int row_height = object_grid->verticalHeader()->defaultSectionSize();
     setFixedSize(width, (object_grid->rowCount() + 1) * row_height);
     show();

@@ -14,7 +14,7 @@ namespace vexilo {
 
 class Tobject_description : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Tobject_description(QWidget* parent = nullptr);
     ~Tobject_description() override;
 
@@ -27,7 +27,7 @@ public:
 
     QTableWidget* object_grid;
 
-private:
+  private:
     std::unique_ptr<DescriptionGrid> grid_;
 };
 

@@ -19,14 +19,17 @@ QString to_qstring(std::string_view windows1252) {
 
 std::string to_text(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
-    return utf8_to_windows1252(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return utf8_to_windows1252(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
 QString path_to_qstring(std::string_view path) {
     return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
 }
 
-std::string path_to_text(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string path_to_text(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 void center_on_screen(QWidget& window) {
     QScreen* screen = window.screen();

@@ -13,17 +13,17 @@
 namespace vexilo {
 
 class EVerInfoError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 // "No Version Info Available."
 class ENoVerInfoError : public EVerInfoError {
-public:
+  public:
     using EVerInfoError::EVerInfoError;
 };
 // "No fixed file info"
 class eNoFixeVerInfo : public EVerInfoError {
-public:
+  public:
     using EVerInfoError::EVerInfoError;
 };
 
@@ -46,7 +46,7 @@ struct FixedFileInfo {
 static_assert(sizeof(FixedFileInfo) == 52);
 
 class TVerInfoRes {
-public:
+  public:
     // Reads the version of the file; raises ENoVerInfoError ("No Version Info Available.")
     // when it has none, EVerInfoError ("Cannot obtain version info.", "No language info.")
     // when it cannot be read or has no translation table, and eNoFixeVerInfo ("No fixed file
@@ -59,7 +59,7 @@ public:
     // the least significant one.
     std::string file_version_text() const;
 
-private:
+  private:
     std::string file_name_;
     std::vector<unsigned char> version_data_;
     FixedFileInfo fixed_{};

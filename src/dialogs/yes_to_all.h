@@ -22,7 +22,7 @@ std::string overwrite_question_text(std::string_view object_name);
 
 class Tyes_to_all : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit Tyes_to_all(QWidget* parent = nullptr);
 
     // Sets Question to overwrite_question_text of the name and shows the dialog modally;
@@ -40,7 +40,7 @@ public:
 
     void reject() override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 };
 

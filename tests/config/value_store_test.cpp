@@ -14,12 +14,13 @@ namespace {
 TEST(CompactObjectData, FreesStaleBlocksAndKeepsEveryValue) {
     auto config = std::make_unique<Configuration>();
     clear_configuration(*config);
-    std::vector<std::string> lines = {"[LISTS]", "[CLASSES]", "!Pump", "Volume;0;1000;1;1;ul",
-                                      "&Label", "!Plain", "[OBJECTS]", "Pump;A;1;one",
-                                      "Plain;B", "Pump;C;3;three"};
+    std::vector<std::string> lines = {
+        "[LISTS]",   "[CLASSES]",    "!Pump",   "Volume;0;1000;1;1;ul", "&Label", "!Plain",
+        "[OBJECTS]", "Pump;A;1;one", "Plain;B", "Pump;C;3;three"};
     test::MessageRecorder messages;
     ASSERT_TRUE(read_configuration(*config, lines));
-    for (int i = 0; i < 50; ++i) ASSERT_TRUE(read_object_line(*config, "Pump;A;11;eleven", 0));
+    for (int i = 0; i < 50; ++i)
+        ASSERT_TRUE(read_object_line(*config, "Pump;A;11;eleven", 0));
     ASSERT_TRUE(read_object_line(*config, "Pump;C;33;thirty-three", 2));
     const int block = config->classes[0].data_size;
     ASSERT_EQ(config->data_used, 53 * block);

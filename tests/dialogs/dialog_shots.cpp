@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
     shoot(copy_dialog, "copy_dialog");
 
     Tyes_to_all yes_to_all;
-    yes_to_all.Question->setText(QString::fromStdString(
-        overwrite_question_text("AVeryLongObjectNameOf24Ch")));
+    yes_to_all.Question->setText(
+        QString::fromStdString(overwrite_question_text("AVeryLongObjectNameOf24Ch")));
     shoot(yes_to_all, "yes_to_all");
 
     store_folder_list({"/home/operator/lists", "/srv/nimbra/object lists/bench 2", "/tmp"});
@@ -110,12 +110,60 @@ int main(int argc, char** argv) {
         new_object.show();
         new_object.object_class->setCurrentIndex(c);
         new_object.object_name->setText("New" + QString::number(c));
-        shoot(new_object, "new_object_class_" + QString::fromLatin1(text_of(config->classes[c].name).data(),
-                                                                   static_cast<qsizetype>(text_of(config->classes[c].name).size())));
+        shoot(new_object, "new_object_class_" +
+                              QString::fromLatin1(
+                                  text_of(config->classes[c].name).data(),
+                                  static_cast<qsizetype>(text_of(config->classes[c].name).size())));
     }
     for (int i = 0; i < config->object_count; ++i) {
         new_object.target_index = i;
         shoot(new_object, "new_object_edit_" + QString::number(i));
     }
+
+    // The widest case: 24 fields of every kind with the longest names and texts.
+    auto wide = std::make_unique<Configuration>();
+    clear_configuration(*wide);
+    std::vector<std::string> lines = {"[LISTS]", "1;2;AVeryLongEntryNameOf24C;Short", "[CLASSES]",
+                                      "!AClassNameOfTwentyFour24"};
+    for (int f = 1; f <= 24; ++f) {
+        const std::string name = "FieldNameOfLength24Chr" + std::to_string(10 + f);
+        switch (f % 4) {
+            case 0:
+                lines.push_back(name + ";-2147483648;2147483647;0;1;mm/s");
+                break;
+            case 1:
+                lines.push_back("#" + name + ";0;1;0;1");
+                break;
+            case 2:
+                lines.push_back("&" + name);
+                break;
+            case 3:
+                lines.push_back(name + ";AClassNameOfTwentyFour24");
+                break;
+        }
+    }
+    lines.push_back("[OBJECTS]");
+    std::string object = "AClassNameOfTwentyFour24;ObjectNameOfLength24Chr";
+    for (int f = 1; f <= 24; ++f) {
+        switch (f % 4) {
+            case 0:
+                object += ";-2147483648";
+                break;
+            case 1:
+                object += ";0";
+                break;
+            case 2:
+                object += ";WWWWWWWWWWWWWWW";
+                break;
+            case 3:
+                object += ";None";
+                break;
+        }
+    }
+    lines.push_back(object);
+    if (!read_configuration(*wide, lines)) return 1;
+    Tnew_object wide_object(*wide);
+    wide_object.target_index = 0;
+    shoot(wide_object, "new_object_24_fields");
     return 0;
 }

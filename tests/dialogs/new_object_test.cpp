@@ -23,13 +23,24 @@ using test::ModalScript;
     EXPECT_TRUE((script).finished()) << (script).failures().join("; ").toStdString()
 
 std::vector<std::string> base_lines() {
-    return {"[LISTS]", "1;3;Low;Medium;High", "[CLASSES]", "!Pump", "Volume;1;1000;10;1;ul",
-            "#Speed;0;2;1;1", "&Label", "Partner;Pump", "Gain;0;9;1;1;E", "!Plain", "[OBJECTS]",
-            "Pump;Tray1;100;2;first;None;3", "Pump;Tray2;200;0;second;Tray1;4", "Plain;Lid"};
+    return {"[LISTS]",
+            "1;3;Low;Medium;High",
+            "[CLASSES]",
+            "!Pump",
+            "Volume;1;1000;10;1;ul",
+            "#Speed;0;2;1;1",
+            "&Label",
+            "Partner;Pump",
+            "Gain;0;9;1;1;E",
+            "!Plain",
+            "[OBJECTS]",
+            "Pump;Tray1;100;2;first;None;3",
+            "Pump;Tray2;200;0;second;Tray1;4",
+            "Plain;Lid"};
 }
 
 class NewObjectTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { read({}); }
 
     void read(std::vector<std::string> extra_classes) {
@@ -264,7 +275,8 @@ TEST_F(NewObjectTest, EditingKeepsValuesTheListCannotShow) {
 
 TEST_F(NewObjectTest, AClassWithMoreThanTwentyFieldsGetsASlotForEachField) {
     std::vector<std::string> wide = {"!Wide"};
-    for (int f = 1; f <= 24; ++f) wide.push_back("F" + std::to_string(f) + ";0;100;" + std::to_string(f) + ";1;s");
+    for (int f = 1; f <= 24; ++f)
+        wide.push_back("F" + std::to_string(f) + ";0;100;" + std::to_string(f) + ";1;s");
     read(wide);
     const int normal_height = dialog.height();
     script.press("Add new object", "Add object to list", [&](QWidget&) {

@@ -43,9 +43,8 @@ TEST(CopyDialog, ShowsBothNamesAndAnswersByButton) {
     EXPECT_EQ(first, "Do you wish to change the name of A to B");
     EXPECT_EQ(second, " or create a new object called B?");
 
-    script.press("copy_dialog", "Create new object", [&](QWidget&) {
-        first = dialog.StaticText1->text();
-    });
+    script.press("copy_dialog", "Create new object",
+                 [&](QWidget&) { first = dialog.StaticText1->text(); });
     EXPECT_EQ(dialog.ask("Tray1", "Tray2"), CopyAnswer::CreateNew);
     EXPECT_EQ(first, "Do you wish to change the name of Tray1 to Tray2");
 
@@ -63,8 +62,7 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
     ModalScript script;
     QString question;
 
-    script.press("Overwrite object?", "Yes",
-                 [&](QWidget&) { question = dialog.Question->text(); });
+    script.press("Overwrite object?", "Yes", [&](QWidget&) { question = dialog.Question->text(); });
     dialog.ask_about("Tray1");
     EXPECT_EQ(question, "Do you really want to overwrite Tray1");
     EXPECT_TRUE(dialog.flags.overwrite_confirmed);
@@ -100,7 +98,7 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
 }
 
 class FolderFormTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(folder_.isValid());
         previous_ = qgetenv("VEXILO_SETTINGS");
@@ -114,7 +112,8 @@ protected:
 
 QStringList lines_of(const QComboBox& box) {
     QStringList lines;
-    for (int i = 0; i < box.count(); ++i) lines << box.itemText(i);
+    for (int i = 0; i < box.count(); ++i)
+        lines << box.itemText(i);
     return lines;
 }
 
@@ -131,12 +130,11 @@ TEST_F(FolderFormTest, BrowseMovesTheFolderToTheTopAndOkStoresTheChoice) {
         return answer;
     });
     ModalScript script;
-    script.press("Object List Folder", "&Browse")
-        .press("Object List Folder", "&OK", [&](QWidget&) {
-            EXPECT_EQ(lines_of(*dialog.folder_combo_box),
-                      (QStringList{"/DATA/C", "/data/a", "/data/b"}));
-            EXPECT_EQ(dialog.folder_combo_box->currentIndex(), 0);
-        });
+    script.press("Object List Folder", "&Browse").press("Object List Folder", "&OK", [&](QWidget&) {
+        EXPECT_EQ(lines_of(*dialog.folder_combo_box),
+                  (QStringList{"/DATA/C", "/data/a", "/data/b"}));
+        EXPECT_EQ(dialog.folder_combo_box->currentIndex(), 0);
+    });
     EXPECT_TRUE(dialog.choose());
     EXPECT_SCRIPT_DONE(script);
     EXPECT_EQ(started_at, "/data/a");
@@ -195,9 +193,8 @@ TEST(CommentDialogs, AddKeepsTheLinesCancelEmptiesThem) {
 
     Teditcommform edit;
     EXPECT_EQ(edit.windowTitle(), "Edit comments in object list");
-    script.press("Edit comments in object list", "OK", [&](QWidget&) {
-        edit.Memo1->setPlainText("new\n\nlines\n");
-    });
+    script.press("Edit comments in object list", "OK",
+                 [&](QWidget&) { edit.Memo1->setPlainText("new\n\nlines\n"); });
     EXPECT_TRUE(edit.edit({"old"}));
     EXPECT_EQ(edit.comment_lines(), (std::vector<std::string>{"new", "", "lines"}));
     script.press("Edit comments in object list", "Cancel");

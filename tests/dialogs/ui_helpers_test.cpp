@@ -31,7 +31,8 @@ ModalScript::Inspect record(BoxSeen& seen) {
         seen.title = box.windowTitle();
         seen.text = box.text();
         seen.icon = box.icon();
-        for (QAbstractButton* button : box.buttons()) seen.buttons << button->text();
+        for (QAbstractButton* button : box.buttons())
+            seen.buttons << button->text();
     };
 }
 

@@ -18,7 +18,7 @@
 namespace vexilo::test {
 
 class ModalScript {
-public:
+  public:
     using Inspect = std::function<void(QWidget&)>;
 
     ModalScript() = default;
@@ -50,7 +50,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     struct Step {
         QString title;
         QString button;
