@@ -1,6 +1,7 @@
 #include "object_list_file.h"
 
 #include <filesystem>
+#include <unordered_set>
 
 #include "messages.h"
 #include "text_fields.h"
@@ -9,7 +10,9 @@
 namespace vexilo {
 namespace {
 
-std::string number(std::int32_t value) { return decimal(value); }
+std::string number(std::int32_t value) {
+    return decimal(value);
+}
 
 void add_class_lines(const Configuration& config, const ClassRecord& cls,
                      std::vector<std::string>& lines) {
@@ -62,14 +65,34 @@ std::string object_line(const Configuration& config, const ObjectRecord& object)
     return line;
 }
 
+// A path that cannot be examined counts as present, so that reading it reports the failure.
+bool exists(const std::string& path) {
+    std::error_code error;
+    const bool found = std::filesystem::exists(path, error);
+    return found || error;
+}
+
+std::string folded(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
 void warn_dangling_references(const Configuration& config) {
+    // A set of the names keeps a list with many references linear (same_text folds only
+    // ASCII letters, as folded does).
+    std::unordered_set<std::string> names;
+    for (int o = 0; o < config.object_count; ++o)
+        names.insert(folded(text_of(config.objects[o].name)));
     for (int o = 0; o < config.object_count; ++o) {
         const ObjectRecord& object = config.objects[o];
         const ClassRecord& cls = config.classes[object.class_index];
         for (int f = 0; f < cls.field_count; ++f) {
             if (cls.fields[f].kind != FieldKind::Atom) continue;
             const std::string_view value = get_text_value(config, object, f);
-            if (same_text(value, "None") || find_object(config, value) < config.object_count) {
+            if (same_text(value, "None") || names.count(folded(value)) != 0) {
                 continue;
             }
             show_error(std::string(text_of(object.name)) + " references " + std::string(value) +
@@ -94,7 +117,8 @@ std::vector<std::string> object_list_lines(const Configuration& config,
         lines.push_back(std::move(line));
     }
     lines.push_back("[CLASSES]");
-    for (int c = 0; c < config.class_count; ++c) add_class_lines(config, config.classes[c], lines);
+    for (int c = 0; c < config.class_count; ++c)
+        add_class_lines(config, config.classes[c], lines);
     lines.push_back("[OBJECTS]");
     for (int o = 0; o < config.object_count; ++o) {
         lines.push_back(object_line(config, config.objects[o]));
@@ -108,7 +132,8 @@ bool write_object_list(const Configuration& config, const std::string& path,
     const std::vector<std::string> lines = object_list_lines(config, comments);
     if (config_box != nullptr) {
         config_box->clear();
-        for (const std::string& line : lines) config_box->add(line);
+        for (const std::string& line : lines)
+            config_box->add(line);
     }
     if (!write_text_lines(path, lines)) {
         show_error("Cannot create file " + path);
@@ -125,7 +150,7 @@ int last_comment_line(const std::vector<std::string>& lines) {
 }
 
 bool read_comments(const std::string& path, std::vector<std::string>& comments) {
-    if (!std::filesystem::exists(path)) {
+    if (!exists(path)) {
         comments.clear();
         return true;
     }
@@ -141,7 +166,7 @@ bool read_comments(const std::string& path, std::vector<std::string>& comments) 
 }
 
 bool replace_comments(const std::vector<std::string>& comments, const std::string& path) {
-    if (!std::filesystem::exists(path)) return true;
+    if (!exists(path)) return true;
     auto lines = read_text_lines(path);
     if (!lines) {
         show_error("Cannot open file " + path);
@@ -159,7 +184,8 @@ bool replace_comments(const std::vector<std::string>& comments, const std::strin
 
 void delete_object(Configuration& config, int i) {
     if (i < 0 || i >= config.object_count) return;
-    for (int k = i; k + 1 < config.object_count; ++k) config.objects[k] = config.objects[k + 1];
+    for (int k = i; k + 1 < config.object_count; ++k)
+        config.objects[k] = config.objects[k + 1];
     --config.object_count;
 }
 
