@@ -90,7 +90,10 @@ std::unique_ptr<Configuration> random_configuration(Generator& g, bool large) {
     for (int k = 0; k < c.class_count; ++k) {
         ClassRecord& cls = c.classes[k];
         // Distinct, and never a number: a Number line's second field must not name a class.
-        store_text(cls.name, "K" + std::to_string(k) + g.text(g.between(0, 10), false));
+        std::string name(1, 'K');
+        name += std::to_string(k);
+        name += g.text(g.between(0, 10), false);
+        store_text(cls.name, name);
         cls.field_count = g.between(0, large ? MAX_FIELDS : 5);
         for (int f = 0; f < cls.field_count; ++f) {
             ClassField& field = cls.fields[f];
