@@ -39,5 +39,7 @@ int rewrite(const Args& args, const Options& options);
 int comments(const Args& args, const Options& options);
 int convert(const Args& args, const Options& options);
 int download_lines(const Args& args, const Options& options);
+int listing(const Args& args, const Options& options);
+bool listing_needs_gui(const Args& args);
 
 }  // namespace vexilo::cli

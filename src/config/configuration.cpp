@@ -76,7 +76,7 @@ void set_text_value(Configuration& config, const ObjectRecord& object, int field
     unsigned char* at = value_address(config, object, field);
     const std::size_t n =
         text.size() < std::size_t{MAX_TEXT_VALUE_LENGTH} ? text.size() : MAX_TEXT_VALUE_LENGTH;
-    if (n > 0) std::memcpy(at, text.data(), n);  // an empty view may have no data at all
+    if (n > 0) std::memcpy(at, text.data(), n);
     std::memset(at + n, 0, TEXT_VALUE_SIZE - n);
 }
 

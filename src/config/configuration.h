@@ -35,7 +35,7 @@ using Units = char[UNITS_LENGTH + 1];
 template <std::size_t N>
 void store_text(char (&target)[N], std::string_view text) {
     const std::size_t n = text.size() < N - 1 ? text.size() : N - 1;
-    if (n > 0) std::memcpy(target, text.data(), n);  // an empty view may have no data at all
+    if (n > 0) std::memcpy(target, text.data(), n);  // an empty view may hold no pointer
     std::memset(target + n, 0, N - n);
 }
 

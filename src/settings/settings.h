@@ -21,14 +21,17 @@ void store_text_setting(const std::string& name, const std::string& value);
 int read_port();  // "Port", default 1
 void store_port(int port);
 
-// The remembered folders of the "Folder List" subkey, in stored order.
+// The remembered folders of the "Folder List" subkey, in stored order. An entry of the wrong
+// type shows the message and leaves the target empty.
 void read_folder_list(std::vector<std::string>& target);
+// A folder that occurs twice in the source is stored once, at its first place.
 void store_folder_list(const std::vector<std::string>& source);
 
 // The device behind port number n: on Windows "COMn" ("\\.\COMn" from 10 on); elsewhere the
-// string value "COMn" of the "Ports" subkey when present, else "/dev/ttyS{n-1}".
+// string value "COMn" of the "Ports" subkey when present, else "/dev/ttyS{n-1}". Empty for
+// n below 1.
 std::string port_device_name(int port);
-// Reads (empty when unset) and sets the "Ports" entry of port n.
+// Reads (empty when unset) and sets the "Ports" entry of port n; an empty device removes it.
 std::string read_port_mapping(int port);
 void store_port_mapping(int port, const std::string& device);
 
