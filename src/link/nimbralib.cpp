@@ -182,8 +182,8 @@ void Tnimbra_lib::take_reply_char(char c) {
 }
 
 void Tnimbra_lib::end_reply_line() {
-    std::string line = std::move(reply_line_);
-    reply_line_.clear();
+    std::string line;
+    line.swap(reply_line_);
     reply_overflow_ = false;
     if (line == "@") {
         awaiting_reply_ = false;
