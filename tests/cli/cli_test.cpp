@@ -24,7 +24,8 @@ struct Result {
 
 std::string quoted(const std::string& arg) {
     std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : arg)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
@@ -36,12 +37,13 @@ std::string read_file(const fs::path& path) {
 Lines lines_of(const std::string& text) {
     Lines lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("vexilo-cli-" + std::to_string(::getpid()) + "-" +
@@ -107,8 +109,8 @@ TEST_F(Cli, DownloadLinesMisfitPrintsNothingOnStdout) {
         << r.err;
     EXPECT_NE(r.err.find("status: Download cancelled\n"), std::string::npos);
 
-    const Result missing = run({"download-lines", "--instrument", kExamples + "/instrument.nol",
-                                path("none.nol")});
+    const Result missing =
+        run({"download-lines", "--instrument", kExamples + "/instrument.nol", path("none.nol")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("error: Cannot open file " + path("none.nol")), std::string::npos);
@@ -121,15 +123,17 @@ TEST_F(Cli, RewriteKeepsTheCommentsAndIsStable) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out + r.err, "");
     const std::string first = read_file(path("a.nol"));
-    EXPECT_EQ(first.rfind("Calibration run\r\nStandard tray and detector at 280 nm\r\n[LISTS]\r\n",
-                          0),
-              0u);
+    EXPECT_EQ(
+        first.rfind("Calibration run\r\nStandard tray and detector at 280 nm\r\n[LISTS]\r\n", 0),
+        0u);
     ASSERT_EQ(run({"rewrite", path("a.nol"), path("b.nol")}).status, 0);
     EXPECT_EQ(read_file(path("b.nol")), first);
-    EXPECT_EQ(run({"check", path("b.nol")}).out, run({"check", kExamples + "/lists/calibration.nol"}).out);
+    EXPECT_EQ(run({"check", path("b.nol")}).out,
+              run({"check", kExamples + "/lists/calibration.nol"}).out);
 
     // A dangling reference warns and is written all the same.
-    write("dangling.nol", "[LISTS]\n[CLASSES]\n!Tray\n!Rack\nHolder;Tray\n[OBJECTS]\nRack;R1;Gone\n");
+    write("dangling.nol",
+          "[LISTS]\n[CLASSES]\n!Tray\n!Rack\nHolder;Tray\n[OBJECTS]\nRack;R1;Gone\n");
     const Result warned = run({"rewrite", path("dangling.nol"), path("c.nol")});
     EXPECT_EQ(warned.status, 0);
     EXPECT_EQ(warned.err, "error: R1 references Gone which does not exist!\n");
@@ -149,8 +153,9 @@ TEST_F(Cli, CommentsPrintAndReplace) {
     r = run({"comments", path("wash.nol"), "--set", path("text.txt")});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string after = read_file(path("wash.nol"));
-    EXPECT_EQ(after.rfind("New description\r\n  indented; with \xb5l\r\n[LISTS]\r\n0;2;Off;On\r\n", 0),
-              0u);
+    EXPECT_EQ(
+        after.rfind("New description\r\n  indented; with \xb5l\r\n[LISTS]\r\n0;2;Off;On\r\n", 0),
+        0u);
     EXPECT_EQ(run({"comments", path("wash.nol")}).out,
               "New description\n  indented; with \xc2\xb5l\n");
 
@@ -188,8 +193,8 @@ TEST_F(Cli, ConvertCarriesObjectsCarefully) {
     EXPECT_EQ(one.out, "");
     EXPECT_EQ(lines_of(run({"check", path("one.nol")}).out).size(), 10u);
 
-    const Result unknown = run({"convert", path("source.nol"), kExamples + "/instrument.nol",
-                                "-o", path("two.nol"), "--object", "Nobody"});
+    const Result unknown = run({"convert", path("source.nol"), kExamples + "/instrument.nol", "-o",
+                                path("two.nol"), "--object", "Nobody"});
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.err, "error: No object Nobody in " + path("source.nol") + "\n");
     EXPECT_FALSE(fs::exists(path("two.nol")));
