@@ -85,9 +85,18 @@ DownloadQueue module_download_lines(const Configuration& instrument,
 }
 
 DownloadQueue object_download_lines(const Configuration& list, const Configuration& instrument,
-                                    const std::vector<int>& objects) {
+                                    const std::vector<std::string>& object_names) {
     VectorLineList notes;
     VectorLineList commands;
+    std::vector<int> objects;
+    for (const std::string& name : object_names) {
+        const int k = find_object(list, name);
+        if (k >= list.object_count) {
+            show_error("Unknown object: \"" + name + "\"");
+            return finished(false, notes, commands);
+        }
+        objects.push_back(k);
+    }
     const bool ok = convert_objects(list, instrument, objects, notes, commands);
     return finished(ok, notes, commands);
 }

@@ -50,9 +50,10 @@ DownloadQueue module_download_lines(const Configuration& instrument,
                                     const std::vector<std::string>& paths,
                                     const DownloadHooks& hooks = {});
 
-// The given objects of one list configuration, in the given order; the first misfit stops
-// the download with nothing queued.
+// The named objects of one list configuration (as the selected "Class:Object" rows name
+// them, after the ":"), in the given order. A name the list lacks ('Unknown object: "NAME"')
+// or the first misfit stops the download with nothing queued.
 DownloadQueue object_download_lines(const Configuration& list, const Configuration& instrument,
-                                    const std::vector<int>& objects);
+                                    const std::vector<std::string>& object_names);
 
 }  // namespace vexilo

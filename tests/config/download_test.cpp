@@ -139,14 +139,16 @@ TEST_F(Download, SelectedObjectsInTheGivenOrder) {
     Lines lines = kInstrument;
     lines.insert(lines.end(), {"Tray;T1;10;0;a", "Tray;T2;0;1;b", "Rack;R1;Ghost"});
     ASSERT_TRUE(read_configuration(*list_config, lines));
-    DownloadQueue queue = object_download_lines(*list_config, *instrument_, {1, 0});
+    DownloadQueue queue = object_download_lines(*list_config, *instrument_, {"t2", "T1"});
     ASSERT_TRUE(queue.ok);
     EXPECT_EQ(queue.commands, (Lines{"DLD_OBJ Tray;T2;1;1;b;", "DLD_OBJ Tray;T1;10;0;a;"}));
 
-    queue = object_download_lines(*list_config, *instrument_, {0, 2});
+    queue = object_download_lines(*list_config, *instrument_, {"T1", "R1"});
     EXPECT_FALSE(queue.ok);
     EXPECT_TRUE(queue.commands.empty());
-    EXPECT_EQ(messages.errors, Lines{"Unknown object: \"Ghost\""});
+    queue = object_download_lines(*list_config, *instrument_, {"T1", "Gone"});
+    EXPECT_FALSE(queue.ok);
+    EXPECT_EQ(messages.errors, (Lines{"Unknown object: \"Ghost\"", "Unknown object: \"Gone\""}));
 }
 
 }  // namespace
