@@ -1,0 +1,456 @@
+#include "edit_lists_tab.h"
+
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <utility>
+
+#include "caption_button.h"
+#include "config/conversion.h"
+#include "config/description_grid.h"
+#include "config/field_text.h"
+#include "config/messages.h"
+#include "config/object_list_file.h"
+#include "config/reader.h"
+#include "config/text_fields.h"
+#include "config/value_store.h"
+#include "dialogs/comment_form.h"
+#include "dialogs/new_object.h"
+#include "dialogs/object_description.h"
+#include "dialogs/ui_helpers.h"
+#include "dialogs/yes_to_all.h"
+#include "link/ui/progress_bar_sink.h"
+
+namespace vexilo {
+namespace {
+
+constexpr int kLabelWidth = 48;  // characters of a name the labels show
+
+// show_objects fills the box through this.
+class ListWidgetLines final : public LineList {
+  public:
+    explicit ListWidgetLines(QListWidget& box) : box_(box) {}
+    void clear() override { box_.clear(); }
+    void add(std::string line) override { box_.addItem(to_qstring(line)); }
+
+  private:
+    QListWidget& box_;
+};
+
+// A path as the labels show it, shortened in the middle.
+QString shortened_name(const std::string& text) {
+    return to_qstring(shorten_middle(to_text(path_to_qstring(text)), kLabelWidth));
+}
+
+bool path_exists(const std::string& path) {
+    return QFileInfo::exists(path_to_qstring(path));
+}
+
+void describe_object(const Configuration& config, int k, DescriptionGrid& grid) {
+    const ObjectRecord& object = config.objects[k];
+    const bool class_known = object.class_index >= 0 && object.class_index < config.class_count;
+    const int fields = class_known ? config.classes[object.class_index].field_count : 0;
+    grid.set_grid_size(fields, 3);
+    grid.set_column_width(0, 100);
+    grid.set_column_width(1, 60);
+    grid.set_column_width(2, 40);
+    for (int r = 0; r < fields; ++r) {
+        const ClassField& field = config.classes[object.class_index].fields[r];
+        grid.set_cell(0, r, std::string(text_of(field.name)));
+        grid.set_cell(1, r, field_value_text(config, object, r));
+        grid.set_cell(2, r, field_units_text(field));
+    }
+}
+
+QPushButton* make_button(QWidget* parent, const char* name, const char* caption, int x, int y,
+                         int width = 173, int height = 25) {
+    auto* button = new CaptionButton(QString::fromLatin1(caption), parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, y, width, height);
+    return button;
+}
+
+QListWidget* make_list(QWidget* parent, const char* name, int x, int y, int width, int height) {
+    auto* box = new QListWidget(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setGeometry(x, y, width, height);
+    box->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    box->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return box;
+}
+
+QProgressBar* make_progress(QWidget* parent, const char* name, int x, int y) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QString::fromLatin1(name));
+    bar->setGeometry(x, y, 173, 16);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+QLabel* make_label(QWidget* parent, const char* name, const QString& text, int x, int y,
+                   int width) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(x, y, width, 17);
+    return label;
+}
+
+}  // namespace
+
+EditListsTab::EditListsTab(EditState& state, EditDialogs dialogs, EditServices services,
+                           QWidget* parent)
+    : QWidget(parent), state_(state), dialogs_(dialogs), services_(std::move(services)) {
+    setObjectName(QStringLiteral("edit_tab"));
+    setMinimumSize(596, 320);
+    // The places and sizes were laid out for an 8 point font.
+    QFont small = font();
+    if (small.pointSizeF() > 8) small.setPointSizeF(8);
+    setFont(small);
+
+    source_list_label =
+        make_label(this, "source_list_label", QStringLiteral("Objects"), 12, 4, 285);
+    object_box = make_list(this, "object_box", 12, 32, 173, 197);
+    get_objects_button =
+        make_button(this, "get_objects_button", "Get Object List from &File     ", 12, 237);
+    get_from_nimbra_button =
+        make_button(this, "get_from_nimbra_button", "Get Object List from &Nimbra     ", 12, 268);
+    load_progress = make_progress(this, "load_progress", 12, 300);
+
+    add_button = make_button(this, "add_button", "Add selected &Objects", 192, 34, 105, 41);
+    add_all_button = make_button(this, "add_all_button", "&Add all objects", 192, 81, 105, 41);
+    transfer_classes_button =
+        make_button(this, "transfer_classes_button", "&Transfer classes", 192, 128, 105, 41);
+
+    module_label = make_label(this, "module_label", QString(), 305, 4, 276);
+    new_list_box = make_list(this, "new_list_box", 305, 32, 173, 137);
+    save_button = make_button(this, "save_button", "Save Object &List in File         ", 305, 176);
+    send_button = make_button(this, "send_button", "&Send selected Objects to Nimbra", 305, 207);
+    new_object_button =
+        make_button(this, "new_object_button", "Add a &New Object to the list  ", 305, 237);
+    delete_button = make_button(this, "delete_button", "&Remove selected Objects    ", 305, 268);
+    send_progress = make_progress(this, "send_progress", 305, 300);
+
+    up_button = make_button(this, "up_button", "Move object &Up", 483, 42, 105, 43);
+    down_button = make_button(this, "down_button", "Move object &Down", 483, 96, 105, 43);
+
+    load_sink_ = std::make_unique<ProgressBarSink>(*load_progress);
+    send_sink_ = std::make_unique<ProgressBarSink>(*send_progress);
+
+    const std::pair<QPushButton*, void (EditListsTab::*)()> handlers[] = {
+        {get_objects_button, &EditListsTab::get_objects_buttonClick},
+        {get_from_nimbra_button, &EditListsTab::get_from_nimbra_buttonClick},
+        {add_button, &EditListsTab::add_buttonClick},
+        {add_all_button, &EditListsTab::add_all_buttonClick},
+        {transfer_classes_button, &EditListsTab::transfer_classes_buttonClick},
+        {save_button, &EditListsTab::save_buttonClick},
+        {send_button, &EditListsTab::send_buttonClick},
+        {new_object_button, &EditListsTab::new_object_buttonClick},
+        {delete_button, &EditListsTab::delete_buttonClick},
+        {up_button, &EditListsTab::up_buttonClick},
+        {down_button, &EditListsTab::down_buttonClick},
+    };
+    for (const auto& [button, handler] : handlers)
+        connect(button, &QPushButton::clicked, this, handler);
+    object_box->viewport()->installEventFilter(this);
+    new_list_box->viewport()->installEventFilter(this);
+
+    // The lists show whatever the state holds, so line i is object i from the start.
+    ListWidgetLines source_lines(*object_box);
+    show_objects(*state_.source, source_lines);
+    ListWidgetLines dest_lines(*new_list_box);
+    show_objects(*state_.destination, dest_lines);
+}
+
+EditListsTab::~EditListsTab() = default;
+
+void EditListsTab::clear_lists() {
+    object_box->clear();
+    new_list_box->clear();
+    state_.reset();
+    source_list_label->setText(QStringLiteral("Objects"));
+    module_label->clear();
+}
+
+bool EditListsTab::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        // After the box has taken the click, so the line under the mouse is current.
+        if (watched == object_box->viewport()) {
+            QMetaObject::invokeMethod(this, &EditListsTab::object_boxDblClick,
+                                      Qt::QueuedConnection);
+        } else if (watched == new_list_box->viewport()) {
+            QMetaObject::invokeMethod(this, &EditListsTab::new_list_boxDblClick,
+                                      Qt::QueuedConnection);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void EditListsTab::show_source_name(const std::string& label_text) {
+    source_list_label->setText(shortened_name(label_text));
+}
+
+void EditListsTab::get_objects_buttonClick() {
+    const auto path = services_.files.open_list(services_.list_folder());
+    if (!path) return;
+    // A file that does not read leaves the previous source, its name and its lines alone.
+    if (!get_and_show_config(*path)) return;
+    state_.source_name = *path;
+    show_source_name(*path);
+}
+
+bool EditListsTab::get_and_show_config(const std::string& path) {
+    auto scratch = std::make_unique<Configuration>();
+    clear_configuration(*scratch);
+    if (!services_.link.get_config(*scratch, path)) return false;
+    *state_.source = *scratch;
+    ListWidgetLines lines(*object_box);
+    show_objects(*state_.source, lines);
+    state_.no_source_yet = false;
+    return true;
+}
+
+void EditListsTab::get_from_nimbra_buttonClick() {
+    // The old source goes at once: until the reply has been read there is none, and nothing
+    // may be built from a source the label no longer names.
+    state_.source_name = "NIMBRA";
+    source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
+    object_box->clear();
+    clear_configuration(*state_.source);
+    state_.no_source_yet = true;
+    services_.link.request_configuration(load_sink_.get(), [this] {
+        EditLink& link = services_.link;
+        link.set_status("Nimbra configuration recieved");
+        link.take_received_configuration();
+        // A reply that did not read leaves no source rather than half a configuration.
+        if (!link.configuration_known()) return;
+        state_.source_name = "NIMBRA";
+        source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
+        *state_.source = link.instrument_configuration();
+        ListWidgetLines lines(*object_box);
+        show_objects(*state_.source, lines);
+        // The instrument's classes are a source like a file's: new objects can be made from
+        // them at once.
+        state_.no_source_yet = false;
+    });
+}
+
+void EditListsTab::object_boxDblClick() {
+    const int row = object_box->currentRow();
+    if (row < 0 || row >= state_.source->object_count) return;
+    describe_object(*state_.source, row, dialogs_.object_description.grid());
+    dialogs_.object_description.show_description(display_line(*state_.source, row));
+}
+
+void EditListsTab::transfer_classes() {
+    state_.destination_needs_classes = false;
+    Configuration& dest = *state_.destination;
+    dest = *state_.source;
+    dest.object_count = 0;
+    // The source's values are not the list's: the whole value store is free for new objects.
+    dest.data_used = 0;
+    new_list_box->clear();
+    module_label->setText(shortened_name("Classes from " + file_name_part(state_.source_name)));
+}
+
+void EditListsTab::transfer_classes_buttonClick() {
+    if (new_list_box->count() > 0 &&
+        !ask_yes_no("Transferring the classes removes the objects of the list. Go on?")) {
+        return;
+    }
+    transfer_classes();
+}
+
+void EditListsTab::add_buttonClick() {
+    if (nothing_selected(*object_box, "No objects selected!")) return;
+    add_objects([this](int line) { return object_box->item(line)->isSelected(); });
+}
+
+void EditListsTab::add_all_buttonClick() {
+    if (object_box->count() == 0) {
+        show_error("No objects to add!");
+        return;
+    }
+    add_objects([](int) { return true; });
+}
+
+void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
+    OverwriteFlags& flags = dialogs_.yes_to_all.flags;
+    flags.ask_before_overwrite = true;
+    flags.keep_adding = true;
+    if (state_.destination_needs_classes) transfer_classes();
+    // Overwritten objects leave their old value blocks behind; without gathering the rest,
+    // a list edited for a while would refuse objects long before its store is full.
+    compact_object_data(*state_.destination);
+    CarefulAdd careful(*state_.source, *state_.destination);
+    refused_ = 0;
+    first_refusal_.clear();
+    const int lines = std::min(object_box->count(), static_cast<int>(state_.source->object_count));
+    for (int i = 0; i < lines && flags.keep_adding; ++i) {
+        if (take(i)) add_carefully(careful, i);
+    }
+    // The report lines go to the log, which is usually off: the status line tells the
+    // operator that something was left out.
+    if (refused_ == 1) services_.link.set_status(first_refusal_);
+    if (refused_ > 1) {
+        services_.link.set_status(decimal(refused_) + " objects not added; " + first_refusal_);
+    }
+}
+
+bool EditListsTab::add_carefully(CarefulAdd& careful, int i) {
+    const Configuration& dest = *state_.destination;
+    const std::string name(text_of(state_.source->objects[i].name));
+    const bool exists = find_object(dest, name) < dest.object_count;
+    if (exists && dialogs_.yes_to_all.flags.ask_before_overwrite) {
+        dialogs_.yes_to_all.ask_about(name);
+        if (!dialogs_.yes_to_all.flags.overwrite_confirmed) return false;
+    }
+    if (!careful.add_object_carefully(i)) {
+        if (refused_++ == 0) first_refusal_ = careful.refusal();
+        return false;
+    }
+    // An overwritten object keeps its name and its line.
+    if (!exists) add_to_dest_list();
+    return true;
+}
+
+void EditListsTab::add_to_dest_list() {
+    const Configuration& dest = *state_.destination;
+    if (dest.object_count > new_list_box->count()) {
+        new_list_box->addItem(to_qstring(display_line(dest, dest.object_count - 1)));
+    }
+}
+
+void EditListsTab::refresh_dest_line(int index) {
+    if (index < 0 || index >= new_list_box->count() || index >= state_.destination->object_count)
+        return;
+    new_list_box->item(index)->setText(to_qstring(display_line(*state_.destination, index)));
+}
+
+void EditListsTab::new_object_buttonClick() {
+    if (state_.destination_needs_classes) {
+        if (state_.no_source_yet) {
+            show_info("no classes defined yet!");
+            return;
+        }
+        transfer_classes();
+    }
+    make_new_object(-1);
+}
+
+void EditListsTab::new_list_boxDblClick() {
+    const int row = new_list_box->currentRow();
+    // Without a line there is nothing to edit: a new object, with the classes it needs.
+    if (row < 0) {
+        new_object_buttonClick();
+        return;
+    }
+    make_new_object(row);
+}
+
+void EditListsTab::make_new_object(int index) {
+    Tnew_object& dialog = dialogs_.new_object;
+    dialog.run(index);
+    if (dialog.added) add_to_dest_list();
+    if (dialog.changed) refresh_dest_line(index);
+    // Overwriting another object may have given it the name in other letters.
+    if (dialog.overwritten >= 0) refresh_dest_line(dialog.overwritten);
+}
+
+void EditListsTab::delete_buttonClick() {
+    if (nothing_selected(*new_list_box, "No objects selected, none removed!")) return;
+    Configuration& dest = *state_.destination;
+    for (int i = new_list_box->count() - 1; i >= 0; --i) {
+        if (!new_list_box->item(i)->isSelected()) continue;
+        delete_object(dest, i);
+        delete new_list_box->takeItem(i);
+    }
+    if (new_list_box->count() == 0) state_.destination_needs_classes = true;
+}
+
+void EditListsTab::up_buttonClick() {
+    if (new_list_box->currentRow() > 0) switch_objects(-1);
+}
+
+void EditListsTab::down_buttonClick() {
+    const int row = new_list_box->currentRow();
+    if (row >= 0 && row < new_list_box->count() - 1) switch_objects(+1);
+}
+
+void EditListsTab::switch_objects(int offset) {
+    const int a = new_list_box->currentRow();
+    const int b = a + offset;
+    Configuration& dest = *state_.destination;
+    if (a < 0 || b < 0 || a >= dest.object_count || b >= dest.object_count) return;
+    std::swap(dest.objects[a], dest.objects[b]);
+    QListWidgetItem* line_a = new_list_box->item(a);
+    QListWidgetItem* line_b = new_list_box->item(b);
+    const QString text_a = line_a->text();
+    line_a->setText(line_b->text());
+    line_b->setText(text_a);
+    // A selection belongs to its object and moves with it; the moved object is selected.
+    line_a->setSelected(line_b->isSelected());
+    new_list_box->setCurrentRow(b, QItemSelectionModel::NoUpdate);
+    line_b->setSelected(true);
+}
+
+void EditListsTab::save_buttonClick() {
+    if (new_list_box->count() == 0) {
+        show_error("There are no objects to save!");
+        return;
+    }
+    const auto chosen = services_.files.save_list(services_.list_folder());
+    if (!chosen) return;
+    const std::string target = list_save_path(*chosen);
+    const std::string name = file_name_part(target);
+    // The dialog asked about the name it was given; the list goes to the .nol file.
+    if (path_exists(target)) {
+        if (target != *chosen &&
+            !ask_yes_no(name + " already exists.\nDo you want to replace it?")) {
+            return;
+        }
+    } else if (!ask_yes_no(name + "\nThis file does not exist.\nDo you want to create it?")) {
+        return;
+    }
+    std::vector<std::string> comments;
+    // A list that exists but cannot be read is not replaced: its comments would be lost.
+    if (!read_comments(target, comments)) return;
+    comments = dialogs_.comment_form.edit(comments);
+    write_object_list(*state_.destination, target, comments, services_.link.config_box());
+}
+
+void EditListsTab::send_buttonClick() {
+    if (new_list_box->selectedItems().isEmpty()) {
+        if (!ask_yes_no("Do you want to download the whole_list?")) return;
+        new_list_box->selectAll();
+    }
+    EditLink& link = services_.link;
+    if (link.configuration_known()) {
+        send_selected();
+        return;
+    }
+    link.request_configuration(load_sink_.get(), [this] {
+        EditLink& link = services_.link;
+        link.set_status("Nimbra configuration recieved");
+        link.take_received_configuration();
+        // Objects are checked against the instrument's classes: without them nothing goes.
+        if (link.configuration_known()) send_selected();
+    });
+}
+
+void EditListsTab::send_selected() {
+    std::vector<std::string> lines;
+    for (int i = 0; i < new_list_box->count(); ++i) {
+        if (new_list_box->item(i)->isSelected())
+            lines.push_back(to_text(new_list_box->item(i)->text()));
+    }
+    services_.link.send_selected_objects(*state_.destination, lines, send_sink_.get());
+}
+
+}  // namespace vexilo

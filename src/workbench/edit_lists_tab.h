@@ -1,0 +1,117 @@
+#pragma once
+// The "Edit Object Lists" page of the service presentation: build a new object list from a
+// source (an object list file or the instrument's configuration), edit it and save or send it.
+//
+// Line i of new_list_box always shows destination object i, and line i of object_box source
+// object i; every command keeps the lines and the objects in step.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "edit_link.h"
+#include "edit_state.h"
+#include "list_file_chooser.h"
+
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+
+namespace vexilo {
+
+class CarefulAdd;
+class ProgressBarSink;
+class Tcomment_form;
+class Tnew_object;
+class Tobject_description;
+class Tyes_to_all;
+
+// The windows the page opens. The new object dialog must work on the page's destination.
+struct EditDialogs {
+    Tnew_object& new_object;
+    Tyes_to_all& yes_to_all;
+    Tcomment_form& comment_form;
+    Tobject_description& object_description;
+};
+
+// What the page needs of the rest of the program.
+struct EditServices {
+    EditLink& link;
+    ListFileChooser& files;
+    std::function<std::string()> list_folder;  // where the file dialogs start
+};
+
+class EditListsTab final : public QWidget {
+    Q_OBJECT
+  public:
+    EditListsTab(EditState& state, EditDialogs dialogs, EditServices services,
+                 QWidget* parent = nullptr);
+    ~EditListsTab() override;
+
+    // Empties both object lists and the state (the window's creation does this once).
+    void clear_lists();
+
+    EditState& state() { return state_; }
+
+    QLabel* source_list_label;
+    QListWidget* object_box;
+    QPushButton* get_objects_button;
+    QPushButton* get_from_nimbra_button;
+    QProgressBar* load_progress;
+    QPushButton* add_button;
+    QPushButton* add_all_button;
+    QPushButton* transfer_classes_button;
+    QLabel* module_label;
+    QListWidget* new_list_box;
+    QPushButton* save_button;
+    QPushButton* send_button;
+    QPushButton* new_object_button;
+    QPushButton* delete_button;
+    QProgressBar* send_progress;
+    QPushButton* up_button;
+    QPushButton* down_button;
+
+    void get_objects_buttonClick();
+    void get_from_nimbra_buttonClick();
+    void object_boxDblClick();
+    void add_buttonClick();
+    void add_all_buttonClick();
+    void transfer_classes_buttonClick();
+    void new_object_buttonClick();
+    void new_list_boxDblClick();
+    void delete_buttonClick();
+    void up_buttonClick();
+    void down_buttonClick();
+    void save_buttonClick();
+    void send_buttonClick();
+
+    // Reads the file into the source; on success object_box shows its objects.
+    bool get_and_show_config(const std::string& path);
+    void make_new_object(int index);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void transfer_classes();
+    // Runs the careful add over the lines of object_box that `take` accepts.
+    void add_objects(const std::function<bool(int line)>& take);
+    bool add_carefully(CarefulAdd& careful, int source_index);
+    void add_to_dest_list();
+    void refresh_dest_line(int index);
+    void switch_objects(int offset);
+    void send_selected();
+    void show_source_name(const std::string& label_text);
+
+    EditState& state_;
+    EditDialogs dialogs_;
+    EditServices services_;
+    std::unique_ptr<ProgressBarSink> load_sink_;
+    std::unique_ptr<ProgressBarSink> send_sink_;
+    int refused_ = 0;
+    std::string first_refusal_;
+};
+
+}  // namespace vexilo

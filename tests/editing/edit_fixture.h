@@ -1,0 +1,186 @@
+#pragma once
+// The "Edit Object Lists" page with its real dialogs, a fake instrument and scripted file
+// dialogs, in a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/field_text.h"
+#include "config/reader.h"
+#include "dialogs/comment_form.h"
+#include "dialogs/new_object.h"
+#include "dialogs/object_description.h"
+#include "dialogs/yes_to_all.h"
+#include "support/message_recorder.h"
+#include "support/modal_script.h"
+#include "workbench/edit_lists_tab.h"
+
+namespace vexilo::test {
+
+#define EXPECT_SCRIPT_DONE(script) \
+    EXPECT_TRUE((script).finished()) << (script).failures().join("; ").toStdString()
+
+using Lines = std::vector<std::string>;
+
+// Classes Pump (a Number with a range, a ListChoice, a Text) and Plain (no fields).
+inline Lines list_file(const Lines& objects) {
+    Lines lines{"[LISTS]",
+                "0;3;Low;Medium;High",
+                "[CLASSES]",
+                "!Pump",
+                "Volume;1;1000;10;1;ul",
+                "#Speed;0;2;1;0",
+                "&Label",
+                "!Plain",
+                "[OBJECTS]"};
+    lines.insert(lines.end(), objects.begin(), objects.end());
+    return lines;
+}
+
+inline void write_lines(const std::string& path, const Lines& lines) {
+    std::ofstream out(path, std::ios::binary);
+    for (const std::string& line : lines)
+        out << line << "\r\n";
+}
+
+class FakeLink final : public EditLink {
+  public:
+    FakeLink() { clear_configuration(*instrument); }
+
+    void set_status(const std::string& text) override { statuses.push_back(text); }
+    bool get_config(Configuration& target, const std::string& path) override {
+        return read_list_file(target, path);
+    }
+    bool configuration_known() const override { return known; }
+    void request_configuration(ProgressSink*, Action done) override {
+        ++requests;
+        pending = std::move(done);
+    }
+    void take_received_configuration() override {
+        Lines lines = reply;
+        clear_configuration(*instrument);
+        known = read_configuration(*instrument, lines);
+    }
+    const Configuration& instrument_configuration() const override { return *instrument; }
+    void send_selected_objects(const Configuration&, const Lines& lines, ProgressSink*) override {
+        sent.push_back(lines);
+    }
+
+    // The instrument's reply has ended.
+    void answer() {
+        Action done = std::move(pending);
+        pending = nullptr;
+        if (done) done();
+    }
+
+    bool known = false;
+    int requests = 0;
+    Action pending;
+    Lines reply;
+    Lines statuses;
+    std::vector<Lines> sent;
+    std::unique_ptr<Configuration> instrument = std::make_unique<Configuration>();
+};
+
+class FakeFiles final : public ListFileChooser {
+  public:
+    std::optional<std::string> open_list(const std::string&) override { return next(opens); }
+    std::optional<std::string> save_list(const std::string&) override { return next(saves); }
+
+    std::deque<std::optional<std::string>> opens;
+    std::deque<std::optional<std::string>> saves;
+
+  private:
+    static std::optional<std::string> next(std::deque<std::optional<std::string>>& answers) {
+        if (answers.empty()) return std::nullopt;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+class EditTabTest : public ::testing::Test {
+  protected:
+    EditTabTest() {
+        // A modal window that no step of the script expects would block the test for good:
+        // it is closed and reported instead.
+        guard_.setInterval(20);
+        QObject::connect(&guard_, &QTimer::timeout, [this] {
+            QWidget* window = QApplication::activeModalWidget();
+            if (window == nullptr || !window->isVisible() || !script.finished()) return;
+            unexpected.push_back(window->windowTitle().toStdString());
+            window->close();
+        });
+        guard_.start();
+    }
+
+    void TearDown() override {
+        EXPECT_SCRIPT_DONE(script);
+        EXPECT_TRUE(unexpected.empty()) << "unexpected window " << unexpected.front();
+    }
+
+    std::string file(const std::string& name) const {
+        return folder.filePath(QString::fromStdString(name)).toStdString();
+    }
+
+    // Writes the list file and opens it as the source.
+    void open_source(const std::string& name, const Lines& objects) {
+        write_lines(file(name), list_file(objects));
+        files.opens.push_back(file(name));
+        tab.get_objects_buttonClick();
+    }
+
+    static Lines lines_of(const QListWidget& box) {
+        Lines lines;
+        for (int i = 0; i < box.count(); ++i)
+            lines.push_back(box.item(i)->text().toStdString());
+        return lines;
+    }
+
+    static void select(QListWidget& box, const std::vector<int>& rows) {
+        box.clearSelection();
+        for (int row : rows)
+            box.item(row)->setSelected(true);
+    }
+
+    // The display line and the value texts of destination object i.
+    Lines dest_object(int i) const {
+        const Configuration& dest = *state.destination;
+        Lines texts{display_line(dest, i)};
+        const ClassRecord& cls = dest.classes[dest.objects[i].class_index];
+        for (int f = 0; f < cls.field_count; ++f)
+            texts.push_back(field_value_text(dest, dest.objects[i], f));
+        return texts;
+    }
+
+    QTemporaryDir folder;
+    MessageRecorder messages;
+    ModalScript script;
+    Lines unexpected;
+    EditState state;
+    Tnew_object new_object{*state.destination};
+    Tyes_to_all yes_to_all;
+    Tcomment_form comment_form;
+    Tobject_description description;
+    FakeLink link;
+    FakeFiles files;
+    EditListsTab tab{state,
+                     {new_object, yes_to_all, comment_form, description},
+                     {link, files, [this] { return folder.path().toStdString(); }}};
+
+  private:
+    QTimer guard_;
+};
+
+}  // namespace vexilo::test
