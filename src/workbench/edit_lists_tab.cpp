@@ -440,7 +440,11 @@ void EditListsTab::send_buttonClick() {
         link.set_status("Nimbra configuration recieved");
         link.take_received_configuration();
         // Objects are checked against the instrument's classes: without them nothing goes.
-        if (link.configuration_known()) send_selected();
+        if (link.configuration_known()) {
+            send_selected();
+        } else {
+            link.set_status("Download cancelled");
+        }
     });
 }
 

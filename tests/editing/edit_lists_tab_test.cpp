@@ -340,6 +340,7 @@ TEST_F(EditTabTest, SendingAsksAboutTheWholeListAndNeedsTheInstrumentsClasses) {
     EXPECT_EQ(link.requests, 1);
     link.answer();  // the configuration did not read: nothing is checked, nothing sent
     EXPECT_TRUE(link.sent.empty());
+    EXPECT_EQ(link.statuses.back(), "Download cancelled");
 
     link.reply = list_file({});
     tab.send_button->click();
