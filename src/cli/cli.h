@@ -26,5 +26,7 @@ int usage_error(const std::string& text);
 void print_line(const std::string& text);
 
 int check(const Args& args, const Options& options);
+int listing(const Args& args, const Options& options);
+bool listing_needs_gui(const Args& args);
 
 }  // namespace vexilo::cli

@@ -1,8 +1,10 @@
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
+#include <memory>
 
 #include "cli.h"
 #include "cli_messages.h"
@@ -15,6 +17,9 @@ struct Command {
     int (*run)(const Args&, const Options&);
     const char* synopsis;
     const char* help;
+    // Commands that draw (printing into a PDF) need a GUI application; the rest run with a
+    // core application and never need a display.
+    bool (*needs_gui)(const Args&) = nullptr;
 };
 
 const std::map<std::string, Command>& commands() {
@@ -23,6 +28,11 @@ const std::map<std::string, Command>& commands() {
          {check, "check FILE",
           "Read FILE (an object list file or a saved configuration reply) and print each\n"
           "      object's display line (Class:Object)."}},
+        {"listing",
+         {listing, "listing FILE... [--pdf OUT]",
+          "Print the description listing of the object list FILEs: its lines on stdout, or\n"
+          "      with --pdf the printed pages (two columns, page numbers) into the PDF file OUT.",
+          listing_needs_gui}},
     };
     return table;
 }
@@ -57,7 +67,15 @@ void print_line(const std::string& text) {
     std::fputc('\n', stdout);
 }
 
-int run(int argc, char** argv) {
+// A command that draws gets a GUI application; without a platform chosen it draws
+// offscreen, since vexilo-cli never shows a window.
+std::unique_ptr<QCoreApplication> make_application(int& argc, char** argv, bool gui) {
+    if (!gui) return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+int run(int& argc, char** argv) {
     Options options;
     std::string name;
     Args args;
@@ -85,16 +103,17 @@ int run(int argc, char** argv) {
     if (name.empty()) return usage_error("no command given");
     const auto found = commands().find(name);
     if (found == commands().end()) return usage_error("unknown command '" + name + "'");
+    const Command& command = found->second;
+    const auto app = make_application(argc, argv, command.needs_gui && command.needs_gui(args));
+    QCoreApplication::setApplicationName("vexilo-cli");
+    QCoreApplication::setApplicationVersion(VEXILO_VERSION_TEXT);
     CliMessages messages(options.yes);
     ScopedMessageHandler scope(messages);
-    return found->second.run(args, options);
+    return command.run(args, options);
 }
 
 }  // namespace vexilo::cli
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("vexilo-cli");
-    QCoreApplication::setApplicationVersion(VEXILO_VERSION_TEXT);
     return vexilo::cli::run(argc, argv);
 }

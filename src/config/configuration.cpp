@@ -1,5 +1,7 @@
 #include "configuration.h"
 
+#include <array>
+
 #include "text_fields.h"
 
 namespace vexilo {
@@ -113,9 +115,15 @@ void translate_instrument_chars(char* text) {
 }
 
 void translate_instrument_chars(std::string& text) {
-    for (char& c : text) {
-        c = static_cast<char>(translate_instrument_char(static_cast<unsigned char>(c)));
-    }
+    // Every line the reader takes passes through here: a table beats a switch per byte.
+    static const auto table = [] {
+        std::array<char, 256> t{};
+        for (int c = 0; c < 256; ++c) {
+            t[c] = static_cast<char>(translate_instrument_char(static_cast<unsigned char>(c)));
+        }
+        return t;
+    }();
+    for (char& c : text) c = table[static_cast<unsigned char>(c)];
 }
 
 }  // namespace vexilo

@@ -13,7 +13,10 @@ std::string number(std::int32_t value) { return decimal(value); }
 
 void add_class_lines(const Configuration& config, const ClassRecord& cls,
                      std::vector<std::string>& lines) {
-    lines.push_back("!" + std::string(text_of(cls.name)));
+    // Built by appending: g++ 12 at -O3 misreads prefix + string as an overlapping copy.
+    std::string header = "!";
+    header += text_of(cls.name);
+    lines.push_back(std::move(header));
     for (int f = 0; f < cls.field_count; ++f) {
         const ClassField& field = cls.fields[f];
         std::string line;
@@ -24,12 +27,14 @@ void add_class_lines(const Configuration& config, const ClassRecord& cls,
                        number(field.increment) + ";" + std::string(text_of(field.units));
                 break;
             case FieldKind::ListChoice:
-                line = "#" + std::string(text_of(field.name)) + ";" + number(field.min) + ";" +
-                       number(field.max) + ";" + number(field.default_value) + ";" +
-                       number(field.list_number);
+                line = "#";
+                line += text_of(field.name);
+                line += ";" + number(field.min) + ";" + number(field.max) + ";" +
+                        number(field.default_value) + ";" + number(field.list_number);
                 break;
             case FieldKind::Text:
-                line = "&" + std::string(text_of(field.name));
+                line = "&";
+                line += text_of(field.name);
                 break;
             case FieldKind::Atom:
                 // An Atom that allows no class cannot be expressed in the grammar; the reader

@@ -19,6 +19,7 @@ struct Range {
 };
 
 int header_of(std::string_view line) {
+    if (line.size() < 7 || line.size() > 9 || line[0] != '[') return -1;
     for (int h = 0; h < SectionCount; ++h) {
         if (same_text(line, kHeaders[h])) return h;
     }
@@ -47,10 +48,42 @@ std::array<Range, SectionCount> find_sections(const std::vector<std::string>& li
 
 std::string text(std::string_view a) { return std::string(a); }
 
+// Object lines mostly repeat the class of the line before; a name equal byte for byte to the
+// last one looked up resolves to the same class, so the full scan runs once per change.
+class ClassLookup {
+public:
+    int find(const Configuration& config, std::string_view name) {
+        if (!valid_ || name != name_) {
+            name_.assign(name);
+            index_ = find_class(config, name);
+            valid_ = true;
+        }
+        return index_;
+    }
+
+private:
+    std::string name_;
+    int index_ = 0;
+    bool valid_ = false;
+};
+
+// Messages are built only on failure: reading must not pay for texts it never shows.
 bool split_or_refuse(std::string_view line, std::vector<std::string_view>& fields,
-                     std::string_view context) {
+                     std::string_view context, std::string_view more = {}) {
     if (split_fields(line, fields)) return true;
-    show_error("Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in " + text(context));
+    show_error("Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in " + text(context) +
+               text(more));
+    return false;
+}
+
+bool number_or_refuse(std::string_view field, std::string_view a, std::string_view b,
+                      std::string_view c, std::int32_t& value) {
+    if (auto parsed = to_int(field)) {
+        value = *parsed;
+        return true;
+    }
+    value = 0;
+    show_error("Not a number:" + text(a) + text(b) + text(c));
     return false;
 }
 
@@ -58,16 +91,25 @@ bool read_lists(Configuration& target, const std::vector<std::string>& lines, Ra
                 std::vector<std::string_view>& fields) {
     target.list_count = 0;
     for (std::size_t i = range.begin; i < range.end; ++i) {
-        const std::string context = "list " + decimal(static_cast<long>(i - range.begin + 1));
-        if (!split_or_refuse(lines[i], fields, context)) return false;
-        std::int32_t number = 0;
-        if (!parse_int(field_at(fields, 0), context, number)) return false;
+        const auto refuse_number = [&] {
+            show_error("Not a number:list " + decimal(static_cast<long>(i - range.begin + 1)));
+            return false;
+        };
+        if (!split_fields(lines[i], fields)) {
+            show_error("Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in list " +
+                       decimal(static_cast<long>(i - range.begin + 1)));
+            return false;
+        }
+        const auto parsed_number = to_int(field_at(fields, 0));
+        if (!parsed_number) return refuse_number();
+        const std::int32_t number = *parsed_number;
         if (number > 99 || number < 0) {
             show_error("bad list id " + decimal(number));
             return false;
         }
-        std::int32_t max = 0;
-        if (!parse_int(field_at(fields, 1), context, max)) return false;
+        const auto parsed_max = to_int(field_at(fields, 1));
+        if (!parsed_max) return refuse_number();
+        const std::int32_t max = *parsed_max;
         if (max < 0) {
             show_error("bad list max " + decimal(number));
             return false;
@@ -89,15 +131,20 @@ bool read_lists(Configuration& target, const std::vector<std::string>& lines, Ra
     return true;
 }
 
-bool read_field_number(std::string_view field, const std::string& context, const char* suffix,
-                       std::int32_t& value) {
-    return parse_int(field, context + suffix, value);
+bool read_field_number(std::string_view field, const ClassRecord& cls, std::string_view first,
+                       const char* suffix, std::int32_t& value) {
+    if (auto parsed = to_int(field)) {
+        value = *parsed;
+        return true;
+    }
+    value = 0;
+    show_error("Not a number:" + text(text_of(cls.name)) + ":" + text(first) + suffix);
+    return false;
 }
 
 bool read_field_line(Configuration& target, ClassRecord& cls,
                      const std::vector<std::string_view>& fields) {
     const std::string_view first = field_at(fields, 0);
-    const std::string context = text(text_of(cls.name)) + ":" + text(first);
     if (cls.field_count == MAX_FIELDS) {
         show_error("Too many fields (at most " + decimal(MAX_FIELDS) + ") in class " +
                    text(text_of(cls.name)));
@@ -108,10 +155,10 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
     if (!first.empty() && first[0] == '#') {
         field.kind = FieldKind::ListChoice;
         store_text(field.name, first.substr(1));
-        if (!read_field_number(field_at(fields, 1), context, " min", field.min) ||
-            !read_field_number(field_at(fields, 2), context, " max", field.max) ||
-            !read_field_number(field_at(fields, 3), context, " default", field.default_value) ||
-            !read_field_number(field_at(fields, 4), context, " list number", field.list_number)) {
+        if (!read_field_number(field_at(fields, 1), cls, first, " min", field.min) ||
+            !read_field_number(field_at(fields, 2), cls, first, " max", field.max) ||
+            !read_field_number(field_at(fields, 3), cls, first, " default", field.default_value) ||
+            !read_field_number(field_at(fields, 4), cls, first, " list number", field.list_number)) {
             return false;
         }
     } else if (!first.empty() && first[0] == '&') {
@@ -132,10 +179,10 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
     } else {
         field.kind = FieldKind::Number;
         store_text(field.name, first);
-        if (!read_field_number(field_at(fields, 1), context, " min", field.min) ||
-            !read_field_number(field_at(fields, 2), context, " max", field.max) ||
-            !read_field_number(field_at(fields, 3), context, " default", field.default_value) ||
-            !read_field_number(field_at(fields, 4), context, " increment", field.increment)) {
+        if (!read_field_number(field_at(fields, 1), cls, first, " min", field.min) ||
+            !read_field_number(field_at(fields, 2), cls, first, " max", field.max) ||
+            !read_field_number(field_at(fields, 3), cls, first, " default", field.default_value) ||
+            !read_field_number(field_at(fields, 4), cls, first, " increment", field.increment)) {
             return false;
         }
         store_text(field.units, field_at(fields, 5));
@@ -176,7 +223,7 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
             return false;
         }
         ClassRecord& cls = target.classes[current];
-        if (!split_or_refuse(lines[i], fields, text(text_of(cls.name)) + ":" + text(first))) {
+        if (!split_or_refuse(lines[i], fields, text_of(cls.name), ":" + text(first))) {
             return false;
         }
         if (!read_field_line(target, cls, fields)) return false;
@@ -185,10 +232,11 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
     return true;
 }
 
-bool fill_object(Configuration& target, const std::vector<std::string_view>& fields, int k) {
+bool fill_object(Configuration& target, const std::vector<std::string_view>& fields, int k,
+                 ClassLookup& classes) {
     const std::string_view class_name = field_at(fields, 0);
     const std::string_view object_name = field_at(fields, 1);
-    const int c = find_class(target, class_name);
+    const int c = classes.find(target, class_name);
     if (c >= target.class_count) {
         show_error(text(class_name) + " is not a class!");
         return false;
@@ -218,8 +266,9 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
         const std::string_view value = field_at(fields, static_cast<std::size_t>(f) + 2);
         if (field.kind == FieldKind::Number || field.kind == FieldKind::ListChoice) {
             std::int32_t number = 0;
-            const std::string context = text(object_name) + ":" + text(text_of(field.name));
-            if (!parse_int(value, context, number)) return false;
+            if (!number_or_refuse(value, object_name, ":", text_of(field.name), number)) {
+                return false;
+            }
             set_int_value(target, object, f, number);
         } else {
             if (value.size() > static_cast<std::size_t>(MAX_TEXT_VALUE_LENGTH)) {
@@ -244,11 +293,12 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
         show_error("No classes are defined! How then, shall I define objects?!");
         return false;
     }
+    ClassLookup classes;
     for (std::size_t i = range.begin; i < range.end; ++i) {
         std::string_view cursor = lines[i];
         const std::string_view class_name = next_field(cursor, ';');
         const std::string_view object_name = next_field(cursor, ';');
-        const int c = find_class(target, class_name);
+        const int c = classes.find(target, class_name);
         if (c >= target.class_count) {
             show_error(text(class_name) + " is not a known class!");
             return false;
@@ -269,10 +319,10 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
     }
     for (std::size_t i = range.begin; i < range.end; ++i) {
         const int k = static_cast<int>(i - range.begin);
-        if (!split_or_refuse(lines[i], fields, text(text_of(target.objects[k].name)))) {
+        if (!split_or_refuse(lines[i], fields, text_of(target.objects[k].name))) {
             return false;
         }
-        if (!fill_object(target, fields, k)) return false;
+        if (!fill_object(target, fields, k, classes)) return false;
     }
     return true;
 }
@@ -299,7 +349,8 @@ bool read_object_line(Configuration& target, std::string_view line, int k) {
     std::string_view cursor = line;
     const std::string_view name = (next_field(cursor, ';'), next_field(cursor, ';'));
     if (!split_or_refuse(line, fields, name)) return false;
-    return fill_object(target, fields, k);
+    ClassLookup classes;
+    return fill_object(target, fields, k, classes);
 }
 
 std::string display_line(const Configuration& config, int object_index) {

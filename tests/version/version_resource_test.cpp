@@ -1,12 +1,16 @@
 // The version resource made from the project's version, read back through the Win32 version
-// API the way the about box does: fixed file information, translation table, strings.
+// API (fixed file information, translation table, strings) and through the about box's reader.
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include "dialogs/ver_info.h"
 
 namespace vexilo {
 namespace {
@@ -14,6 +18,12 @@ namespace {
 const std::string project_version =
     std::to_string(VEXILO_VERSION_MAJOR) + "." + std::to_string(VEXILO_VERSION_MINOR) + "." +
     std::to_string(VEXILO_VERSION_PATCH) + "." + std::to_string(VEXILO_VERSION_BUILD);
+
+std::string own_file() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(path, length) : std::string();
+}
 
 std::string version_text(DWORD most, DWORD least) {
     char text[64];
@@ -23,15 +33,13 @@ std::string version_text(DWORD most, DWORD least) {
 }
 
 TEST(VersionResource, CarriesTheProjectVersionForTheAboutBox) {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    ASSERT_GT(length, 0u);
-    ASSERT_LT(length, static_cast<DWORD>(MAX_PATH));
+    const std::string path = own_file();
+    ASSERT_FALSE(path.empty());
     DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
     ASSERT_GT(size, 0u);
     std::vector<char> data(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, data.data()));
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, data.data()));
 
     void* block = nullptr;
     UINT block_size = 0;
@@ -62,6 +70,24 @@ TEST(VersionResource, CarriesTheProjectVersionForTheAboutBox) {
     EXPECT_EQ(string_value("ProductVersion"), project_version);
     EXPECT_EQ(string_value("ProductName"), "NIMBRA Vexilo");
     EXPECT_EQ(string_value("OriginalFilename"), "version_tests.exe");
+}
+
+TEST(VersionResource, AboutBoxReaderFindsItAndMissesItInOtherFiles) {
+    const TVerInfoRes own(own_file());
+    EXPECT_EQ(own.file_version_text(), project_version);
+    EXPECT_EQ(own.fixed_file_info().signature, 0xFEEF04BDu);
+
+    const auto plain = std::filesystem::temp_directory_path() / "vexilo-no-version.txt";
+    std::ofstream(plain) << "no resource here\n";
+    for (const std::string& file : {plain.string(), plain.string() + ".missing"}) {
+        try {
+            const TVerInfoRes none(file);
+            ADD_FAILURE() << file;
+        } catch (const ENoVerInfoError& error) {
+            EXPECT_STREQ(error.what(), "No Version Info Available.");
+        }
+    }
+    std::filesystem::remove(plain);
 }
 
 }  // namespace

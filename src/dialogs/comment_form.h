@@ -1,0 +1,36 @@
+#pragma once
+// The comment entry dialog of the save command: the list's description lines.
+
+#include <QDialog>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vexilo {
+
+class Tcomment_form : public QDialog {
+    Q_OBJECT
+  public:
+    explicit Tcomment_form(QWidget* parent = nullptr);
+
+    // Modal, with the old comment lines in the memo; answers the lines to save with the list.
+    // "&Add comments" keeps the edited lines; "&Cancel" (or Escape) empties them: the list
+    // is saved either way, then without comments.
+    std::vector<std::string> edit(const std::vector<std::string>& old_lines);
+    std::vector<std::string> comment_lines() const;
+
+    QLabel* label;
+    QPlainTextEdit* comments_memo;
+    QPushButton* add_button;
+    QPushButton* cancel_button;
+
+    void reject() override;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+};
+
+}  // namespace vexilo

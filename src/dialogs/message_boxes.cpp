@@ -1,0 +1,51 @@
+#include "message_boxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "ui_helpers.h"
+
+namespace vexilo {
+namespace {
+
+void prepare(QMessageBox& box, const char* caption, QMessageBox::Icon icon,
+             const std::string& text) {
+    box.setWindowTitle(QString::fromLatin1(caption));
+    box.setIcon(icon);
+    box.setText(to_qstring(text));
+    box.setTextFormat(Qt::PlainText);
+}
+
+}  // namespace
+
+void MessageBoxHandler::show_error(const std::string& text) {
+    QMessageBox box(QApplication::activeWindow());
+    prepare(box, "Error", QMessageBox::Critical, text);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+}
+
+void MessageBoxHandler::show_info(const std::string& text) {
+    QMessageBox box(QApplication::activeWindow());
+    prepare(box, "Information", QMessageBox::Information, text);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+}
+
+bool MessageBoxHandler::ask_yes_no(const std::string& question) {
+    QMessageBox box(QApplication::activeWindow());
+    prepare(box, "Information", QMessageBox::Information, question);
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+}  // namespace vexilo

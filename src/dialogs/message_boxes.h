@@ -1,0 +1,18 @@
+#pragma once
+// The message boxes behind show_error, show_info and ask_yes_no in the workbench.
+
+#include "config/messages.h"
+
+namespace vexilo {
+
+// Modal QMessageBox windows over the active window: "Error" with the critical icon and one
+// button "Cancel"; "Information" with one button "OK"; the question as "Information" with
+// "&Yes" and "&No", answering true only for Yes. Texts are Windows-1252.
+class MessageBoxHandler final : public MessageHandler {
+  public:
+    void show_error(const std::string& text) override;
+    void show_info(const std::string& text) override;
+    bool ask_yes_no(const std::string& question) override;
+};
+
+}  // namespace vexilo

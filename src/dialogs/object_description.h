@@ -1,0 +1,34 @@
+#pragma once
+// The object description window: one object's fields, values and units in a grid, beside the
+// main window.
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "config/description_grid.h"
+
+class QTableWidget;
+
+namespace vexilo {
+
+class Tobject_description : public QWidget {
+    Q_OBJECT
+  public:
+    explicit Tobject_description(QWidget* parent = nullptr);
+    ~Tobject_description() override;
+
+    // What describe_object fills: object_grid itself.
+    DescriptionGrid& grid();
+
+    // Shows the filled grid without blocking: the title is the object's display line, the
+    // height (rows + 1) grid rows. Showing it again refills it in place.
+    void show_description(const std::string& display_line);
+
+    QTableWidget* object_grid;
+
+  private:
+    std::unique_ptr<DescriptionGrid> grid_;
+};
+
+}  // namespace vexilo

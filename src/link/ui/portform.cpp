@@ -1,0 +1,168 @@
+#include "link/ui/portform.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "link/ui/center_on_screen.h"
+#include "settings/settings.h"
+
+namespace vexilo {
+
+Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
+    : QDialog(parent),
+      link_(link),
+      available_([&link](int port) { return link.port_available(port); }) {
+    setObjectName("port_form");
+    setWindowTitle("Choose Serial Port");
+    setModal(true);
+
+    StaticText1 = new QLabel("Please choose the proper serial port:", this);
+    StaticText1->setObjectName("StaticText1");
+    port_combox = new QComboBox(this);
+    port_combox->setObjectName("port_combox");
+    port_combox->setEditable(false);
+    device_label = new QLabel("Device:", this);
+    device_label->setObjectName("device_label");
+    device_edit = new QLineEdit(this);
+    device_edit->setObjectName("device_edit");
+    ok_button = new QPushButton("&OK", this);
+    ok_button->setObjectName("ok_button");
+    cancel_button = new QPushButton("&Cancel", this);
+    cancel_button->setObjectName("cancel_button");
+
+    auto* device_row = new QHBoxLayout;
+    device_row->addWidget(device_label);
+    device_row->addWidget(device_edit, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_button);
+    buttons->addWidget(cancel_button);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(StaticText1);
+    layout->addWidget(port_combox);
+    layout->addLayout(device_row);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+#ifdef _WIN32
+    // COM names say it all there.
+    device_label->hide();
+    device_edit->hide();
+#endif
+
+    connect(port_combox, qOverload<int>(&QComboBox::activated), this,
+            &Tport_form::port_comboxChange);
+    connect(ok_button, &QPushButton::clicked, this, &Tport_form::ok_buttonClick);
+    connect(cancel_button, &QPushButton::clicked, this, &Tport_form::cancel_buttonClick);
+
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+void Tport_form::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FormActivate();
+}
+
+void Tport_form::FormActivate() {
+    center_on_screen(*this);
+    remembered_port_ = link_.port_number();
+    port_combox->clear();
+    // Single-digit numbers: in number order the lines are also sorted.
+    for (int port = 1; port <= kHighestPort; ++port) {
+        if (available_(port)) port_combox->addItem("COM" + QString::number(port), port);
+    }
+    select_port(remembered_port_);
+    show_device(remembered_port_);
+}
+
+bool Tport_form::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == this ||
+         (watched->isWidgetType() && isAncestorOf(static_cast<QWidget*>(watched))))) {
+        if (FormKeyDown(static_cast<QKeyEvent*>(event)->key())) return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool Tport_form::FormKeyDown(int key) {
+    switch (key) {
+        case Qt::Key_Escape:
+            set_port(remembered_port_);
+            done(QDialog::Rejected);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            done(QDialog::Rejected);
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Tport_form::port_comboxChange(int index) {
+    const int picked = port_combox->itemData(index).toInt();
+    if (available_(picked)) {
+        remembered_port_ = picked;
+    } else {
+        select_port(remembered_port_);
+    }
+    show_device(remembered_port_);
+}
+
+void Tport_form::ok_buttonClick() {
+    // With no line selected (the link's port is not among the available ones) the list names no
+    // port; the remembered one is the port in use or the last one picked.
+    const int selected = selected_port();
+    const int port = selected > 0 ? selected : remembered_port_;
+#ifndef _WIN32
+    const std::string device = device_edit->text().trimmed().toStdString();
+    // An emptied field drops the port's entry from the map, back to the default device.
+    const bool device_changed =
+        device.empty() ? !read_port_mapping(port).empty() : device != port_device_name(port);
+    if (device_changed) store_port_mapping(port, device);
+    const bool same_port = port == link_.port_number();
+    set_port(port);
+    if (device_changed && same_port) link_.reconnect(port);
+#else
+    set_port(port);
+#endif
+    done(QDialog::Accepted);
+}
+
+void Tport_form::cancel_buttonClick() {
+    set_port(remembered_port_);
+    done(QDialog::Rejected);
+}
+
+void Tport_form::set_port(int port) {
+    link_.set_port_number(port);
+    store_port(port);
+}
+
+int Tport_form::selected_port() const {
+    const int index = port_combox->currentIndex();
+    return index < 0 ? 0 : port_combox->itemData(index).toInt();
+}
+
+void Tport_form::select_port(int port) {
+    port_combox->setCurrentIndex(port_combox->findData(port));
+}
+
+void Tport_form::show_device(int port) {
+    device_edit->setText(QString::fromStdString(port_device_name(port)));
+}
+
+Tnimbra_lib::PortProblemHandler ask_with_port_form(Tport_form& form) {
+    return [&form](const std::string&) {
+        form.exec();
+        return true;
+    };
+}
+
+}  // namespace vexilo

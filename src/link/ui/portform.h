@@ -1,0 +1,70 @@
+#pragma once
+// The serial port dialog: the operator picks the port the instrument hangs on. The dialog
+// applies the choice to the link and stores it itself; callers do not look at how it closed.
+//
+// Keys reach the form before its controls: Escape applies the remembered port and closes,
+// Enter closes without applying anything. The remembered port starts as the link's port and
+// follows each available port the operator picks, so Cancel and Escape apply the last pick.
+//
+// Where ports have no COM names, the dialog also shows the device behind the port and lets the
+// operator change it (for a USB adapter); OK stores the change in the port map.
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "link/nimbralib.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace vexilo {
+
+class Tport_form final : public QDialog {
+    Q_OBJECT
+  public:
+    using Availability = std::function<bool(int port)>;
+
+    static constexpr int kHighestPort = 9;
+
+    explicit Tport_form(Tnimbra_lib& link, QWidget* parent = nullptr);
+
+    // Whether a port can be opened; the link's test by default.
+    void set_availability(Availability availability) { available_ = std::move(availability); }
+
+    // The link takes the port, and it is stored as the "Port" setting even when unchanged.
+    void set_port(int port);
+    int remembered_port() const { return remembered_port_; }
+
+    QLabel* StaticText1;
+    QComboBox* port_combox;
+    QLabel* device_label;
+    QLineEdit* device_edit;
+    QPushButton* ok_button;
+    QPushButton* cancel_button;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void FormActivate();
+    bool FormKeyDown(int key);
+    void port_comboxChange(int index);
+    void ok_buttonClick();
+    void cancel_buttonClick();
+    int selected_port() const;
+    void select_port(int port);
+    void show_device(int port);
+
+    Tnimbra_lib& link_;
+    Availability available_;
+    int remembered_port_ = 1;
+};
+
+// A port problem handler for the link: shows the dialog modally and lets the link try again.
+Tnimbra_lib::PortProblemHandler ask_with_port_form(Tport_form& form);
+
+}  // namespace vexilo

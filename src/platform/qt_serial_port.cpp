@@ -1,0 +1,152 @@
+#include "platform/qt_serial_port.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#ifndef _WIN32
+#include <termios.h>
+#endif
+
+#include "settings/settings.h"
+
+namespace vexilo {
+QtSerialPort::QtSerialPort(DeviceResolver resolver) : resolver_(std::move(resolver)) {
+    if (!resolver_) resolver_ = [](int number) { return port_device_name(number); };
+    QObject::connect(&serial_, &QSerialPort::readyRead, &serial_, [this] {
+        if (data_handler_) data_handler_(static_cast<int>(serial_.bytesAvailable()));
+    });
+    // A vanished device (an unplugged adapter, a closed pty) would keep reporting errors; close
+    // it so commands time out and the operator can choose another port.
+    QObject::connect(&serial_, &QSerialPort::errorOccurred, &serial_,
+                     [this](QSerialPort::SerialPortError error) {
+                         if (error == QSerialPort::ResourceError && serial_.isOpen()) {
+                             serial_.close();
+                         }
+                     });
+}
+
+QtSerialPort::~QtSerialPort() {
+    QObject::disconnect(&serial_, nullptr, nullptr, nullptr);
+    for (auto& timer : timers_)
+        QObject::disconnect(timer.get(), nullptr, nullptr, nullptr);
+}
+
+void QtSerialPort::apply_line_settings(QSerialPort& serial, int baud) const {
+    serial.setBaudRate(baud);
+    serial.setDataBits(QSerialPort::Data8);
+    serial.setParity(QSerialPort::NoParity);
+    serial.setStopBits(QSerialPort::OneStop);
+    serial.setFlowControl(QSerialPort::SoftwareControl);
+}
+
+bool QtSerialPort::open_device(QSerialPort& serial, int number, std::string& error) const {
+    const std::string device = resolver_(number);
+    serial.setPortName(QString::fromStdString(device));
+    serial.setReadBufferSize(kBufferSize);
+    apply_line_settings(serial, baud_);
+    if (!serial.open(QIODevice::ReadWrite)) {
+        error = "Cannot open COM" + std::to_string(number) + " (" + device +
+                "): " + serial.errorString().toStdString();
+        return false;
+    }
+    // Some drivers take the settings only once open.
+    apply_line_settings(serial, baud_);
+#ifndef _WIN32
+    // QSerialPort also sets IXANY, which would let any received byte undo the instrument's
+    // XOFF; only XON may resume sending.
+    termios settings{};
+    if (tcgetattr(serial.handle(), &settings) == 0 && (settings.c_iflag & IXANY)) {
+        settings.c_iflag &= ~static_cast<tcflag_t>(IXANY);
+        tcsetattr(serial.handle(), TCSANOW, &settings);
+    }
+#endif
+    return true;
+}
+
+bool QtSerialPort::open(std::string& error) {
+    if (serial_.isOpen()) return true;
+    return open_device(serial_, number_, error);
+}
+
+void QtSerialPort::close() {
+    if (serial_.isOpen()) serial_.close();
+}
+
+bool QtSerialPort::set_port_number(int number, std::string& error) {
+    const bool was_open = serial_.isOpen();
+    close();
+    number_ = number;
+    return !was_open || open(error);
+}
+
+bool QtSerialPort::can_open(int number) {
+    if (number == number_ && serial_.isOpen()) return true;
+    QSerialPort probe;
+    std::string error;
+    if (!open_device(probe, number, error)) return false;
+    probe.close();
+    return true;
+}
+
+void QtSerialPort::set_baud_rate(int baud) {
+    baud_ = baud;
+    serial_.setBaudRate(baud);
+}
+
+void QtSerialPort::send(std::string_view bytes) {
+    if (!serial_.isOpen()) return;
+    serial_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+bool QtSerialPort::take_char(char& c) {
+    return serial_.isOpen() && serial_.bytesAvailable() > 0 && serial_.getChar(&c);
+}
+
+void QtSerialPort::discard_input() {
+    if (serial_.isOpen()) serial_.clear(QSerialPort::Input);
+}
+
+void QtSerialPort::set_data_handler(std::function<void(int)> handler) {
+    data_handler_ = std::move(handler);
+}
+
+SerialPort::TimerHandle QtSerialPort::create_timer() {
+    const auto handle = static_cast<TimerHandle>(timers_.size());
+    auto timer = std::make_unique<QTimer>();
+    timer->setSingleShot(true);
+    // 55 ms ticks: a coarse timer's 5% slack would be a tick every few seconds.
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [this, handle] {
+        if (timer_handler_) timer_handler_(handle);
+    });
+    timers_.push_back(std::move(timer));
+    return handle;
+}
+
+void QtSerialPort::start_timer(TimerHandle timer, int ticks) {
+    if (timer < 0 || static_cast<std::size_t>(timer) >= timers_.size()) return;
+    timers_[static_cast<std::size_t>(timer)]->start(ticks * kTickMs);
+}
+
+void QtSerialPort::stop_timer(TimerHandle timer) {
+    if (timer < 0 || static_cast<std::size_t>(timer) >= timers_.size()) return;
+    timers_[static_cast<std::size_t>(timer)]->stop();
+}
+
+void QtSerialPort::set_timer_handler(std::function<void(TimerHandle)> handler) {
+    timer_handler_ = std::move(handler);
+}
+
+void QtSerialPort::pause(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    // QSerialPort writes from the event loop; without this the bytes would still sit in its
+    // buffer when the port closes.
+    while (serial_.isOpen() && serial_.bytesToWrite() > 0 && clock.elapsed() < ms) {
+        if (!serial_.waitForBytesWritten(static_cast<int>(ms - clock.elapsed()))) break;
+    }
+    const qint64 left = ms - clock.elapsed();
+    if (left > 0) QThread::msleep(static_cast<unsigned long>(left));
+}
+
+}  // namespace vexilo

@@ -1,0 +1,65 @@
+#pragma once
+// The link's serial port over QSerialPort: 8 data bits, no parity, 1 stop bit, XON/XOFF in
+// both directions, 4096-byte receive buffer, one-shot QTimers counted in 55 ms ticks. Port
+// number n is turned into a device by a resolver (the settings' port map by default).
+
+#include <QSerialPort>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace vexilo {
+
+class QtSerialPort final : public SerialPort {
+  public:
+    using DeviceResolver = std::function<std::string(int number)>;
+
+    static constexpr qint64 kBufferSize = 4096;
+
+    // An empty resolver uses the settings' port map.
+    explicit QtSerialPort(DeviceResolver resolver = {});
+    ~QtSerialPort() override;
+
+    int port_number() const override { return number_; }
+    bool set_port_number(int number, std::string& error) override;
+    bool open(std::string& error) override;
+    void close() override;
+    bool is_open() const override { return serial_.isOpen(); }
+    bool can_open(int number) override;
+
+    int baud_rate() const override { return baud_; }
+    void set_baud_rate(int baud) override;
+
+    void send(std::string_view bytes) override;
+    bool take_char(char& c) override;
+    void discard_input() override;
+    void set_data_handler(std::function<void(int)> handler) override;
+
+    TimerHandle create_timer() override;
+    void start_timer(TimerHandle timer, int ticks) override;
+    void stop_timer(TimerHandle timer) override;
+    void set_timer_handler(std::function<void(TimerHandle)> handler) override;
+
+    void pause(int ms) override;
+
+    // The device behind a port number.
+    std::string device_of(int number) const { return resolver_(number); }
+
+  private:
+    bool open_device(QSerialPort& serial, int number, std::string& error) const;
+    void apply_line_settings(QSerialPort& serial, int baud) const;
+
+    DeviceResolver resolver_;
+    QSerialPort serial_;
+    int number_ = 1;
+    int baud_ = 9600;
+    std::function<void(int)> data_handler_;
+    std::function<void(TimerHandle)> timer_handler_;
+    std::vector<std::unique_ptr<QTimer>> timers_;
+};
+
+}  // namespace vexilo

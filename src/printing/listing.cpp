@@ -1,0 +1,107 @@
+#include "listing.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <memory>
+
+#include "config/configuration.h"
+#include "config/encoding.h"
+#include "config/field_text.h"
+#include "config/messages.h"
+#include "config/reader.h"
+#include "config/text_fields.h"
+#include "config/text_file.h"
+
+namespace vexilo {
+namespace {
+
+// File names are in the file system's encoding; the listing is program text.
+std::string program_text(const QString& text) {
+    return utf8_to_windows1252(text.toUtf8().toStdString());
+}
+
+std::string path_text(const std::string& path) {
+    return program_text(QFile::decodeName(QByteArray::fromStdString(path)));
+}
+
+std::string padded_left(std::string_view text, std::size_t width) {
+    std::string out(text.size() < width ? width - text.size() : 0, ' ');
+    out += text;
+    return out;
+}
+
+std::string padded_right(std::string_view text, std::size_t width) {
+    std::string out(text);
+    if (out.size() < width) out.append(width - out.size(), ' ');
+    return out;
+}
+
+void append_objects(const Configuration& config, const std::vector<std::string>& file_lines,
+                    std::vector<std::string>& out) {
+    // Object n stands on the n-th object line; a file whose sections are out of the usual
+    // shape may have more such lines than the reader took objects.
+    const ObjectLineRange range = find_object_lines(file_lines);
+    const std::size_t count = std::min(range.size(), static_cast<std::size_t>(config.object_count));
+    for (std::size_t n = 0; n < count; ++n) {
+        const ObjectRecord& object = config.objects[n];
+        const ClassRecord& cls = config.classes[object.class_index];
+        std::string head(text_of(cls.name));
+        head += ' ';
+        head += text_of(object.name);
+        out.push_back(std::move(head));
+        for (int f = 0; f < cls.field_count; ++f) {
+            out.push_back(field_line(text_of(cls.fields[f].name),
+                                     field_value_text(config, object, f),
+                                     field_units_text(cls.fields[f])));
+        }
+        out.emplace_back();
+    }
+}
+
+}  // namespace
+
+std::string file_change_date(const std::string& path) {
+    const QDateTime changed =
+        QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).lastModified();
+    if (!changed.isValid()) return "unknown";
+    return program_text(QLocale::system().toString(changed.date(), QLocale::ShortFormat));
+}
+
+std::string list_name_of(std::string_view path) {
+    std::string name = file_name_part(path);
+    if (name.size() >= 4 && same_text(std::string_view(name).substr(name.size() - 4), ".nol")) {
+        name.resize(name.size() - 4);
+    }
+    return name;
+}
+
+std::string field_line(std::string_view name, std::string_view value, std::string_view units) {
+    return padded_right(name, 13) + ":" + padded_left(value, 13) + padded_left(units, 6);
+}
+
+Listing build_listing(const std::vector<std::string>& paths, const ChangeDateText& change_date) {
+    Listing listing;
+    auto config = std::make_unique<Configuration>();
+    for (const std::string& path : paths) {
+        listing.lines.push_back("Object List \"" + path_text(list_name_of(path)) +
+                                "\" Last Change " + change_date(path));
+        listing.lines.emplace_back();
+        auto lines = read_text_lines(path);
+        if (!lines) {
+            show_error("Cannot open file " + path_text(path));
+            listing.complete = false;
+            continue;
+        }
+        clear_configuration(*config);
+        if (!read_configuration(*config, *lines)) {
+            listing.complete = false;
+            continue;
+        }
+        append_objects(*config, *lines, listing.lines);
+    }
+    return listing;
+}
+
+}  // namespace vexilo

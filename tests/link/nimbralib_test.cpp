@@ -1,0 +1,397 @@
+#include "link/nimbralib.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fake_port.h"
+#include "support/message_recorder.h"
+
+namespace vexilo {
+namespace {
+
+using test::FakePort;
+using Lines = std::vector<std::string>;
+
+class RecordingProgress final : public ProgressSink {
+  public:
+    void set_range(int minimum, int maximum) override {
+        calls.push_back("range " + std::to_string(minimum) + " " + std::to_string(maximum));
+    }
+    void set_position(int position) override { calls.push_back("at " + std::to_string(position)); }
+    std::vector<std::string> calls;
+};
+
+class LinkTest : public ::testing::Test {
+  protected:
+    LinkTest() {
+        auto owned = std::make_unique<FakePort>();
+        port = owned.get();
+        link = std::make_unique<Tnimbra_lib>(std::move(owned));
+        link->set_timeout_action([this] { ++timeouts; });
+        link->set_status_sink([this](const std::string& text) { statuses.push_back(text); });
+        EXPECT_TRUE(link->FormCreate());
+    }
+
+    // Brings the link to high speed through a first command and forgets what that sent.
+    void switch_up() {
+        link->run_command("FIRST", [] {});
+        port->deliver("@\r");
+        port->deliver("@\r");
+        ASSERT_TRUE(link->high_speed());
+        port->sent.clear();
+        port->events.clear();
+        link->output_box.clear();
+        link->return_box.clear();
+    }
+
+    test::MessageRecorder messages;
+    FakePort* port = nullptr;
+    std::unique_ptr<Tnimbra_lib> link;
+    int timeouts = 0;
+    std::vector<std::string> statuses;
+};
+
+TEST_F(LinkTest, ClassifiesReplyLinesAndRunsTheCompletionOnlyForAcknowledgementsAndEndLines) {
+    switch_up();
+    int runs = 0;
+    std::vector<size_t> seen_lines;
+    const auto action = [&] {
+        ++runs;
+        seen_lines.push_back(link->return_box.size());
+    };
+
+    link->send_command("A", action);
+    port->deliver("@\r");
+    EXPECT_EQ(runs, 1);
+
+    link->send_command("B", action);
+    port->deliver("@Unknown command\r");
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(messages.errors, Lines{"Unknown command"});
+
+    link->send_command("C", action);
+    port->deliver("|\r");
+    link->send_command("D", action);
+    port->deliver("|end of reply\r");
+    EXPECT_EQ(runs, 3);
+
+    link->send_command("E", action);
+    port->deliver("data line\r\r[lists]\r");
+    EXPECT_EQ(runs, 3);
+
+    EXPECT_EQ(link->return_box.lines(),
+              (Lines{"@", "@Unknown command", "|", "|end of reply", "data line", "", "[lists]"}));
+    // A completion action sees the lines before its own acknowledgement or end line.
+    EXPECT_EQ(seen_lines, (std::vector<size_t>{0, 2, 3}));
+    EXPECT_EQ(link->output_box.lines(), (Lines{"A", "B", "C", "D", "E"}));
+    EXPECT_EQ(port->sent_text(), "A\rB\rC\rD\rE\r");
+    EXPECT_EQ(timeouts, 0);
+}
+
+TEST_F(LinkTest, ReceiveProgressFollowsDataLinesOnlyWhenAsked) {
+    switch_up();
+    RecordingProgress bar;
+    link->set_receive_progress(&bar);
+
+    link->run_command(
+        "GET_CONFIG", [] {}, true);
+    port->deliver("[lists]\r1;2\r@\r|\r");
+    EXPECT_EQ(bar.calls, (Lines{"at 0", "at 1"}));
+
+    bar.calls.clear();
+    link->run_command("OTHER", [] {});
+    port->deliver("data\r@\r");
+    EXPECT_TRUE(bar.calls.empty());
+}
+
+TEST_F(LinkTest, FirstCommandSwitchesSpeedInAgreementWithTheInstrument) {
+    int runs = 0;
+    link->run_command("GET_CONFIG", [&] { ++runs; });
+    ASSERT_EQ(port->sent.size(), 1u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[0].baud, 9600);
+    EXPECT_FALSE(link->high_speed());
+
+    // The "@" and whatever the speed change garbled after it, in one notification.
+    port->events.clear();
+    port->deliver("@\r\x85\x13garbage\r");
+    EXPECT_EQ(port->events, (Lines{"baud 38400", "pause 200", "discard", "send GET_CONFIG\r"}));
+    ASSERT_EQ(port->sent.size(), 2u);
+    EXPECT_EQ(port->sent[1].baud, 38400);
+    EXPECT_TRUE(link->high_speed());
+    EXPECT_EQ(link->return_box.lines(), Lines{"@"});
+    EXPECT_EQ(runs, 0);
+
+    port->deliver("|\r");
+    EXPECT_EQ(runs, 1);
+
+    // The second command goes out at once.
+    link->run_command("RSTRT", [] {});
+    ASSERT_EQ(port->sent.size(), 3u);
+    EXPECT_EQ(port->sent[2].bytes, "RSTRT\r");
+    EXPECT_EQ(port->sent[2].baud, 38400);
+    EXPECT_EQ(link->output_box.lines(), (Lines{"SET_BAUD 38400", "GET_CONFIG", "RSTRT"}));
+}
+
+TEST_F(LinkTest, SwitchWithoutAnswerTimesOutAndTheNextCommandSwitchesAgain) {
+    link->run_command("GET_CONFIG", [] {});
+    port->advance(100 * kTickMs);
+    EXPECT_EQ(timeouts, 1);
+    EXPECT_FALSE(link->high_speed());
+    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
+
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\rSET_BAUD 38400\r");
+}
+
+TEST_F(LinkTest, OnlyTheExactTextResObjectsGetsTheLongTimeOut) {
+    switch_up();
+    link->run_command("RES_OBJECTS", [] {});
+    EXPECT_EQ(port->last_ticks, 1200);
+    port->advance(1199 * kTickMs);
+    EXPECT_EQ(timeouts, 0);
+    port->advance(kTickMs);
+    EXPECT_EQ(timeouts, 1);
+
+    for (const char* text : {"RES_OBJECTS ", "res_objects", "RES_OBJECTS2"}) {
+        link->run_command(text, [] {});
+        EXPECT_EQ(port->last_ticks, 100) << text;
+    }
+    port->advance(99 * kTickMs);
+    EXPECT_EQ(timeouts, 1);
+    port->advance(kTickMs);
+    EXPECT_EQ(timeouts, 2);
+}
+
+TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
+    RecordingProgress bar;
+    link->set_queue_progress(&bar);
+    for (const char* line : {"DLD_OBJ a", "DLD_OBJ b", "DLD_OBJ c"})
+        link->queue_command(line);
+    int done = 0;
+    link->send_queue([&] { ++done; });
+
+    // The first line waits for the speed switch.
+    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\rDLD_OBJ a\r");
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
+    EXPECT_EQ(done, 0);
+
+    // A time-out stops the queue, and a late "@" still continues it.
+    port->advance(100 * kTickMs);
+    EXPECT_EQ(timeouts, 1);
+    EXPECT_EQ(link->queue_position(), 2);
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ c\r");
+    port->deliver("@\r");
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(bar.calls, (Lines{"range 0 3", "at 0", "at 0", "at 1", "at 2", "at 0"}));
+    EXPECT_EQ(timeouts, 1);
+
+    // An empty queue is done at once.
+    link->clear_queue();
+    bar.calls.clear();
+    link->send_queue([&] { ++done; });
+    EXPECT_EQ(done, 2);
+    EXPECT_EQ(bar.calls, (Lines{"range 0 0", "at 0", "at 0"}));
+}
+
+TEST_F(LinkTest, RefusalShowsTheInstrumentsTextAndStopsTheQueue) {
+    switch_up();
+    for (const char* line : {"DLD_OBJ a", "DLD_OBJ b"})
+        link->queue_command(line);
+    int done = 0;
+    link->send_queue([&] { ++done; });
+    port->deliver("@Class Pump has no field Rate\r");
+
+    EXPECT_EQ(messages.errors, Lines{"Class Pump has no field Rate"});
+    EXPECT_EQ(port->sent_text(), "DLD_OBJ a\r");
+    EXPECT_EQ(link->queue_position(), 1);
+    EXPECT_EQ(link->cmd_box.size(), 2u);
+    EXPECT_EQ(link->return_box.lines(), Lines{"@Class Pump has no field Rate"});
+    // The refusal ended the reply: no time-out follows.
+    port->advance(200 * kTickMs);
+    EXPECT_EQ(timeouts, 0);
+    EXPECT_EQ(done, 0);
+}
+
+TEST_F(LinkTest, AssemblesLinesAcrossNotificationsAndTranslatesInstrumentCharacters) {
+    switch_up();
+    int runs = 0;
+    link->send_command("GET_CONFIG", [&] { ++runs; });
+    port->deliver("5\x9d");
+    port->deliver("l\r@");
+    EXPECT_EQ(runs, 0);
+    port->deliver("\r");
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(link->return_box.lines(), (Lines{"5\xb5l", "@"}));
+
+    // An LF after CR belongs to the next line, so an acknowledgement behind it is data.
+    link->send_command("DLD_OBJ a", [&] { ++runs; });
+    port->deliver("\n@\r");
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(link->return_box.lines().back(), "\n@");
+}
+
+TEST(LinkShutdown, SendsSetBaud9600RawAndUnloggedOnlyAtHighSpeed) {
+    test::MessageRecorder messages;
+    {
+        auto owned = std::make_unique<FakePort>();
+        FakePort* port = owned.get();
+        Tnimbra_lib link(std::move(owned));
+        ASSERT_TRUE(link.FormCreate());
+        link.leave_high_speed();
+        EXPECT_TRUE(port->sent.empty());
+        EXPECT_TRUE(port->events.empty());
+    }
+    auto owned = std::make_unique<FakePort>();
+    FakePort* port = owned.get();
+    Tnimbra_lib link(std::move(owned));
+    ASSERT_TRUE(link.FormCreate());
+    int runs = 0;
+    link.run_command("GET_CONFIG", [&] { ++runs; });
+    port->deliver("@\r");
+    port->events.clear();
+    port->sent.clear();
+    const Lines logged = link.output_box.lines();
+
+    link.leave_high_speed();
+    ASSERT_EQ(port->sent.size(), 1u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 9600\r");
+    EXPECT_EQ(port->sent[0].baud, 38400);
+    EXPECT_EQ(port->events, (Lines{"send SET_BAUD 9600\r", "pause 1000"}));
+    EXPECT_EQ(link.output_box.lines(), logged);
+
+    // The pending command neither completes nor times out, and nothing more is stored.
+    const size_t stored = link.return_box.size();
+    port->deliver("|\r");
+    port->advance(2000 * kTickMs);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(link.return_box.size(), stored);
+    EXPECT_TRUE(messages.errors.empty());
+}
+
+TEST(LinkShutdown, DestroyingTheLinkAtHighSpeedLowersItOnce) {
+    std::vector<FakePort::Sent> sent;
+    {
+        auto owned = std::make_unique<FakePort>();
+        FakePort* port = owned.get();
+        port->also_sent = &sent;
+        Tnimbra_lib link(std::move(owned));
+        ASSERT_TRUE(link.FormCreate());
+        link.run_command("RSTRT", [] {});
+        port->deliver("@\r");
+    }
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[2].bytes, "SET_BAUD 9600\r");
+}
+
+TEST_F(LinkTest, SamePortKeepsHighSpeedAnotherPortDropsIt) {
+    port->available = {1, 3};
+    switch_up();
+    link->set_port_number(1);
+    EXPECT_TRUE(link->high_speed());
+    EXPECT_TRUE(port->events.empty());
+
+    link->set_port_number(3);
+    EXPECT_FALSE(link->high_speed());
+    EXPECT_EQ(port->port_number(), 3);
+    EXPECT_TRUE(port->is_open());
+    EXPECT_EQ(port->baud_rate(), 9600);
+
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent.back().baud, 9600);
+}
+
+TEST_F(LinkTest, PortThatCannotBeOpenedIsReportedAndAnotherCanBeChosenLater) {
+    port->available = {1, 2};
+    link->set_port_number(5);
+    EXPECT_EQ(messages.errors, Lines{"COM5 does not exist"});
+    EXPECT_FALSE(port->is_open());
+
+    // Choosing a good port again opens it, although the port was closed.
+    link->set_port_number(2);
+    EXPECT_TRUE(port->is_open());
+    EXPECT_EQ(port->port_number(), 2);
+}
+
+TEST(LinkCreation, AsksForAnotherPortUntilOneOpensOrTheHandlerGivesUp) {
+    test::MessageRecorder messages;
+    auto owned = std::make_unique<FakePort>();
+    FakePort* port = owned.get();
+    port->available = {4};
+    Tnimbra_lib link(std::move(owned));
+    link.output_box.add("old");
+    link.debug_box.add("old");
+    std::vector<std::string> reasons;
+    link.set_port_problem_handler([&](const std::string& error) {
+        reasons.push_back(error);
+        if (reasons.size() == 2) link.set_port_number(4);
+        return true;
+    });
+    EXPECT_TRUE(link.FormCreate());
+    EXPECT_EQ(reasons, (Lines{"COM1 does not exist", "COM1 does not exist"}));
+    EXPECT_TRUE(port->is_open());
+    EXPECT_EQ(port->port_number(), 4);
+    EXPECT_TRUE(link.output_box.empty());
+    EXPECT_TRUE(link.debug_box.empty());
+    EXPECT_TRUE(messages.errors.empty());
+
+    port->available.clear();
+    link.set_port_problem_handler([](const std::string&) { return false; });
+    EXPECT_FALSE(link.FormCreate());
+    EXPECT_FALSE(port->is_open());
+}
+
+TEST_F(LinkTest, ReplyThatStallsHalfWayTimesOutLikeASilentOne) {
+    switch_up();
+    int runs = 0;
+    link->run_command(
+        "GET_CONFIG", [&] { ++runs; }, true);
+    // A slow but steady reply is never cut off...
+    for (int i = 0; i < 5; ++i) {
+        port->advance(90 * kTickMs);
+        port->deliver("line\r");
+    }
+    EXPECT_EQ(timeouts, 0);
+    // ...but one that stops half-way is reported once, and not again for later stragglers.
+    port->deliver("half a li");
+    port->advance(99 * kTickMs);
+    EXPECT_EQ(timeouts, 0);
+    port->advance(kTickMs);
+    EXPECT_EQ(timeouts, 1);
+    port->deliver("ne\r");
+    port->advance(200 * kTickMs);
+    EXPECT_EQ(timeouts, 1);
+    EXPECT_EQ(runs, 0);
+
+    // A complete reply leaves no timer behind.
+    link->run_command("RSTRT", [&] { ++runs; });
+    port->deliver("@\r");
+    port->advance(2000 * kTickMs);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(timeouts, 1);
+}
+
+TEST_F(LinkTest, OverLongReplyLineIsCappedAndNoted) {
+    switch_up();
+    link->send_command("GET_CONFIG", [] {});
+    port->deliver(std::string(Tnimbra_lib::kMaxReplyLine + 1000, 'x'));
+    port->deliver(std::string(500, 'y') + "\rnext\r");
+    ASSERT_EQ(link->return_box.size(), 2u);
+    EXPECT_EQ(link->return_box[0], std::string(Tnimbra_lib::kMaxReplyLine, 'x'));
+    EXPECT_EQ(link->return_box[1], "next");
+    EXPECT_EQ(
+        link->output_box.lines(),
+        (Lines{"GET_CONFIG",
+               "Reply line longer than 4096 characters: the rest of the line was discarded"}));
+}
+
+}  // namespace
+}  // namespace vexilo

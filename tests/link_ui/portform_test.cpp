@@ -1,0 +1,230 @@
+#include "link/ui/portform.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "link/fake_port.h"
+#include "settings/settings.h"
+#include "support/message_recorder.h"
+
+namespace vexilo {
+namespace {
+
+using test::FakePort;
+
+// Every test gets a settings file of its own.
+class PortFormTest : public ::testing::Test {
+  protected:
+    PortFormTest() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        settings_ = std::filesystem::temp_directory_path() /
+                    ("vexilo-port-form-" + std::to_string(::getpid()) + "-" + info->name());
+        std::filesystem::remove(settings_);
+        ::setenv("VEXILO_SETTINGS", settings_.c_str(), 1);
+
+        auto owned = std::make_unique<FakePort>();
+        port = owned.get();
+        port->available = {1, 3};
+        link = std::make_unique<Tnimbra_lib>(std::move(owned));
+        form = std::make_unique<Tport_form>(*link);
+    }
+    ~PortFormTest() override {
+        form.reset();
+        link.reset();
+        std::filesystem::remove(settings_);
+    }
+
+    // The link starts on `number`, at high speed so a change of port shows.
+    void start_on(int number) {
+        std::string error;
+        port->set_port_number(number, error);
+        ASSERT_TRUE(link->FormCreate());
+        link->run_command("RSTRT", [] {});
+        port->deliver("@\r");
+        ASSERT_TRUE(link->high_speed());
+    }
+
+    QStringList lines() const {
+        QStringList all;
+        for (int i = 0; i < form->port_combox->count(); ++i)
+            all << form->port_combox->itemText(i);
+        return all;
+    }
+
+    void pick(const QString& line) {
+        const int index = form->port_combox->findText(line);
+        ASSERT_GE(index, 0);
+        form->port_combox->setCurrentIndex(index);
+        emit form->port_combox->activated(index);
+    }
+
+    static int stored_port() { return read_int_setting("Port", -1); }
+
+    test::MessageRecorder messages;
+    FakePort* port = nullptr;
+    std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<Tport_form> form;
+
+  private:
+    std::filesystem::path settings_;
+};
+
+TEST_F(PortFormTest, ListsAvailablePortsWithTheLinksPortSelectedAndOkAppliesThePick) {
+    start_on(3);
+    form->show();
+    EXPECT_EQ(form->windowTitle(), "Choose Serial Port");
+    EXPECT_EQ(lines(), (QStringList{"COM1", "COM3"}));
+    EXPECT_EQ(form->port_combox->currentText(), "COM3");
+
+    pick("COM1");
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(link->port_number(), 1);
+    EXPECT_FALSE(link->high_speed());
+    EXPECT_EQ(stored_port(), 1);
+}
+
+TEST_F(PortFormTest, EachLineStandsForThePortItNames) {
+    start_on(1);
+    form->show();
+    pick("COM3");
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(link->port_number(), 3);
+    EXPECT_EQ(stored_port(), 3);
+}
+
+TEST_F(PortFormTest, EnterClosesWithoutApplyingAnythingEvenAfterAPick) {
+    start_on(3);
+    form->show();
+    pick("COM1");
+    QTest::keyClick(form->port_combox, Qt::Key_Return);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(link->port_number(), 3);
+    EXPECT_TRUE(link->high_speed());
+    EXPECT_EQ(stored_port(), -1);
+
+    // Enter on the OK button does not press it either.
+    form->show();
+    pick("COM1");
+    QTest::keyClick(form->ok_button, Qt::Key_Enter);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(link->port_number(), 3);
+    EXPECT_EQ(stored_port(), -1);
+}
+
+TEST_F(PortFormTest, CancelAndEscapeApplyTheRememberedPort) {
+    start_on(3);
+    // Without a pick: the port stays, and is stored again.
+    form->show();
+    QTest::mouseClick(form->cancel_button, Qt::LeftButton);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(link->port_number(), 3);
+    EXPECT_TRUE(link->high_speed());
+    EXPECT_EQ(stored_port(), 3);
+
+    // After a pick the remembered port has followed it.
+    form->show();
+    pick("COM1");
+    QTest::mouseClick(form->cancel_button, Qt::LeftButton);
+    EXPECT_EQ(link->port_number(), 1);
+    EXPECT_EQ(stored_port(), 1);
+
+    form->show();
+    pick("COM3");
+    QTest::keyClick(form->port_combox, Qt::Key_Escape);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(link->port_number(), 3);
+    EXPECT_EQ(stored_port(), 3);
+}
+
+TEST_F(PortFormTest, PortThatVanishedBeforeThePickIsNotTaken) {
+    start_on(3);
+    std::set<int> available{1, 3};
+    form->set_availability([&](int n) { return available.count(n) > 0; });
+    form->show();
+    available.erase(1);
+    pick("COM1");
+    EXPECT_EQ(form->port_combox->currentText(), "COM3");
+    EXPECT_EQ(form->remembered_port(), 3);
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(link->port_number(), 3);
+}
+
+TEST_F(PortFormTest, OkWithNothingSelectedAppliesTheRememberedPort) {
+    port->available = {1, 3, 5};
+    start_on(5);
+    form->set_availability([](int n) { return n == 1 || n == 3; });
+    form->show();
+    EXPECT_EQ(lines(), (QStringList{"COM1", "COM3"}));
+    EXPECT_EQ(form->port_combox->currentIndex(), -1);
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(link->port_number(), 5);
+    EXPECT_TRUE(link->high_speed());
+    EXPECT_EQ(stored_port(), 5);
+}
+
+TEST_F(PortFormTest, ChangedDeviceIsStoredAndTheSamePortReconnected) {
+    start_on(1);
+    form->show();
+    EXPECT_EQ(form->device_edit->text().toStdString(), port_device_name(1));
+    form->device_edit->setText("/dev/ttyUSB0");
+    port->events.clear();
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(read_port_mapping(1), "/dev/ttyUSB0");
+    EXPECT_EQ(port->events, (std::vector<std::string>{"baud 9600", "port 1"}));
+    EXPECT_TRUE(port->is_open());
+    EXPECT_FALSE(link->high_speed());
+
+    // Untouched, the device changes nothing; emptied, the map entry goes.
+    form->show();
+    port->events.clear();
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_TRUE(port->events.empty());
+    form->show();
+    form->device_edit->clear();
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(read_port_mapping(1), "");
+}
+
+TEST_F(PortFormTest, LinkCreationShowsTheDialogUntilThePortOpens) {
+    port->available = {2};
+    link->set_port_problem_handler(ask_with_port_form(*form));
+    int shown = 0;
+    // The first time the operator cancels; the second time they pick COM2.
+    std::function<void()> answer = [&] {
+        auto* dialog = qobject_cast<Tport_form*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(10, answer);
+            return;
+        }
+        ++shown;
+        if (shown == 1) {
+            QTest::mouseClick(dialog->cancel_button, Qt::LeftButton);
+        } else {
+            emit dialog->port_combox->activated(dialog->port_combox->findText("COM2"));
+            dialog->port_combox->setCurrentIndex(dialog->port_combox->findText("COM2"));
+            QTest::mouseClick(dialog->ok_button, Qt::LeftButton);
+        }
+        if (shown < 2) QTimer::singleShot(10, answer);
+    };
+    QTimer::singleShot(0, answer);
+    EXPECT_TRUE(link->FormCreate());
+    EXPECT_EQ(shown, 2);
+    EXPECT_TRUE(port->is_open());
+    EXPECT_EQ(link->port_number(), 2);
+    EXPECT_EQ(stored_port(), 2);
+    EXPECT_TRUE(messages.errors.empty());
+}
+
+}  // namespace
+}  // namespace vexilo
