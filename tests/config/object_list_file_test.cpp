@@ -34,7 +34,7 @@ int process_id() {
 }
 
 class ObjectListFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("vexilo-olf-" + std::to_string(process_id()) + "-" +
@@ -64,10 +64,11 @@ protected:
     fs::path dir_;
 };
 
-const std::vector<std::string> kText = {
-    "[lists]", "0;2;Off;On", "1;0", "[classes]", "!Tray", "Position;1;100;1;1;", "#Mode;0;1;0;0",
-    "&Label", "!Rack", "Holder;Tray;Rack", "[objects]", "Tray;Tray1;-10;1;", "Rack;Rack1;Tray1",
-    "Rack;Rack2;none"};
+const std::vector<std::string> kText = {"[lists]",          "0;2;Off;On",     "1;0",
+                                        "[classes]",        "!Tray",          "Position;1;100;1;1;",
+                                        "#Mode;0;1;0;0",    "&Label",         "!Rack",
+                                        "Holder;Tray;Rack", "[objects]",      "Tray;Tray1;-10;1;",
+                                        "Rack;Rack1;Tray1", "Rack;Rack2;none"};
 
 TEST_F(ObjectListFile, WritesTheLayoutAndReadsBack) {
     test::MessageRecorder messages;
@@ -157,6 +158,28 @@ TEST_F(ObjectListFile, RenameOverAFolderFailsAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(write_object_list(*config, path("taken.nol"), {}));
     EXPECT_EQ(messages.errors.back(), "Cannot create file " + path("taken.nol"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(ObjectListFile, ReplacedFileKeepsItsPermissionsAndAReadOnlyFileIsKept) {
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    const std::string shared = path("shared.nol");
+    { std::ofstream(shared, std::ios::binary) << "old\r\n"; }
+    fs::permissions(shared, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read);
+    ASSERT_TRUE(write_object_list(*config, shared, {}));
+    EXPECT_EQ(fs::status(shared).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                  fs::perms::others_read);
+
+    const std::string locked = path("locked.nol");
+    { std::ofstream(locked, std::ios::binary) << "old\r\n"; }
+    fs::permissions(locked, fs::perms::owner_read);
+    if (::access(locked.c_str(), W_OK) == 0)
+        GTEST_SKIP() << "running with rights that ignore modes";
+    EXPECT_FALSE(write_object_list(*config, locked, {}));
+    EXPECT_EQ(messages.errors.back(), "Cannot create file " + locked);
+    EXPECT_EQ(bytes_of(locked), "old\r\n");
 }
 
 TEST_F(ObjectListFile, CommentBlockRules) {
