@@ -1,6 +1,7 @@
 #include "workbench/folder_tree.h"
 
 #include <QDir>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
@@ -52,6 +53,9 @@ FolderTree::FolderTree(QWidget* parent) : QTreeView(parent) {
     folders_ = new QFileSystemModel(this);
     folders_->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot | QDir::Hidden);
     folders_->setReadOnly(true);
+    // The widget style's folder pictures, where the desktop has no icon theme.
+    icons_ = std::make_unique<QFileIconProvider>();
+    folders_->setIconProvider(icons_.get());
     auto* filter = new BaseFolderFilter(this);
     filter->setSourceModel(folders_);
     filter->setRecursiveFilteringEnabled(false);
@@ -68,6 +72,13 @@ FolderTree::FolderTree(QWidget* parent) : QTreeView(parent) {
             [this](const QModelIndex& current) {
                 if (current.isValid()) emit selection_changed(path_of(current));
             });
+}
+
+FolderTree::~FolderTree() {
+    // The model uses the icon provider to its end, so it goes first.
+    setModel(nullptr);
+    delete below_base_;
+    delete folders_;
 }
 
 void FolderTree::set_base_folder(const QString& path) {

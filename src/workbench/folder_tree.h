@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QTreeView>
+#include <memory>
 
+class QFileIconProvider;
 class QFileSystemModel;
 class QSortFilterProxyModel;
 
@@ -16,6 +18,7 @@ class FolderTree final : public QTreeView {
     static constexpr int kIndent = 19;
 
     explicit FolderTree(QWidget* parent = nullptr);
+    ~FolderTree() override;
 
     // Shows the folder as the only top node and selects it, which reports a change.
     void set_base_folder(const QString& path);
@@ -32,6 +35,7 @@ class FolderTree final : public QTreeView {
     void selection_changed(const QString& path);
 
   private:
+    std::unique_ptr<QFileIconProvider> icons_;
     QFileSystemModel* folders_;
     QSortFilterProxyModel* below_base_;
     QString base_;

@@ -43,6 +43,32 @@ constexpr const char* kLinkWindowSwitch = "KVX";
 constexpr int kHintBand = 8;
 constexpr int kHintReach = 100;
 
+}  // namespace
+
+// The application's hint hook: every hint of the program stays up for the same time. The file
+// lists' hints are the window's own (descrip_hint).
+class HintHook final : public QObject {
+  public:
+    HintHook(QWidget* own_1, QWidget* own_2) : own_1_(own_1), own_2_(own_2) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip || !watched->isWidgetType()) return false;
+        if (watched == own_1_ || watched == own_2_) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->toolTip().isEmpty()) return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), widget->toolTip(), widget,
+                           {}, TMainForm::kHintMs);
+        return true;
+    }
+
+  private:
+    QWidget* own_1_;
+    QWidget* own_2_;
+};
+
+namespace {
+
 QString& title_of_application() {
     static QString title;
     return title;
@@ -125,9 +151,7 @@ TMainForm::TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* p
     FormCreate(arguments);
 }
 
-TMainForm::~TMainForm() {
-    if (hint_hook_installed_) qApp->removeEventFilter(this);
-}
+TMainForm::~TMainForm() = default;
 
 const QString& TMainForm::application_title() {
     return title_of_application();
@@ -310,9 +334,9 @@ bool TMainForm::event(QEvent* event) {
 void TMainForm::FormActivate() {
     if (dialogs.link_window != nullptr) dialogs.link_window->setVisible(show_link_window_);
     link_.set_port_number(read_port());
-    if (!hint_hook_installed_) {
-        qApp->installEventFilter(this);
-        hint_hook_installed_ = true;
+    if (!hint_hook_) {
+        hint_hook_ = std::make_unique<HintHook>(file_box->viewport(), file_box_1->viewport());
+        qApp->installEventFilter(hint_hook_.get());
     }
     last_hovered_row = -2;
     tree_events_ = true;
@@ -430,21 +454,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
                 file_boxMouseUp(mouse->button(), mouse->position().toPoint());
             }
             break;
-        case QEvent::ToolTip: {
-            if (!hint_hook_installed_ || !watched->isWidgetType()) break;
-            auto* widget = static_cast<QWidget*>(watched);
-            auto* help = static_cast<QHelpEvent*>(event);
-            if (QListWidget* box = file_box_of_viewport(watched)) {
-                descrip_hint(*box, *widget, help->globalPos());
-                return true;
-            }
-            // Every other hint of the program stays up for the same time.
-            if (!widget->toolTip().isEmpty()) {
-                QToolTip::showText(help->globalPos(), widget->toolTip(), widget, {}, kHintMs);
+        case QEvent::ToolTip:
+            if (QListWidget* box = file_box_of_viewport(watched); box && hint_hook_) {
+                descrip_hint(*box, *box->viewport(), static_cast<QHelpEvent*>(event)->globalPos());
                 return true;
             }
             break;
-        }
         default:
             break;
     }

@@ -24,6 +24,7 @@ class QTabWidget;
 namespace vexilo {
 
 class FolderTree;
+class HintHook;
 class InstrumentOperations;
 class ProgressBarSink;
 class Tabout_form;
@@ -178,7 +179,7 @@ class TMainForm final : public QMainWindow {
     bool service_mode_ = false;
     bool show_link_window_ = false;
     bool tree_events_ = false;
-    bool hint_hook_installed_ = false;
+    std::unique_ptr<HintHook> hint_hook_;
     int current_page_ = 0;
     std::string root_folder_;
     std::string current_list_folder_;
