@@ -447,6 +447,14 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
                 build_list_hint(*box, at.x(), at.y());
             }
             break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            // The right button opens a description; it must not change the lists selected
+            // for sending.
+            if (file_box_of_viewport(watched) != nullptr &&
+                static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+                return true;
+            break;
         case QEvent::MouseButtonRelease:
             // Only the send tab's list edits descriptions.
             if (watched == file_box->viewport()) {

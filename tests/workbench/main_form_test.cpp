@@ -330,7 +330,8 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
     expected.insert(expected.end(), body.begin(), body.end());
     EXPECT_EQ(read_text_lines(path), expected);
 
-    // The left button edits nothing.
+    // The right button leaves the lists chosen for sending alone; the left one edits nothing.
+    EXPECT_TRUE(form->file_box->selectedItems().isEmpty());
     QTest::mouseClick(form->file_box->viewport(), Qt::LeftButton, {}, row);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(messages.errors.empty());
