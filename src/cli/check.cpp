@@ -18,7 +18,8 @@ int check(const Args& args, const Options&) {
     auto config = std::make_unique<Configuration>();
     clear_configuration(*config);
     if (!read_configuration(*config, *lines)) return kFailed;
-    for (const std::string& line : object_display_lines(*config)) print_line(line);
+    for (const std::string& line : object_display_lines(*config))
+        print_line(line);
     return kDone;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.h"
+
 namespace vexilo::cli {
 
 inline constexpr int kDone = 0;
@@ -25,7 +27,18 @@ int usage_error(const std::string& text);
 // Writes program text (Windows-1252) to stdout as UTF-8, one line.
 void print_line(const std::string& text);
 
+// Prints "status: TEXT" on stderr.
+void print_status(const std::string& text);
+
+// Reads an object list file (or a saved configuration reply) into config; the comment block
+// as it stands in the file when comments is given. False after a message.
+bool load_list(const std::string& path, Configuration& config, std::vector<std::string>* comments);
+
 int check(const Args& args, const Options& options);
+int rewrite(const Args& args, const Options& options);
+int comments(const Args& args, const Options& options);
+int convert(const Args& args, const Options& options);
+int download_lines(const Args& args, const Options& options);
 int listing(const Args& args, const Options& options);
 bool listing_needs_gui(const Args& args);
 

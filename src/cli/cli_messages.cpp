@@ -12,8 +12,12 @@ void print_err(const char* tag, const std::string& text) {
 }
 }  // namespace
 
-void CliMessages::show_error(const std::string& text) { print_err("error", text); }
-void CliMessages::show_info(const std::string& text) { print_err("info", text); }
+void CliMessages::show_error(const std::string& text) {
+    print_err("error", text);
+}
+void CliMessages::show_info(const std::string& text) {
+    print_err("info", text);
+}
 bool CliMessages::ask_yes_no(const std::string& question) {
     print_err("question", question);
     return yes_;

@@ -7,13 +7,13 @@
 namespace vexilo::cli {
 
 class CliMessages final : public MessageHandler {
-public:
+  public:
     explicit CliMessages(bool yes) : yes_(yes) {}
     void show_error(const std::string& text) override;
     void show_info(const std::string& text) override;
     bool ask_yes_no(const std::string& question) override;
 
-private:
+  private:
     bool yes_;
 };
 

@@ -33,11 +33,6 @@ std::string parse(const Args& args, ListingArgs& out) {
     return {};
 }
 
-void print_status(const std::string& text) {
-    std::fprintf(stderr, "status: %s\n", windows1252_to_utf8(text).c_str());
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 bool listing_needs_gui(const Args& args) {

@@ -28,6 +28,25 @@ const std::map<std::string, Command>& commands() {
          {check, "check FILE",
           "Read FILE (an object list file or a saved configuration reply) and print each\n"
           "      object's display line (Class:Object)."}},
+        {"rewrite",
+         {rewrite, "rewrite IN OUT",
+          "Read IN and write it to OUT with the object list writer, keeping IN's comment\n"
+          "      block."}},
+        {"comments",
+         {comments, "comments FILE [--set TEXTFILE]",
+          "Print FILE's comment block (the lines before [LISTS]), or replace it with the\n"
+          "      lines of TEXTFILE, keeping every other line."}},
+        {"convert",
+         {convert, "convert SOURCE DEST -o OUT [--object NAME]... [--log]",
+          "Carry SOURCE's objects (all, or the named ones) into DEST's lists and classes\n"
+          "      with the careful add, overwriting same-named objects, and write OUT with\n"
+          "      DEST's comment block. Refused objects are reported as info lines. --log\n"
+          "      prints the conversion's report lines on stdout (without time stamps)."}},
+        {"download-lines",
+         {download_lines, "download-lines --instrument CONFIG FILE...",
+          "The download of the object list FILEs as a dry run against the instrument\n"
+          "      configuration in CONFIG: the DLD_OBJ lines on stdout. When anything does\n"
+          "      not fit: nothing on stdout, the message, status Download cancelled, exit 1."}},
         {"listing",
          {listing, "listing FILE... [--pdf OUT]",
           "Print the description listing of the object list FILEs: its lines on stdout, or\n"
@@ -65,6 +84,11 @@ void print_line(const std::string& text) {
     const std::string out = windows1252_to_utf8(text);
     std::fwrite(out.data(), 1, out.size(), stdout);
     std::fputc('\n', stdout);
+}
+
+void print_status(const std::string& text) {
+    std::fprintf(stderr, "status: %s\n", windows1252_to_utf8(text).c_str());
+    std::fflush(stderr);
 }
 
 // A command that draws gets a GUI application; without a platform chosen it draws

@@ -9,9 +9,16 @@
 #include <random>
 
 #if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -47,8 +54,7 @@ namespace {
 std::string temporary_name(const std::string& path) {
     static std::mt19937_64 random{std::random_device{}()};
     char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp",
-                  static_cast<unsigned long long>(random()));
+    std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
     return path + suffix;
 }
 
@@ -75,10 +81,11 @@ bool replace_file(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 #else
-bool write_and_sync(const std::string& name, const std::string& bytes) {
+bool write_and_sync(const std::string& name, const std::string& bytes, const struct stat* old) {
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = true;
+    // The new file takes the place of the old one, so it keeps the old one's permissions.
+    bool ok = old == nullptr || ::fchmod(fd, old->st_mode & 07777) == 0;
     std::size_t done = 0;
     while (ok && done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -92,7 +99,16 @@ bool write_and_sync(const std::string& name, const std::string& bytes) {
 }
 
 bool replace_file(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+    if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+    // Make the rename itself durable; the file is complete either way.
+    const std::filesystem::path folder = std::filesystem::path(to).parent_path();
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
 }
 #endif
 
@@ -103,7 +119,23 @@ bool write_file_atomically(const std::string& path, const std::string& bytes) {
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) return false;
     const std::string temporary = temporary_name(path);
-    if (!write_and_sync(temporary, bytes) || !replace_file(temporary, path)) {
+#if defined(_WIN32)
+    // A read-only file stays protected. MoveFileEx refuses to replace one on Windows itself,
+    // but not everywhere the program runs (wine replaces it), so it is asked first.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
+    const bool written = write_and_sync(temporary, bytes);
+#else
+    // A file the user may not write stays protected, as it was when files were written in
+    // place: renaming over it would otherwise replace it.
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    if (exists && ::access(path.c_str(), W_OK) != 0) return false;
+    const bool written = write_and_sync(temporary, bytes, exists ? &old : nullptr);
+#endif
+    if (!written || !replace_file(temporary, path)) {
         std::filesystem::remove(temporary, error);
         return false;
     }
@@ -112,7 +144,8 @@ bool write_file_atomically(const std::string& path, const std::string& bytes) {
 
 bool write_text_lines(const std::string& path, const std::vector<std::string>& lines) {
     std::size_t size = 0;
-    for (const std::string& line : lines) size += line.size() + 2;
+    for (const std::string& line : lines)
+        size += line.size() + 2;
     std::string bytes;
     bytes.reserve(size);
     for (const std::string& line : lines) {

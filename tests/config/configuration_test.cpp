@@ -82,9 +82,13 @@ TEST(Configuration, CopiesAreIndependentValues) {
 }
 
 TEST(Configuration, InstrumentCharacterTranslation) {
-    std::string t = "\x9Dl \x91" "C ~\x7F \x9B\x9E abc";
+    std::string t =
+        "\x9Dl \x91"
+        "C ~\x7F \x9B\x9E abc";
     translate_instrument_chars(t);
-    EXPECT_EQ(t, "\xB5l \xB0" "C \xBB\xAB \xB1x abc");
+    EXPECT_EQ(t,
+              "\xB5l \xB0"
+              "C \xBB\xAB \xB1x abc");
     std::string again = t;
     translate_instrument_chars(again);
     EXPECT_EQ(again, t);

@@ -16,12 +16,20 @@ std::unique_ptr<Configuration> empty() {
     return c;
 }
 
-const std::vector<std::string> kExample = {
-    "[lists]",          "0;2;Off;On",       "[classes]",
-    "!Tray",            "Position;1;100;1;1;mm",
-    "#Mode;0;1;0;0",    "&Label",           "!Rack",
-    "Holder;Tray",      "[objects]",        "Tray;Tray1;10;1;left",
-    "Rack;Rack1;Tray1", "[atoms]",          "whatever;is;here"};
+const std::vector<std::string> kExample = {"[lists]",
+                                           "0;2;Off;On",
+                                           "[classes]",
+                                           "!Tray",
+                                           "Position;1;100;1;1;mm",
+                                           "#Mode;0;1;0;0",
+                                           "&Label",
+                                           "!Rack",
+                                           "Holder;Tray",
+                                           "[objects]",
+                                           "Tray;Tray1;10;1;left",
+                                           "Rack;Rack1;Tray1",
+                                           "[atoms]",
+                                           "whatever;is;here"};
 
 struct Reading {
     std::unique_ptr<Configuration> config = empty();
@@ -127,9 +135,9 @@ TEST(Reader, HeadersMissingOrOutOfOrderNeverMixSections) {
     EXPECT_EQ(r.config->list_count, 0);
 
     // Sections in another order are each read from their own header.
-    std::vector<std::string> shuffled = {"[objects]", "Tray;T;1;0;x", "[lists]", "0;1;a",
-                                         "[classes]", "!Tray",        "P;0;9;0;1;", "#M;0;1;0;0",
-                                         "&L"};
+    std::vector<std::string> shuffled = {"[objects]",  "Tray;T;1;0;x", "[lists]",
+                                         "0;1;a",      "[classes]",    "!Tray",
+                                         "P;0;9;0;1;", "#M;0;1;0;0",   "&L"};
     r = read(shuffled);
     ASSERT_TRUE(r.ok) << r.errors[0];
     EXPECT_EQ(r.config->list_count, 1);
@@ -141,8 +149,8 @@ TEST(Reader, HeadersMissingOrOutOfOrderNeverMixSections) {
               "No classes are defined! How then, shall I define objects?!");
 
     // A later duplicate header wins; the earlier one's lines are not taken for lists.
-    std::vector<std::string> twice = {"[lists]", "junk", "[lists]", "0;1;a", "[classes]",
-                                      "!T",      "[objects]"};
+    std::vector<std::string> twice = {"[lists]",   "junk", "[lists]",  "0;1;a",
+                                      "[classes]", "!T",   "[objects]"};
     EXPECT_TRUE(read(twice).ok);
 }
 
@@ -162,7 +170,8 @@ TEST(Reader, ListsSection) {
 
     // 40 entries fit; a 41st is refused by name of the limit.
     std::string line = "7;0";
-    for (int i = 0; i < MAX_LIST_ENTRIES; ++i) line += ";e" + std::to_string(i);
+    for (int i = 0; i < MAX_LIST_ENTRIES; ++i)
+        line += ";e" + std::to_string(i);
     r = read(with_section("[lists]", {line}));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.config->lists[7].entry_count, MAX_LIST_ENTRIES);
@@ -196,17 +205,21 @@ TEST(Reader, ClassesSection) {
               "No classes are defined! How then, shall I define objects?!");
 
     std::vector<std::string> many;
-    for (int i = 0; i <= MAX_CLASSES; ++i) many.push_back("!C" + std::to_string(i));
-    EXPECT_EQ(only_error(read(with_section("[classes]", many))), "Too many classes (at most 32): C32");
+    for (int i = 0; i <= MAX_CLASSES; ++i)
+        many.push_back("!C" + std::to_string(i));
+    EXPECT_EQ(only_error(read(with_section("[classes]", many))),
+              "Too many classes (at most 32): C32");
     std::vector<std::string> wide = {"!Wide"};
-    for (int i = 0; i <= MAX_FIELDS; ++i) wide.push_back("&F" + std::to_string(i));
+    for (int i = 0; i <= MAX_FIELDS; ++i)
+        wide.push_back("&F" + std::to_string(i));
     EXPECT_EQ(only_error(read(with_section("[classes]", wide))),
               "Too many fields (at most 24) in class Wide");
 }
 
 TEST(Reader, ObjectsSection) {
     // Missing Text and Atom values are empty; values beyond the class's fields are ignored.
-    Reading r = read(with_section("[objects]", {"Tray;T;5;0", "Rack;R", "Tray;U;1;1;x;extra;more"}));
+    Reading r =
+        read(with_section("[objects]", {"Tray;T;5;0", "Rack;R", "Tray;U;1;1;x;extra;more"}));
     ASSERT_TRUE(r.ok) << r.errors[0];
     EXPECT_EQ(get_text_value(*r.config, r.config->objects[0], 2), "");
     EXPECT_EQ(get_text_value(*r.config, r.config->objects[1], 0), "");
@@ -214,7 +227,8 @@ TEST(Reader, ObjectsSection) {
 
     EXPECT_EQ(only_error(read(with_section("[objects]", {"Tray;T;5;0;a", ""}))),
               " is not a known class!");
-    EXPECT_EQ(only_error(read(with_section("[objects]", {"Shelf;S"}))), "Shelf is not a known class!");
+    EXPECT_EQ(only_error(read(with_section("[objects]", {"Shelf;S"}))),
+              "Shelf is not a known class!");
     EXPECT_EQ(only_error(read(with_section("[objects]", {"Tray;"}))),
               "an object of class Tray must have a name to be defined");
     EXPECT_EQ(only_error(read(with_section("[objects]", {"Tray;T1;12 ;0;a"}))),
@@ -226,14 +240,18 @@ TEST(Reader, ObjectsSection) {
 
 TEST(Reader, ObjectLimits) {
     std::vector<std::string> body;
-    for (int i = 0; i <= MAX_OBJECTS; ++i) body.push_back("Rack;R" + std::to_string(i) + ";None");
-    EXPECT_EQ(only_error(read(with_section("[objects]", body))), "Too many objects (at most 1928): R1928");
+    for (int i = 0; i <= MAX_OBJECTS; ++i)
+        body.push_back("Rack;R" + std::to_string(i) + ";None");
+    EXPECT_EQ(only_error(read(with_section("[objects]", body))),
+              "Too many objects (at most 1928): R1928");
 
     // 24 Text fields make 384 bytes an object: the 105th object no longer fits in 40000.
     std::vector<std::string> lines = {"[classes]", "!Big"};
-    for (int i = 0; i < MAX_FIELDS; ++i) lines.push_back("&F" + std::to_string(i));
+    for (int i = 0; i < MAX_FIELDS; ++i)
+        lines.push_back("&F" + std::to_string(i));
     lines.push_back("[objects]");
-    for (int i = 0; i < 105; ++i) lines.push_back("Big;B" + std::to_string(i));
+    for (int i = 0; i < 105; ++i)
+        lines.push_back("Big;B" + std::to_string(i));
     EXPECT_EQ(only_error(read(lines)), "Too many object values (at most 40000 bytes): B104");
     lines.pop_back();
     EXPECT_TRUE(read(lines).ok);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/message_recorder.h"
 
 namespace vexilo {
@@ -27,7 +29,8 @@ TEST(TextFields, NextFieldSplitsAtSeparatorsWithoutQuoting) {
 
 TEST(TextFields, SplitRefusesLinesBeyondTheFieldLimit) {
     std::string line = "0";
-    for (int i = 1; i < MAX_LINE_FIELDS; ++i) line += ";f";
+    for (int i = 1; i < MAX_LINE_FIELDS; ++i)
+        line += ";f";
     std::vector<std::string_view> fields;
     EXPECT_TRUE(split_fields(line, fields));
     EXPECT_EQ(fields.size(), static_cast<std::size_t>(MAX_LINE_FIELDS));
@@ -82,7 +85,8 @@ TEST(TextFields, ShortenMiddleKeepsFrontAndBack) {
     const std::string t47(47, 'a');
     EXPECT_EQ(shorten_middle(t47, 48), t47);
     std::string t48;
-    for (int i = 0; i < 48; ++i) t48 += static_cast<char>('A' + i % 26);
+    for (int i = 0; i < 48; ++i)
+        t48 += static_cast<char>('A' + i % 26);
     const std::string s = shorten_middle(t48, 48);
     EXPECT_EQ(s.size(), 46u);
     EXPECT_EQ(s, t48.substr(0, 21) + "..." + t48.substr(48 - 22));
@@ -106,7 +110,8 @@ TEST(TextFields, NameHelpers) {
     EXPECT_EQ(t, "none");
     EXPECT_FALSE(file_exists(""));
     EXPECT_FALSE(file_exists("/nonexistent/file"));
-    EXPECT_FALSE(file_exists("/tmp"));  // a folder is not a file to read
+    // A folder is not a file to read.
+    EXPECT_FALSE(file_exists(std::filesystem::temp_directory_path().string()));
 }
 
 }  // namespace

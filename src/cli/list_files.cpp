@@ -1,0 +1,76 @@
+// Commands on object list files: rewrite, comments, and the shared loading of a list.
+
+#include <filesystem>
+#include <memory>
+
+#include "cli.h"
+#include "config/messages.h"
+#include "config/object_list_file.h"
+#include "config/reader.h"
+#include "config/text_file.h"
+
+namespace vexilo::cli {
+
+bool load_list(const std::string& path, Configuration& config, std::vector<std::string>* comments) {
+    auto lines = read_text_lines(path);
+    if (!lines) {
+        show_error("Cannot open file " + path);
+        return false;
+    }
+    // Taken before reading: the reader translates instrument codes in every line in place,
+    // and the comment block is free text that must stay as it was.
+    if (comments != nullptr) {
+        comments->assign(lines->begin(), lines->begin() + (last_comment_line(*lines) + 1));
+    }
+    clear_configuration(config);
+    return read_configuration(config, *lines);
+}
+
+int rewrite(const Args& args, const Options&) {
+    if (args.size() != 2) return usage_error("rewrite takes IN and OUT");
+    auto config = std::make_unique<Configuration>();
+    std::vector<std::string> comments;
+    if (!load_list(args[0], *config, &comments)) return kFailed;
+    return write_object_list(*config, args[1], comments) ? kDone : kFailed;
+}
+
+int comments(const Args& args, const Options&) {
+    std::string file;
+    std::string text_file;
+    bool set = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--set") {
+            if (i + 1 >= args.size()) return usage_error("--set needs a TEXTFILE");
+            if (set) return usage_error("--set given twice");
+            set = true;
+            text_file = args[++i];
+        } else if (file.empty()) {
+            file = args[i];
+        } else {
+            return usage_error("comments takes one FILE");
+        }
+    }
+    if (file.empty()) return usage_error("comments needs a FILE");
+    // The list operations pass over a missing file in silence; on a command line that would
+    // hide a mistyped name.
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !error) {
+        show_error("Cannot open file " + file);
+        return kFailed;
+    }
+    if (!set) {
+        std::vector<std::string> block;
+        if (!read_comments(file, block)) return kFailed;
+        for (const std::string& line : block)
+            print_line(line);
+        return kDone;
+    }
+    auto lines = read_text_lines(text_file);
+    if (!lines) {
+        show_error("Cannot open file " + text_file);
+        return kFailed;
+    }
+    return replace_comments(*lines, file) ? kDone : kFailed;
+}
+
+}  // namespace vexilo::cli

@@ -1,0 +1,104 @@
+#include "download.h"
+
+#include <filesystem>
+
+#include "conversion.h"
+#include "messages.h"
+#include "reader.h"
+#include "text_fields.h"
+#include "text_file.h"
+
+namespace vexilo {
+namespace {
+
+// Converts the objects into the queue; false at the first misfit.
+bool convert_objects(const Configuration& list, const Configuration& instrument,
+                     const std::vector<int>& objects, VectorLineList& notes,
+                     VectorLineList& commands) {
+    DownloadConverter converter(list, instrument, notes, commands);
+    for (const int k : objects) {
+        if (!converter.queue_object(k)) return false;
+    }
+    return true;
+}
+
+std::vector<int> all_objects(const Configuration& config) {
+    std::vector<int> objects(static_cast<std::size_t>(config.object_count));
+    for (int k = 0; k < config.object_count; ++k)
+        objects[static_cast<std::size_t>(k)] = k;
+    return objects;
+}
+
+DownloadQueue finished(bool ok, VectorLineList& notes, VectorLineList& commands) {
+    DownloadQueue queue;
+    queue.ok = ok;
+    queue.notes = std::move(notes.lines);
+    if (ok) queue.commands = std::move(commands.lines);
+    return queue;
+}
+
+}  // namespace
+
+std::string list_name(std::string_view path) {
+    std::string name = file_name_part(path);
+    if (name.size() >= 4 && same_text(std::string_view(name).substr(name.size() - 4), ".nol")) {
+        name.resize(name.size() - 4);
+    }
+    return name;
+}
+
+std::string list_path(const std::string& folder, const std::string& name) {
+    return (std::filesystem::path(folder) / (name + ".nol")).string();
+}
+
+DownloadQueue module_download_lines(const Configuration& instrument,
+                                    const std::vector<std::string>& paths,
+                                    const DownloadHooks& hooks) {
+    const auto status = [&hooks](const std::string& text) {
+        if (hooks.set_status) hooks.set_status(text);
+    };
+    VectorLineList notes;
+    VectorLineList commands;
+    auto work = std::make_unique<Configuration>();
+    for (const std::string& path : paths) {
+        status("Downloading module " + list_name(path));
+        auto lines = read_text_lines(path);
+        if (!lines) {
+            show_error("Cannot open file " + path);
+            status("Download cancelled");
+            return finished(false, notes, commands);
+        }
+        if (hooks.config_box != nullptr) {
+            hooks.config_box->clear();
+            for (const std::string& line : *lines)
+                hooks.config_box->add(line);
+        }
+        // Lists the text does not name would otherwise keep the previous file's entries.
+        clear_configuration(*work);
+        if (!read_configuration(*work, *lines) ||
+            !convert_objects(*work, instrument, all_objects(*work), notes, commands)) {
+            status("Download cancelled");
+            return finished(false, notes, commands);
+        }
+    }
+    return finished(true, notes, commands);
+}
+
+DownloadQueue object_download_lines(const Configuration& list, const Configuration& instrument,
+                                    const std::vector<std::string>& object_names) {
+    VectorLineList notes;
+    VectorLineList commands;
+    std::vector<int> objects;
+    for (const std::string& name : object_names) {
+        const int k = find_object(list, name);
+        if (k >= list.object_count) {
+            show_error("Unknown object: \"" + name + "\"");
+            return finished(false, notes, commands);
+        }
+        objects.push_back(k);
+    }
+    const bool ok = convert_objects(list, instrument, objects, notes, commands);
+    return finished(ok, notes, commands);
+}
+
+}  // namespace vexilo

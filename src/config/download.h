@@ -1,0 +1,59 @@
+#pragma once
+// The download of objects to the instrument up to the moment of sending: every object is
+// checked against the instrument's class of the same name and turned into its "DLD_OBJ "
+// command. The link sends what this queues; nothing here talks to the instrument.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "configuration.h"
+#include "line_list.h"
+
+namespace vexilo {
+
+struct DownloadQueue {
+    // False when a list could not be read or an object did not fit: the message has been
+    // shown and nothing of this download may be sent (commands is then empty).
+    bool ok = false;
+    std::vector<std::string> commands;  // "DLD_OBJ " and the download line, in sending order
+    // "adding to download list: " lines for output_box, for every object converted, also
+    // those converted before a stop.
+    std::vector<std::string> notes;
+
+    int object_count() const { return static_cast<int>(commands.size()); }
+};
+
+struct DownloadHooks {
+    // Receives "Downloading module " and the list name as each list begins, and
+    // "Download cancelled" when the download stops.
+    std::function<void(const std::string&)> set_status;
+    // Receives the lines of each list file as it is loaded (cleared first), for the link's
+    // configuration view.
+    LineList* config_box = nullptr;
+};
+
+// The name under which a list is shown and announced: the file name without its folder and
+// without the final ".nol" (any letter case); "a.b.nol" is the list "a.b".
+std::string list_name(std::string_view path);
+
+// The file of a listed name in a folder: the folder, the separator, the name and ".nol".
+std::string list_path(const std::string& folder, const std::string& name);
+
+// Reads each object list file into a working configuration of its own (so the list being
+// edited is never touched), converts all its objects in order, and queues their commands
+// together: a file that cannot be read, or any object that does not fit, stops the whole
+// download with nothing queued.
+DownloadQueue module_download_lines(const Configuration& instrument,
+                                    const std::vector<std::string>& paths,
+                                    const DownloadHooks& hooks = {});
+
+// The named objects of one list configuration (as the selected "Class:Object" rows name
+// them, after the ":"), in the given order. A name the list lacks ('Unknown object: "NAME"')
+// or the first misfit stops the download with nothing queued.
+DownloadQueue object_download_lines(const Configuration& list, const Configuration& instrument,
+                                    const std::vector<std::string>& object_names);
+
+}  // namespace vexilo

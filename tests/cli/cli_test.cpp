@@ -1,0 +1,204 @@
+// vexilo-cli's list commands, run as a separate program: output streams and exit status.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+const std::string kExamples = VEXILO_EXAMPLES;
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& arg) {
+    std::string q = "'";
+    for (char c : arg)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Lines lines_of(const std::string& text) {
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class Cli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("vexilo-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        ::setenv("VEXILO_SETTINGS", (dir_ / "settings.ini").c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    Result run(const Lines& args) {
+        std::string command = quoted(VEXILO_CLI);
+        for (const std::string& arg : args) {
+            command += ' ';
+            command += quoted(arg);
+        }
+        command += " >";
+        command += quoted((dir_ / "stdout").string());
+        command += " 2>";
+        command += quoted((dir_ / "stderr").string());
+        const int raw = std::system(command.c_str());
+        Result r;
+        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        r.out = read_file(dir_ / "stdout");
+        r.err = read_file(dir_ / "stderr");
+        return r;
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    void write(const std::string& name, const std::string& bytes) {
+        std::ofstream(path(name), std::ios::binary) << bytes;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Cli, DownloadLinesPrintsTheQueuedCommands) {
+    const Result r = run({"download-lines", "--instrument", kExamples + "/instrument.nol",
+                          kExamples + "/lists/assay.nol", kExamples + "/lists/calibration.nol",
+                          kExamples + "/lists/wash.nol"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const Lines out = lines_of(r.out);
+    ASSERT_EQ(out.size(), 15u);
+    EXPECT_EQ(out.front(), "DLD_OBJ Tray;AssayTray;60;1;Plate;");
+    EXPECT_EQ(out.back(), "DLD_OBJ Method;Wash;3;WashA;None;300;Rinse;");
+    EXPECT_NE(r.err.find("status: Downloading module calibration\n"), std::string::npos);
+}
+
+TEST_F(Cli, DownloadLinesMisfitPrintsNothingOnStdout) {
+    // A pump list whose volume is in ml, where the instrument counts in µl.
+    std::string list = read_file(kExamples + "/lists/wash.nol");
+    const std::string micro = "Volume;0;1000;100;10;\xb5l";
+    ASSERT_NE(list.find(micro), std::string::npos);
+    list.replace(list.find(micro), micro.size(), "Volume;0;1000;100;10;ml");
+    write("ml.nol", list);
+    const Result r = run({"download-lines", "--instrument", kExamples + "/instrument.nol",
+                          kExamples + "/lists/assay.nol", path("ml.nol")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("error: Class \"Pump\",Field \"Volume\":: units: ml vs \xc2\xb5l\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("status: Download cancelled\n"), std::string::npos);
+
+    const Result missing =
+        run({"download-lines", "--instrument", kExamples + "/instrument.nol", path("none.nol")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("error: Cannot open file " + path("none.nol")), std::string::npos);
+
+    EXPECT_EQ(run({"download-lines", kExamples + "/lists/wash.nol"}).status, 2);
+}
+
+TEST_F(Cli, RewriteKeepsTheCommentsAndIsStable) {
+    const Result r = run({"rewrite", kExamples + "/lists/calibration.nol", path("a.nol")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out + r.err, "");
+    const std::string first = read_file(path("a.nol"));
+    EXPECT_EQ(
+        first.rfind("Calibration run\r\nStandard tray and detector at 280 nm\r\n[LISTS]\r\n", 0),
+        0u);
+    ASSERT_EQ(run({"rewrite", path("a.nol"), path("b.nol")}).status, 0);
+    EXPECT_EQ(read_file(path("b.nol")), first);
+    EXPECT_EQ(run({"check", path("b.nol")}).out,
+              run({"check", kExamples + "/lists/calibration.nol"}).out);
+
+    // A dangling reference warns and is written all the same.
+    write("dangling.nol",
+          "[LISTS]\n[CLASSES]\n!Tray\n!Rack\nHolder;Tray\n[OBJECTS]\nRack;R1;Gone\n");
+    const Result warned = run({"rewrite", path("dangling.nol"), path("c.nol")});
+    EXPECT_EQ(warned.status, 0);
+    EXPECT_EQ(warned.err, "error: R1 references Gone which does not exist!\n");
+    EXPECT_TRUE(fs::exists(path("c.nol")));
+
+    EXPECT_EQ(run({"rewrite", path("missing.nol"), path("d.nol")}).status, 1);
+    EXPECT_FALSE(fs::exists(path("d.nol")));
+}
+
+TEST_F(Cli, CommentsPrintAndReplace) {
+    fs::copy_file(kExamples + "/lists/wash.nol", path("wash.nol"));
+    Result r = run({"comments", path("wash.nol")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Wash cycle\nBoth pumps, cold tray\n");
+
+    write("text.txt", "New description\n  indented; with \xb5l\n");
+    r = run({"comments", path("wash.nol"), "--set", path("text.txt")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string after = read_file(path("wash.nol"));
+    EXPECT_EQ(
+        after.rfind("New description\r\n  indented; with \xb5l\r\n[LISTS]\r\n0;2;Off;On\r\n", 0),
+        0u);
+    EXPECT_EQ(run({"comments", path("wash.nol")}).out,
+              "New description\n  indented; with \xc2\xb5l\n");
+
+    r = run({"comments", path("nowhere.nol")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "error: Cannot open file " + path("nowhere.nol") + "\n");
+    EXPECT_EQ(run({"comments"}).status, 2);
+}
+
+TEST_F(Cli, ConvertCarriesObjectsCarefully) {
+    write("source.nol",
+          "From the bench\n[LISTS]\n0;2;Off;On\n[CLASSES]\n!Tray\nPosition;1;500;1;1;mm\n"
+          "#Cooling;0;1;0;0\n&Label\n!Lamp\nPower;0;9;1;1;W\n[OBJECTS]\n"
+          "Tray;Tray1;500;1;Far\nLamp;L1;3\nTray;T9;7;0;Near\n");
+    const Result r = run({"convert", path("source.nol"), kExamples + "/instrument.nol", "-o",
+                          path("out.nol"), "--log"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines_of(r.out),
+              (Lines{"Set Position of Tray1 to 120 because the corresponding field in the source "
+                     "was too big",
+                     "Didnt include L1 because there are no Lamps in the destination list"}));
+    EXPECT_EQ(r.err, "info: Didnt include L1 because there are no Lamps in the destination list\n");
+    const Result objects = run({"check", path("out.nol")});
+    const Lines shown = lines_of(objects.out);
+    ASSERT_EQ(shown.size(), 10u);
+    EXPECT_EQ(shown.back(), "Tray:T9");
+    const std::string out = read_file(path("out.nol"));
+    EXPECT_EQ(out.rfind("Nimbra lab instrument, bench 2\r\n", 0), 0u);
+    EXPECT_NE(out.find("\r\nTray;Tray1;120;1;Far\r\n"), std::string::npos);
+
+    // Only the named objects, and without --log nothing on stdout.
+    const Result one = run({"convert", path("source.nol"), kExamples + "/instrument.nol", "-o",
+                            path("one.nol"), "--object", "t9"});
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.out, "");
+    EXPECT_EQ(lines_of(run({"check", path("one.nol")}).out).size(), 10u);
+
+    const Result unknown = run({"convert", path("source.nol"), kExamples + "/instrument.nol", "-o",
+                                path("two.nol"), "--object", "Nobody"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "error: No object Nobody in " + path("source.nol") + "\n");
+    EXPECT_FALSE(fs::exists(path("two.nol")));
+    EXPECT_EQ(run({"convert", path("source.nol"), kExamples + "/instrument.nol"}).status, 2);
+}
+
+}  // namespace
