@@ -74,16 +74,6 @@ QString& title_of_application() {
     return title;
 }
 
-// Where a folder setting starts when nothing is stored: the system drive's root on Windows,
-// the user's home folder elsewhere.
-std::string default_list_folder() {
-#ifdef _WIN32
-    return "C:\\";
-#else
-    return path_to_text(QDir::homePath());
-#endif
-}
-
 QLabel* label_at(QWidget* parent, const char* name, const QString& text, int left, int top,
                  int width = -1, int height = -1) {
     auto* label = new QLabel(text, parent);
