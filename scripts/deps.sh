@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6-dev libgl-dev
   qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  xvfb xauth imagemagick poppler-utils python3 python3-serial
+  libqt6svg6 xvfb xauth imagemagick poppler-utils python3 python3-serial
 )
 
 missing=()

@@ -2,9 +2,7 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QGuiApplication>
 #include <QListWidget>
-#include <QScreen>
 #include <QWidget>
 
 #include "config/encoding.h"
@@ -29,16 +27,6 @@ QString path_to_qstring(std::string_view path) {
 
 std::string path_to_text(const QString& path) {
     return QFile::encodeName(path).toStdString();
-}
-
-void center_on_screen(QWidget& window) {
-    QScreen* screen = window.screen();
-    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    const QRect area = screen->geometry();
-    const QSize size = window.frameGeometry().size();
-    window.move(area.left() + (area.width() - size.width()) / 2,
-                area.top() + (area.height() - size.height()) / 2);
 }
 
 bool nothing_selected(const QListWidget& box, std::string_view message) {

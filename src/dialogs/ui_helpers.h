@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "link/ui/center_on_screen.h"
+
 class QComboBox;
 class QListWidget;
 class QWidget;
@@ -20,10 +22,6 @@ std::string to_text(const QString& text);
 // the ANSI code page on Windows), so that a name the core opens is the name on disk.
 QString path_to_qstring(std::string_view path);
 std::string path_to_text(const QString& path);
-
-// Moves the window to the middle of the screen it is on (the primary screen when it has
-// none); a window larger than the screen gets a negative position.
-void center_on_screen(QWidget& window);
 
 // True, after show_error of the message, when no line of the box is selected.
 bool nothing_selected(const QListWidget& box, std::string_view message);

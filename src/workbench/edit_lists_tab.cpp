@@ -104,9 +104,9 @@ QLabel* make_label(QWidget* parent, const char* name, const QString& text, int x
 
 }  // namespace
 
-EditListsTab::EditListsTab(EditState& state, EditDialogs dialogs, EditServices services,
-                           QWidget* parent)
-    : QWidget(parent), state_(state), dialogs_(dialogs), services_(std::move(services)) {
+EditListsTab::EditListsTab(EditState& state, QWidget* parent)
+    : QWidget(parent), state_(state), own_files_(std::make_unique<ListFileDialogs>(this)) {
+    services_.files = own_files_.get();
     setObjectName(QStringLiteral("edit_tab"));
     setMinimumSize(596, 320);
     // The places and sizes were laid out for an 8 point font.
@@ -170,6 +170,45 @@ EditListsTab::EditListsTab(EditState& state, EditDialogs dialogs, EditServices s
 
 EditListsTab::~EditListsTab() = default;
 
+void EditListsTab::set_dialogs(const EditDialogs& dialogs) {
+    dialogs_ = dialogs;
+}
+
+void EditListsTab::set_services(EditServices services) {
+    services_ = std::move(services);
+    if (services_.files == nullptr) services_.files = own_files_.get();
+}
+
+std::string EditListsTab::list_folder() const {
+    return services_.list_folder ? services_.list_folder() : std::string();
+}
+
+void EditListsTab::set_status(const std::string& text) {
+    if (services_.link != nullptr) services_.link->set_status(text);
+}
+
+Tnew_object& EditListsTab::new_object() {
+    if (dialogs_.new_object == nullptr)
+        dialogs_.new_object = new Tnew_object(*state_.destination, this);
+    return *dialogs_.new_object;
+}
+
+Tyes_to_all& EditListsTab::yes_to_all() {
+    if (dialogs_.yes_to_all == nullptr) dialogs_.yes_to_all = new Tyes_to_all(this);
+    return *dialogs_.yes_to_all;
+}
+
+Tcomment_form& EditListsTab::comment_form() {
+    if (dialogs_.comment_form == nullptr) dialogs_.comment_form = new Tcomment_form(this);
+    return *dialogs_.comment_form;
+}
+
+Tobject_description& EditListsTab::object_description() {
+    if (dialogs_.object_description == nullptr)
+        dialogs_.object_description = new Tobject_description(this);
+    return *dialogs_.object_description;
+}
+
 void EditListsTab::clear_lists() {
     object_box->clear();
     new_list_box->clear();
@@ -197,7 +236,7 @@ void EditListsTab::show_source_name(const std::string& label_text) {
 }
 
 void EditListsTab::get_objects_buttonClick() {
-    const auto path = services_.files.open_list(services_.list_folder());
+    const auto path = services_.files->open_list(list_folder());
     if (!path) return;
     // A file that does not read leaves the previous source, its name and its lines alone.
     if (!get_and_show_config(*path)) return;
@@ -208,7 +247,9 @@ void EditListsTab::get_objects_buttonClick() {
 bool EditListsTab::get_and_show_config(const std::string& path) {
     auto scratch = std::make_unique<Configuration>();
     clear_configuration(*scratch);
-    if (!services_.link.get_config(*scratch, path)) return false;
+    const bool read = services_.link != nullptr ? services_.link->get_config(*scratch, path)
+                                                : read_list_file(*scratch, path);
+    if (!read) return false;
     *state_.source = *scratch;
     ListWidgetLines lines(*object_box);
     show_objects(*state_.source, lines);
@@ -224,8 +265,9 @@ void EditListsTab::get_from_nimbra_buttonClick() {
     object_box->clear();
     clear_configuration(*state_.source);
     state_.no_source_yet = true;
-    services_.link.request_configuration(load_sink_.get(), [this] {
-        EditLink& link = services_.link;
+    if (services_.link == nullptr) return;
+    services_.link->request_configuration(load_sink_.get(), [this] {
+        EditLink& link = *services_.link;
         link.set_status("Nimbra configuration recieved");
         link.take_received_configuration();
         // A reply that did not read leaves no source rather than half a configuration.
@@ -244,8 +286,8 @@ void EditListsTab::get_from_nimbra_buttonClick() {
 void EditListsTab::object_boxDblClick() {
     const int row = object_box->currentRow();
     if (row < 0 || row >= state_.source->object_count) return;
-    describe_object(*state_.source, row, dialogs_.object_description.grid());
-    dialogs_.object_description.show_description(display_line(*state_.source, row));
+    describe_object(*state_.source, row, object_description().grid());
+    object_description().show_description(display_line(*state_.source, row));
 }
 
 void EditListsTab::transfer_classes() {
@@ -281,7 +323,7 @@ void EditListsTab::add_all_buttonClick() {
 }
 
 void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
-    OverwriteFlags& flags = dialogs_.yes_to_all.flags;
+    OverwriteFlags& flags = yes_to_all().flags;
     flags.ask_before_overwrite = true;
     flags.keep_adding = true;
     if (state_.destination_needs_classes) transfer_classes();
@@ -297,19 +339,18 @@ void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
     }
     // The report lines go to the log, which is usually off: the status line tells the
     // operator that something was left out.
-    if (refused_ == 1) services_.link.set_status(first_refusal_);
-    if (refused_ > 1) {
-        services_.link.set_status(decimal(refused_) + " objects not added; " + first_refusal_);
-    }
+    if (refused_ == 1) set_status(first_refusal_);
+    if (refused_ > 1) set_status(decimal(refused_) + " objects not added; " + first_refusal_);
 }
 
 bool EditListsTab::add_carefully(CarefulAdd& careful, int i) {
     const Configuration& dest = *state_.destination;
     const std::string name(text_of(state_.source->objects[i].name));
     const bool exists = find_object(dest, name) < dest.object_count;
-    if (exists && dialogs_.yes_to_all.flags.ask_before_overwrite) {
-        dialogs_.yes_to_all.ask_about(name);
-        if (!dialogs_.yes_to_all.flags.overwrite_confirmed) return false;
+    Tyes_to_all& question = yes_to_all();
+    if (exists && question.flags.ask_before_overwrite) {
+        question.ask_about(name);
+        if (!question.flags.overwrite_confirmed) return false;
     }
     if (!careful.add_object_carefully(i)) {
         if (refused_++ == 0) first_refusal_ = careful.refusal();
@@ -355,7 +396,7 @@ void EditListsTab::new_list_boxDblClick() {
 }
 
 void EditListsTab::make_new_object(int index) {
-    Tnew_object& dialog = dialogs_.new_object;
+    Tnew_object& dialog = new_object();
     dialog.run(index);
     if (dialog.added) add_to_dest_list();
     if (dialog.changed) refresh_dest_line(index);
@@ -405,7 +446,7 @@ void EditListsTab::save_buttonClick() {
         show_error("There are no objects to save!");
         return;
     }
-    const auto chosen = services_.files.save_list(services_.list_folder());
+    const auto chosen = services_.files->save_list(list_folder());
     if (!chosen) return;
     const std::string target = list_save_path(*chosen);
     const std::string name = file_name_part(target);
@@ -421,8 +462,9 @@ void EditListsTab::save_buttonClick() {
     std::vector<std::string> comments;
     // A list that exists but cannot be read is not replaced: its comments would be lost.
     if (!read_comments(target, comments)) return;
-    comments = dialogs_.comment_form.edit(comments);
-    write_object_list(*state_.destination, target, comments, services_.link.config_box());
+    comments = comment_form().edit(comments);
+    write_object_list(*state_.destination, target, comments,
+                      services_.link != nullptr ? services_.link->config_box() : nullptr);
 }
 
 void EditListsTab::send_buttonClick() {
@@ -430,13 +472,14 @@ void EditListsTab::send_buttonClick() {
         if (!ask_yes_no("Do you want to download the whole_list?")) return;
         new_list_box->selectAll();
     }
-    EditLink& link = services_.link;
+    if (services_.link == nullptr) return;
+    EditLink& link = *services_.link;
     if (link.configuration_known()) {
         send_selected();
         return;
     }
     link.request_configuration(load_sink_.get(), [this] {
-        EditLink& link = services_.link;
+        EditLink& link = *services_.link;
         link.set_status("Nimbra configuration recieved");
         link.take_received_configuration();
         // Objects are checked against the instrument's classes: without them nothing goes.
@@ -454,7 +497,7 @@ void EditListsTab::send_selected() {
         if (new_list_box->item(i)->isSelected())
             lines.push_back(to_text(new_list_box->item(i)->text()));
     }
-    services_.link.send_selected_objects(*state_.destination, lines, send_sink_.get());
+    services_.link->send_selected_objects(*state_.destination, lines, send_sink_.get());
 }
 
 }  // namespace vexilo

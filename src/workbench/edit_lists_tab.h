@@ -28,27 +28,34 @@ class Tnew_object;
 class Tobject_description;
 class Tyes_to_all;
 
-// The windows the page opens. The new object dialog must work on the page's destination.
+// The windows the page opens; each one missing is made by the page when first needed. The
+// new object dialog must work on the page's destination.
 struct EditDialogs {
-    Tnew_object& new_object;
-    Tyes_to_all& yes_to_all;
-    Tcomment_form& comment_form;
-    Tobject_description& object_description;
+    Tnew_object* new_object = nullptr;
+    Tyes_to_all* yes_to_all = nullptr;
+    Tcomment_form* comment_form = nullptr;
+    Tobject_description* object_description = nullptr;
 };
 
-// What the page needs of the rest of the program.
+// What the page needs of the rest of the program. Without a link the page reads list files
+// itself and the instrument's commands do nothing; without a chooser it shows the file
+// dialogs itself.
 struct EditServices {
-    EditLink& link;
-    ListFileChooser& files;
+    EditLink* link = nullptr;
+    ListFileChooser* files = nullptr;
     std::function<std::string()> list_folder;  // where the file dialogs start
 };
 
 class EditListsTab final : public QWidget {
     Q_OBJECT
   public:
-    EditListsTab(EditState& state, EditDialogs dialogs, EditServices services,
-                 QWidget* parent = nullptr);
+    // The main window makes the page before the dialogs and the link exist; they are handed
+    // over with set_dialogs and set_services once they do.
+    explicit EditListsTab(EditState& state, QWidget* parent = nullptr);
     ~EditListsTab() override;
+
+    void set_dialogs(const EditDialogs& dialogs);
+    void set_services(EditServices services);
 
     // Empties both object lists and the state (the window's creation does this once).
     void clear_lists();
@@ -104,10 +111,17 @@ class EditListsTab final : public QWidget {
     void switch_objects(int offset);
     void send_selected();
     void show_source_name(const std::string& label_text);
+    std::string list_folder() const;
+    void set_status(const std::string& text);
+    Tnew_object& new_object();
+    Tyes_to_all& yes_to_all();
+    Tcomment_form& comment_form();
+    Tobject_description& object_description();
 
     EditState& state_;
     EditDialogs dialogs_;
     EditServices services_;
+    std::unique_ptr<ListFileChooser> own_files_;
     std::unique_ptr<ProgressBarSink> load_sink_;
     std::unique_ptr<ProgressBarSink> send_sink_;
     int refused_ = 0;

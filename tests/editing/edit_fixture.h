@@ -123,6 +123,8 @@ class EditTabTest : public ::testing::Test {
             window->close();
         });
         guard_.start();
+        tab.set_dialogs({&new_object, &yes_to_all, &comment_form, &description});
+        tab.set_services({&link, &files, [this] { return folder.path().toStdString(); }});
     }
 
     void TearDown() override {
@@ -175,9 +177,7 @@ class EditTabTest : public ::testing::Test {
     Tobject_description description;
     FakeLink link;
     FakeFiles files;
-    EditListsTab tab{state,
-                     {new_object, yes_to_all, comment_form, description},
-                     {link, files, [this] { return folder.path().toStdString(); }}};
+    EditListsTab tab{state};
 
   private:
     QTimer guard_;

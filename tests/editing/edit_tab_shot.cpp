@@ -67,8 +67,9 @@ int main(int argc, char** argv) {
     Tobject_description description;
     FileOnly link;
     OneFile files(argc > 2 ? argv[2] : "");
-    EditListsTab tab(state, {new_object, yes_to_all, comment_form, description},
-                     {link, files, [] { return std::string(); }});
+    EditListsTab tab(state);
+    tab.set_dialogs({&new_object, &yes_to_all, &comment_form, &description});
+    tab.set_services({&link, &files, {}});
     if (argc > 2) {
         tab.get_objects_buttonClick();
         tab.add_all_buttonClick();

@@ -1,0 +1,576 @@
+#include "workbench/main_form.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFrame>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolTip>
+
+#include "config/messages.h"
+#include "config/object_list_file.h"
+#include "config/text_fields.h"
+#include "config/text_file.h"
+#include "dialogs/about_form.h"
+#include "dialogs/editcomm_form.h"
+#include "dialogs/folder_form.h"
+#include "dialogs/ui_helpers.h"
+#include "link/ui/nimbra_lib_window.h"
+#include "link/ui/portform.h"
+#include "link/ui/progress_bar_sink.h"
+#include "printing/print_listing.h"
+#include "settings/settings.h"
+#include "workbench/folder_tree.h"
+#include "workbench/instrument_operations.h"
+#include "workbench/list_folder.h"
+
+namespace vexilo {
+namespace {
+
+constexpr const char* kRootFolder = "Root Folder";
+constexpr const char* kListFolder = "List Folder";
+constexpr const char* kServiceSwitch = "/support";
+constexpr const char* kLinkWindowSwitch = "KVX";
+constexpr int kHintBand = 8;
+constexpr int kHintReach = 100;
+
+}  // namespace
+
+// The application's hint hook: every hint of the program stays up for the same time. The file
+// lists' hints are the window's own (descrip_hint).
+class HintHook final : public QObject {
+  public:
+    HintHook(QWidget* own_1, QWidget* own_2) : own_1_(own_1), own_2_(own_2) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip || !watched->isWidgetType()) return false;
+        if (watched == own_1_ || watched == own_2_) return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->toolTip().isEmpty()) return false;
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), widget->toolTip(), widget,
+                           {}, TMainForm::kHintMs);
+        return true;
+    }
+
+  private:
+    QWidget* own_1_;
+    QWidget* own_2_;
+};
+
+namespace {
+
+QString& title_of_application() {
+    static QString title;
+    return title;
+}
+
+QLabel* label_at(QWidget* parent, const char* name, const QString& text, int left, int top,
+                 int width = -1, int height = -1) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    if (width < 0) {
+        label->adjustSize();
+        label->move(left, top);
+    } else {
+        label->setGeometry(left, top, width, height);
+        label->setAlignment(Qt::AlignCenter);
+    }
+    return label;
+}
+
+QListWidget* file_list_at(QWidget* parent, const char* name, int left, int top, int width,
+                          int height) {
+    auto* box = new QListWidget(parent);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(left, top, width, height);
+    box->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    box->setMouseTracking(true);
+    box->viewport()->setMouseTracking(true);
+    box->setUniformItemSizes(true);
+    return box;
+}
+
+QPushButton* send_button_at(QWidget* parent, const char* name, int left, int top) {
+    auto* button = new QPushButton(QStringLiteral("&Send selected Object Lists to Nimbra"), parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(left, top, 245, 25);
+    return button;
+}
+
+QProgressBar* progress_at(QWidget* parent, const char* name, int left, int top) {
+    auto* bar = new QProgressBar(parent);
+    bar->setObjectName(QLatin1String(name));
+    bar->setGeometry(left, top, 245, 13);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    return bar;
+}
+
+FolderTree* tree_at(QWidget* parent, const char* name, int left, int top, int width, int height) {
+    auto* tree = new FolderTree(parent);
+    tree->setObjectName(QLatin1String(name));
+    tree->setGeometry(left, top, width, height);
+    return tree;
+}
+
+// A caption centred over the control below it, its left edge where the window's design puts
+// it when the text is as wide as the design's font makes it.
+void centre_over(QLabel* caption, const QWidget* control) {
+    caption->adjustSize();
+    const int centre = control->x() + control->width() / 2;
+    caption->move(centre - caption->width() / 2, caption->y());
+}
+
+}  // namespace
+
+TMainForm::TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* parent)
+    : QMainWindow(parent), link_(link) {
+    build_window();
+    build_menus();
+    FormCreate(arguments);
+}
+
+TMainForm::~TMainForm() = default;
+
+const QString& TMainForm::application_title() {
+    return title_of_application();
+}
+
+void TMainForm::build_window() {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QLatin1String(kTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/vexilo/vexilo.svg")));
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight - kStatusHeight);
+    setCentralWidget(client);
+
+    PageControl1 = new QTabWidget(client);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(0, 0, kClientWidth, kClientHeight - kStatusHeight);
+    send_tab = new QWidget;
+    send_tab->setObjectName(QStringLiteral("send_tab"));
+    edit_tab = new EditListsTab(edit_state);
+    PageControl1->addTab(send_tab, QStringLiteral("Send objects to Nimbra"));
+    PageControl1->addTab(edit_tab, QStringLiteral("Edit Object Lists"));
+
+    directory_label = label_at(send_tab, "directory_label", {}, 7, 2, 581, 23);
+    PTShellTree1 = tree_at(send_tab, "PTShellTree1", 16, 40, 245, 217);
+    file_box = file_list_at(send_tab, "file_box", 280, 40, 289, 217);
+    StaticText1 =
+        label_at(send_tab, "StaticText1", QStringLiteral("Choose Object List Folder"), 63, 24);
+    StaticText2 = label_at(send_tab, "StaticText2", QStringLiteral("Object Lists"), 343, 24);
+    centre_over(StaticText1, PTShellTree1);
+    centre_over(StaticText2, file_box);
+    send_modules_button = send_button_at(send_tab, "send_modules_button", 304, 271);
+    send_mod_progress = progress_at(send_tab, "send_mod_progress", 304, 304);
+
+    send_panel = new QWidget(client);
+    send_panel->setObjectName(QStringLiteral("send_panel"));
+    send_panel->setGeometry(0, 0, kClientWidth, kClientHeight - kStatusHeight);
+    directory_label_1 = label_at(send_panel, "directory_label_1", {}, 8, 6, 581, 20);
+    PTShellTree2 = tree_at(send_panel, "PTShellTree2", 12, 44, 245, 241);
+    file_box_1 = file_list_at(send_panel, "file_box_1", 284, 44, 289, 241);
+    StaticText3 =
+        label_at(send_panel, "StaticText3", QStringLiteral("Choose Object List Folder"), 64, 24);
+    StaticText4 = label_at(send_panel, "StaticText4", QStringLiteral("Object Lists"), 344, 24);
+    centre_over(StaticText3, PTShellTree2);
+    centre_over(StaticText4, file_box_1);
+    send_modules_button_1 = send_button_at(send_panel, "send_modules_button_1", 308, 287);
+    send_mod_progress_1 = progress_at(send_panel, "send_mod_progress_1", 308, 328);
+
+    shape_line = new QFrame(client);
+    shape_line->setObjectName(QStringLiteral("shape_line"));
+    shape_line->setGeometry(0, 0, kClientWidth, 2);
+    shape_line->setFrameShape(QFrame::HLine);
+    shape_line->setFrameShadow(QFrame::Sunken);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setFixedHeight(kStatusHeight);
+    status_panel = new QLabel(StatusBar1);
+    status_panel->setObjectName(QStringLiteral("status_panel"));
+    StatusBar1->addWidget(status_panel, 1);
+    setStatusBar(StatusBar1);
+
+    send_mod_sink_ = std::make_unique<ProgressBarSink>(*send_mod_progress);
+    send_mod_sink_1_ = std::make_unique<ProgressBarSink>(*send_mod_progress_1);
+
+    for (QListWidget* box : {file_box, file_box_1})
+        box->viewport()->installEventFilter(this);
+    connect(PTShellTree1, &FolderTree::selection_changed, this, &TMainForm::PTShellTree1Change);
+    connect(PTShellTree2, &FolderTree::selection_changed, this, &TMainForm::PTShellTree2Change);
+    connect(send_modules_button, &QPushButton::clicked, this, &TMainForm::send_modules_buttonClick);
+    connect(send_modules_button_1, &QPushButton::clicked, this,
+            &TMainForm::send_modules_button_1Click);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this](int page) {
+        PageControl1Changing(current_page_);
+        current_page_ = page;
+        if (PageControl1->widget(page) == send_tab) send_tabEnter();
+    });
+
+    // The client area is fixed; the window is as large as the menu, the client area and the
+    // status line together.
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TMainForm::build_menus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    File1 = bar->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    printitem = File1->addAction(QStringLiteral("Print selected object list"));
+    RemoveallobjectsfromNimbra1 =
+        File1->addAction(QStringLiteral("Remove all objects from Nimbra"));
+    RestartNimbra1 = File1->addAction(QStringLiteral("Restart Nimbra"));
+    Options1 = File1->addMenu(QStringLiteral("&Options"));
+    Options1->setObjectName(QStringLiteral("Options1"));
+    Port = Options1->addAction(QStringLiteral("Serial &Port ..."));
+    SelectObjectListFolder1 = Options1->addAction(QStringLiteral("Object List Folder ..."));
+    Exit1 = File1->addAction(QStringLiteral("E&xit"));
+    Help1 = bar->addMenu(QStringLiteral("&Help"));
+    Help1->setObjectName(QStringLiteral("Help1"));
+    About1 = Help1->addAction(QStringLiteral("&About"));
+
+    printitem->setObjectName(QStringLiteral("printitem"));
+    RemoveallobjectsfromNimbra1->setObjectName(QStringLiteral("RemoveallobjectsfromNimbra1"));
+    RestartNimbra1->setObjectName(QStringLiteral("RestartNimbra1"));
+    Port->setObjectName(QStringLiteral("Port"));
+    SelectObjectListFolder1->setObjectName(QStringLiteral("SelectObjectListFolder1"));
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    About1->setObjectName(QStringLiteral("About1"));
+
+    connect(printitem, &QAction::triggered, this, &TMainForm::printitemClick);
+    connect(RemoveallobjectsfromNimbra1, &QAction::triggered, this,
+            &TMainForm::RemoveallobjectsfromNimbra1Click);
+    connect(RestartNimbra1, &QAction::triggered, this, &TMainForm::RestartNimbra1Click);
+    connect(Port, &QAction::triggered, this, &TMainForm::PortClick);
+    connect(SelectObjectListFolder1, &QAction::triggered, this,
+            &TMainForm::SelectObjectListFolder1Click);
+    connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+    connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+}
+
+void TMainForm::FormCreate(const QStringList& arguments) {
+    tree_events_ = false;
+    service_mode_ = false;
+    show_link_window_ = false;
+    printitem->setVisible(false);
+    shape_line->setVisible(true);
+
+    for (const QString& argument : arguments) {
+        if (argument.compare(QLatin1String(kServiceSwitch), Qt::CaseInsensitive) == 0) {
+            shape_line->setVisible(false);
+            printitem->setVisible(true);
+            service_mode_ = true;
+        } else if (argument.compare(QLatin1String(kLinkWindowSwitch), Qt::CaseInsensitive) == 0) {
+            show_link_window_ = true;
+        }
+    }
+
+    if (read_text_setting(kRootFolder, "").empty()) {
+        store_text_setting(kRootFolder, default_list_folder());
+        store_text_setting(kListFolder, default_list_folder());
+    }
+    root_folder_ = read_text_setting(kRootFolder, "");
+    PTShellTree1->set_base_folder(path_to_qstring(root_folder_));
+    PTShellTree2->set_base_folder(path_to_qstring(root_folder_));
+    set_list_folder(read_text_setting(kListFolder, default_list_folder()), true);
+
+    set_presentation();
+    PageControl1->setCurrentWidget(send_tab);
+
+    edit_tab->clear_lists();
+    edit_state.reset();
+
+    link_.set_status_sink([this](const std::string& text) { set_status(text); });
+    link_.set_timeout_action([this] { not_responding(); });
+
+    adjustSize();
+    center_on_screen(*this);
+}
+
+void TMainForm::set_presentation() {
+    shape_line->setVisible(!service_mode_);
+    PageControl1->setVisible(service_mode_);
+    send_panel->setVisible(!service_mode_);
+    printitem->setVisible(service_mode_);
+    RemoveallobjectsfromNimbra1->setVisible(service_mode_);
+    PageControl1->setTabVisible(PageControl1->indexOf(edit_tab), service_mode_);
+    // The line sits above the panel, not under the hidden tab control.
+    shape_line->raise();
+}
+
+bool TMainForm::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate) FormActivate();
+    return handled;
+}
+
+void TMainForm::FormActivate() {
+    if (dialogs.link_window != nullptr) dialogs.link_window->setVisible(show_link_window_);
+    link_.set_port_number(read_port());
+    if (!hint_hook_) {
+        hint_hook_ = std::make_unique<HintHook>(file_box->viewport(), file_box_1->viewport());
+        qApp->installEventFilter(hint_hook_.get());
+    }
+    last_hovered_row = -2;
+    tree_events_ = true;
+    title_of_application() = QLatin1String(kTitle);
+}
+
+void TMainForm::PageControl1Changing(int leaving_page) {
+    printitem->setEnabled(leaving_page != 0);
+}
+
+void TMainForm::set_status(const std::string& text) {
+    status_panel->setText(to_qstring(text));
+}
+
+std::string TMainForm::status_text() const {
+    return to_text(status_panel->text());
+}
+
+void TMainForm::not_responding() {
+    show_error("The nimbra is not responding!");
+    set_status("The nimbra is not responding -- operation stopped");
+}
+
+// Folder lists -------------------------------------------------------------------------
+
+void TMainForm::set_list_folder(const std::string& folder, bool store) {
+    current_list_folder_ = folder;
+    const QString caption = path_to_qstring(shorten_middle(folder, kFolderLabelWidth));
+    directory_label->setText(caption);
+    directory_label_1->setText(caption);
+    const QString pattern = path_to_qstring(list_path(std::string("*")));
+    fill_list_names(pattern, *file_box);
+    fill_list_names(pattern, *file_box_1);
+    if (store) {
+        store_text_setting(kRootFolder, folder);
+        store_text_setting(kListFolder, folder);
+    }
+}
+
+void TMainForm::fill_list_names(const QString& pattern, QListWidget& box) {
+    vexilo::fill_list_names(pattern, box);
+}
+
+std::string TMainForm::list_path(const std::string& name) const {
+    return list_path(path_to_qstring(name));
+}
+
+std::string TMainForm::list_path(const QString& name) const {
+    return path_to_text(vexilo::list_path(path_to_qstring(current_list_folder_), name));
+}
+
+void TMainForm::PTShellTree1Change(const QString& path) {
+    if (tree_events_) set_list_folder(path_to_text(path), false);
+}
+
+void TMainForm::PTShellTree2Change(const QString& path) {
+    if (tree_events_) set_list_folder(path_to_text(path), false);
+}
+
+// Hints and descriptions ------------------------------------------------------------------
+
+void TMainForm::build_list_hint(QListWidget& box, int x, int y) {
+    last_mouse_row_position = y;
+    const int row = box.indexAt(QPoint(x, y)).row();
+    if (row == last_hovered_row) return;
+    last_hovered_row = row;
+    if (row < 0) {
+        box.setToolTip({});
+        return;
+    }
+    const QString name = box.item(row)->text();
+    const std::string path = list_path(name);
+    if (!file_exists(path)) {
+        box.setToolTip({});
+        return;
+    }
+    temp_box = read_text_lines(path).value_or(std::vector<std::string>{});
+    box.setToolTip(list_hint_text(name, temp_box));
+}
+
+void TMainForm::descrip_hint(QListWidget& box, QWidget& viewport, const QPoint& global_position) {
+    const QString text = box.toolTip();
+    if (text.isEmpty()) {
+        QToolTip::hideText();
+        return;
+    }
+    // The hint stays while the mouse stays near the row it describes; leaving the band
+    // withdraws it, and resting over another row builds that row's hint.
+    const QRect band(-kHintReach, last_mouse_row_position - kHintBand, 2 * kHintReach,
+                     2 * kHintBand);
+    const QString shown = QStringLiteral("<p style='white-space:pre'>") +
+                          text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")) +
+                          QStringLiteral("</p>");
+    QToolTip::showText(global_position, shown, &viewport, band, kHintMs);
+}
+
+QListWidget* TMainForm::file_box_of_viewport(QObject* watched) const {
+    if (watched == file_box->viewport()) return file_box;
+    if (watched == file_box_1->viewport()) return file_box_1;
+    return nullptr;
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseMove:
+            if (QListWidget* box = file_box_of_viewport(watched)) {
+                const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+                build_list_hint(*box, at.x(), at.y());
+            }
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            // The right button opens a description; it must not change the lists selected
+            // for sending.
+            if (file_box_of_viewport(watched) != nullptr &&
+                static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+                return true;
+            break;
+        case QEvent::MouseButtonRelease:
+            // Only the send tab's list edits descriptions.
+            if (watched == file_box->viewport()) {
+                auto* mouse = static_cast<QMouseEvent*>(event);
+                file_boxMouseUp(mouse->button(), mouse->position().toPoint());
+            }
+            break;
+        case QEvent::ToolTip:
+            if (QListWidget* box = file_box_of_viewport(watched); box && hint_hook_) {
+                descrip_hint(*box, *box->viewport(), static_cast<QHelpEvent*>(event)->globalPos());
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::file_boxMouseUp(Qt::MouseButton button, const QPoint& position) {
+    if (button != Qt::RightButton) return;
+    const int row = file_box->indexAt(position).row();
+    if (row < 0 || dialogs.editcommform == nullptr) return;
+    const std::string path = list_path(file_box->item(row)->text());
+    std::vector<std::string> comments;
+    // A file that exists but cannot be read is not offered for editing: accepting an empty
+    // memo would replace a description nobody saw.
+    if (file_exists(path) && !read_comments(path, comments)) return;
+    if (dialogs.editcommform->edit(comments) && file_exists(path)) {
+        replace_comments(dialogs.editcommform->comment_lines(), path);
+    }
+}
+
+// Sending -------------------------------------------------------------------------------
+
+void TMainForm::send_modules_buttonClick() {
+    send_lists(*file_box, *send_mod_progress);
+}
+
+void TMainForm::send_modules_button_1Click() {
+    send_lists(*file_box_1, *send_mod_progress_1);
+}
+
+void TMainForm::send_lists(QListWidget& box, QProgressBar& bar) {
+    if (nothing_selected(box, "No modules selected!")) return;
+    if (operations_ == nullptr) return;
+    ProgressSink* sink =
+        &bar == send_mod_progress_1 ? send_mod_sink_1_.get() : send_mod_sink_.get();
+    link_.set_queue_progress(sink);
+    // The lists are the ones the operator sent, in the folder shown then, even when the
+    // selection or the folder changes while the instrument's configuration is on its way.
+    std::vector<ListFile> lists;
+    for (int row = 0; row < box.count(); ++row) {
+        const QListWidgetItem* item = box.item(row);
+        if (item->isSelected())
+            lists.push_back({path_to_text(item->text()), list_path(item->text())});
+    }
+    InstrumentOperations* operations = operations_;
+    if (operations->configuration_known()) {
+        operations->download_modules(lists, sink);
+        return;
+    }
+    set_status("Getting Nimbra configuration to check consistency");
+    operations->request_configuration(sink, [this, operations, lists, sink] {
+        set_status("Nimbra configuration recieved");
+        operations->take_received_configuration();
+        operations->download_modules(lists, sink);
+    });
+}
+
+void TMainForm::send_tabEnter() {
+    file_box->update();
+}
+
+// Menu commands ---------------------------------------------------------------------------
+
+void TMainForm::About1Click() {
+    if (dialogs.about_form != nullptr) dialogs.about_form->show_about();
+}
+
+void TMainForm::PortClick() {
+    set_status("Changing serial port");
+    if (dialogs.port_form != nullptr) dialogs.port_form->exec();
+    set_status("");
+}
+
+void TMainForm::SelectObjectListFolder1Click() {
+    set_status("Select object list folder");
+    if (dialogs.folder_form != nullptr && dialogs.folder_form->choose()) {
+        const QString folder = path_to_qstring(dialogs.folder_form->folder());
+        PTShellTree1->set_base_folder(folder);
+        PTShellTree2->set_base_folder(folder);
+    }
+    set_status("");
+}
+
+void TMainForm::Exit1Click() {
+    set_status("Exit application");
+    close();
+}
+
+void TMainForm::RestartNimbra1Click() {
+    set_status("Restart Nimbra");
+    // Nothing waits for the restart's "@".
+    link_.send_command("RSTRT", {});
+}
+
+void TMainForm::RemoveallobjectsfromNimbra1Click() {
+    if (!ask_yes_no("Do you really want to remove all objects from the Nimbra?")) return;
+    set_status("Removing all objects from Nimbra");
+    link_.run_command("RES_OBJECTS", [this] { set_status("All objects removed from Nimbra"); });
+    // At once, not on the answer: the next send must read the configuration again.
+    if (operations_ != nullptr) operations_->set_configuration_known(false);
+}
+
+std::vector<std::string> TMainForm::selected_list_paths(const QListWidget& box) const {
+    std::vector<std::string> paths;
+    for (int row = 0; row < box.count(); ++row) {
+        if (box.item(row)->isSelected()) paths.push_back(list_path(box.item(row)->text()));
+    }
+    return paths;
+}
+
+void TMainForm::printitemClick() {
+    print_selected_lists(selected_list_paths(*file_box), this,
+                         [this](const std::string& text) { link_.set_status(text); });
+}
+
+}  // namespace vexilo

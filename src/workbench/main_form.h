@@ -1,0 +1,189 @@
+#pragma once
+// The main window: the operator presentation (one send panel) or, with "/support", the
+// service presentation (a send tab and an edit tab, and two more menu commands). It owns the
+// folder panels, the status line and the editing state, and runs the menu commands.
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/nimbralib.h"
+#include "workbench/edit_lists_tab.h"
+#include "workbench/edit_state.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTabWidget;
+
+namespace vexilo {
+
+class FolderTree;
+class HintHook;
+class InstrumentOperations;
+class ProgressBarSink;
+class Tabout_form;
+class Tcomment_form;
+class Tcopy_dialog;
+class Teditcommform;
+class Tfolder_form;
+class Tnew_object;
+class Tnimbra_lib_window;
+class Tobject_description;
+class Tport_form;
+class Tyes_to_all;
+
+// The windows created after the main window, in the start-up order; any may be missing.
+struct WorkbenchDialogs {
+    Tobject_description* object_description = nullptr;
+    Tnew_object* new_object = nullptr;
+    Tport_form* port_form = nullptr;
+    Tabout_form* about_form = nullptr;
+    Tyes_to_all* yes_to_all = nullptr;
+    Tnimbra_lib_window* link_window = nullptr;
+    Tcopy_dialog* copy_dialog = nullptr;
+    Tcomment_form* comment_form = nullptr;
+    Teditcommform* editcommform = nullptr;
+    Tfolder_form* folder_form = nullptr;
+};
+
+class TMainForm final : public QMainWindow {
+    Q_OBJECT
+  public:
+    static constexpr int kClientWidth = 596;
+    static constexpr int kClientHeight = 370;
+    static constexpr int kStatusHeight = 20;
+    static constexpr int kHintMs = 9000;
+    static constexpr int kFolderLabelWidth = 60;
+    static constexpr const char* kTitle = "NIMBRA Vexilo";
+
+    // Runs FormCreate with the command-line arguments (without the program's name). The link
+    // object exists already; it opens its port later, when its window is created.
+    TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The windows created after this one, and the instrument operations.
+    WorkbenchDialogs dialogs;
+    void set_operations(InstrumentOperations* operations) { operations_ = operations; }
+    InstrumentOperations* operations() const { return operations_; }
+    Tnimbra_lib& link() { return link_; }
+
+    bool service_mode() const { return service_mode_; }
+    bool show_link_window() const { return show_link_window_; }
+    bool tree_events_enabled() const { return tree_events_; }
+    const std::string& root_folder() const { return root_folder_; }
+    const std::string& current_list_folder() const { return current_list_folder_; }
+    // What the taskbar shows; empty until the first activation.
+    static const QString& application_title();
+
+    EditState edit_state;
+    int last_hovered_row = -2;
+    int last_mouse_row_position = 0;
+    std::vector<std::string> temp_box;  // scratch lines of the hint being built
+
+    // Controls, named as the window's parts are known.
+    QFrame* shape_line;
+    QTabWidget* PageControl1;
+    QWidget* send_tab;
+    EditListsTab* edit_tab;
+    QStatusBar* StatusBar1;
+    QLabel* status_panel;
+
+    QLabel* directory_label;
+    QLabel* StaticText1;
+    QLabel* StaticText2;
+    FolderTree* PTShellTree1;
+    QListWidget* file_box;
+    QPushButton* send_modules_button;
+    QProgressBar* send_mod_progress;
+
+    QWidget* send_panel;  // the operator presentation's stand-alone send panel
+    QLabel* directory_label_1;
+    QLabel* StaticText3;
+    QLabel* StaticText4;
+    FolderTree* PTShellTree2;
+    QListWidget* file_box_1;
+    QPushButton* send_modules_button_1;
+    QProgressBar* send_mod_progress_1;
+
+    QMenu* File1;
+    QAction* printitem;
+    QAction* RemoveallobjectsfromNimbra1;
+    QAction* RestartNimbra1;
+    QMenu* Options1;
+    QAction* Port;
+    QAction* SelectObjectListFolder1;
+    QAction* Exit1;
+    QMenu* Help1;
+    QAction* About1;
+
+    // The status line's text; every status of the program goes through the link to here.
+    void set_status(const std::string& text);
+    std::string status_text() const;
+
+    // Makes the folder current, shows it in both folder captions and refills both file lists;
+    // with store, "Root Folder" and "List Folder" are both stored with it.
+    void set_list_folder(const std::string& folder, bool store);
+    void fill_list_names(const QString& pattern, QListWidget& box);
+    // The current list folder, a separator, the name and ".nol"; "*" gives the pattern of
+    // every object list file there.
+    std::string list_path(const std::string& name) const;
+    std::string list_path(const QString& name) const;
+
+    // Sets the box's hint to the description of the row under the mouse.
+    void build_list_hint(QListWidget& box, int x, int y);
+    // Sends the selected lists of the box, the bar following the progress.
+    void send_lists(QListWidget& box, QProgressBar& bar);
+
+    // Event handlers.
+    void FormActivate();
+    void PageControl1Changing(int leaving_page);
+    void About1Click();
+    void PortClick();
+    void SelectObjectListFolder1Click();
+    void Exit1Click();
+    void RestartNimbra1Click();
+    void RemoveallobjectsfromNimbra1Click();
+    void printitemClick();
+    void PTShellTree1Change(const QString& path);
+    void PTShellTree2Change(const QString& path);
+    void file_boxMouseUp(Qt::MouseButton button, const QPoint& position);
+    void send_modules_buttonClick();
+    void send_modules_button_1Click();
+    void send_tabEnter();
+    // The link's time-out action.
+    void not_responding();
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void build_window();
+    void build_menus();
+    void FormCreate(const QStringList& arguments);
+    void set_presentation();
+    void descrip_hint(QListWidget& box, QWidget& viewport, const QPoint& global_position);
+    QListWidget* file_box_of_viewport(QObject* watched) const;
+    std::vector<std::string> selected_list_paths(const QListWidget& box) const;
+
+    Tnimbra_lib& link_;
+    InstrumentOperations* operations_ = nullptr;
+    std::unique_ptr<ProgressBarSink> send_mod_sink_;
+    std::unique_ptr<ProgressBarSink> send_mod_sink_1_;
+    bool service_mode_ = false;
+    bool show_link_window_ = false;
+    bool tree_events_ = false;
+    std::unique_ptr<HintHook> hint_hook_;
+    int current_page_ = 0;
+    std::string root_folder_;
+    std::string current_list_folder_;
+};
+
+}  // namespace vexilo

@@ -1,0 +1,62 @@
+#include "workbench/workbench.h"
+
+#include <QApplication>
+
+#include "dialogs/about_form.h"
+#include "dialogs/comment_form.h"
+#include "dialogs/copy_dialog.h"
+#include "dialogs/editcomm_form.h"
+#include "dialogs/folder_form.h"
+#include "dialogs/new_object.h"
+#include "dialogs/object_description.h"
+#include "dialogs/yes_to_all.h"
+#include "link/ui/nimbra_lib_window.h"
+#include "link/ui/portform.h"
+#include "workbench/instrument_operations.h"
+#include "workbench/main_form.h"
+#include "workbench/workbench_edit_link.h"
+
+namespace vexilo {
+
+Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port)
+    : link_(std::make_unique<Tnimbra_lib>(std::move(port))),
+      operations_(std::make_unique<PendingOperations>(*link_)) {
+    main_ = std::make_unique<TMainForm>(arguments, *link_);
+    TMainForm& main = *main_;
+    main.set_operations(operations_.get());
+    WorkbenchDialogs& d = main.dialogs;
+    // The dialogs belong to the main window, so they open over it.
+    d.object_description = new Tobject_description(&main);
+    d.new_object = new Tnew_object(*main.edit_state.destination, &main);
+    d.port_form = new Tport_form(*link_, &main);
+    d.about_form = new Tabout_form(&main);
+    d.yes_to_all = new Tyes_to_all(&main);
+
+    link_window_ = std::make_unique<Tnimbra_lib_window>(*link_);
+    link_window_->setAttribute(Qt::WA_ShowWithoutActivating);
+    d.link_window = link_window_.get();
+    link_->set_port_problem_handler(ask_with_port_form(*d.port_form));
+    port_opened_ = link_->FormCreate();
+
+    d.copy_dialog = new Tcopy_dialog(&main);
+    d.new_object->set_copy_dialog(d.copy_dialog);
+    d.comment_form = new Tcomment_form(&main);
+    d.editcommform = new Teditcommform(&main);
+    d.folder_form = new Tfolder_form(&main);
+
+    edit_link_ = std::make_unique<WorkbenchEditLink>(*link_, *operations_);
+    main.edit_tab->set_dialogs({d.new_object, d.yes_to_all, d.comment_form, d.object_description});
+    main.edit_tab->set_services(
+        {edit_link_.get(), nullptr, [&main] { return main.current_list_folder(); }});
+}
+
+Workbench::~Workbench() {
+    // The windows go before the link they show; the link itself ends the line's high speed.
+    link_window_.reset();
+    main_.reset();
+    link_->set_status_sink({});
+    link_->set_timeout_action({});
+    link_->set_port_problem_handler({});
+}
+
+}  // namespace vexilo

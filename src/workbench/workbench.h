@@ -1,0 +1,43 @@
+#pragma once
+// The program's windows, created in their fixed order: the main window first, then the object
+// description, the new object dialog, the serial port dialog, the about box, the overwrite
+// question, the link (which opens the serial port, asking for another one while that fails),
+// the rename-or-copy question, the comment dialogs and the folder chooser. All live until the
+// program ends; the link goes last, returning the instrument to 9600 baud.
+
+#include <QStringList>
+#include <memory>
+
+#include "link/nimbralib.h"
+#include "link/serial_port.h"
+#include "workbench/instrument_operations.h"
+
+namespace vexilo {
+
+class TMainForm;
+class WorkbenchEditLink;
+class Tnimbra_lib_window;
+
+class Workbench {
+  public:
+    Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port);
+    ~Workbench();
+    Workbench(const Workbench&) = delete;
+    Workbench& operator=(const Workbench&) = delete;
+
+    TMainForm& main_form() { return *main_; }
+    Tnimbra_lib& link() { return *link_; }
+    InstrumentOperations& operations() { return *operations_; }
+    // False when the operator gave up opening the port (the link then has no port).
+    bool port_opened() const { return port_opened_; }
+
+  private:
+    std::unique_ptr<Tnimbra_lib> link_;
+    std::unique_ptr<PendingOperations> operations_;
+    std::unique_ptr<WorkbenchEditLink> edit_link_;
+    std::unique_ptr<TMainForm> main_;
+    std::unique_ptr<Tnimbra_lib_window> link_window_;
+    bool port_opened_ = false;
+};
+
+}  // namespace vexilo

@@ -1,0 +1,450 @@
+#include "workbench/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "config/text_file.h"
+#include "dialogs/editcomm_form.h"
+#include "dialogs/ui_helpers.h"
+#include "link/fake_port.h"
+#include "link/ui/portform.h"
+#include "settings/settings.h"
+#include "support/message_recorder.h"
+#include "support/modal_script.h"
+#include "workbench/folder_tree.h"
+#include "workbench/instrument_operations.h"
+
+namespace vexilo {
+namespace {
+
+using test::FakePort;
+using test::MessageRecorder;
+using test::ModalScript;
+
+// Records what the window asks of the instrument operations.
+class RecordingOperations final : public InstrumentOperations {
+  public:
+    bool configuration_known() const override { return known; }
+    void set_configuration_known(bool value) override { known = value; }
+    void request_configuration(ProgressSink* bar, Action done) override {
+        calls.push_back("request");
+        request_bar = bar;
+        pending = std::move(done);
+    }
+    void take_received_configuration() override {
+        calls.push_back("take");
+        known = true;
+    }
+    void download_modules(const std::vector<ListFile>& lists, ProgressSink* bar) override {
+        std::string call = "download";
+        for (const ListFile& list : lists)
+            call += " " + list.name + "=" + file_name_of(list.path);
+        calls.push_back(call);
+        download_bar = bar;
+    }
+
+    static std::string file_name_of(const std::string& path) {
+        return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+    }
+
+    bool known = false;
+    std::vector<std::string> calls;
+    Action pending;
+    ProgressSink* request_bar = nullptr;
+    ProgressSink* download_bar = nullptr;
+};
+
+class MainFormTest : public ::testing::Test {
+  protected:
+    MainFormTest() {
+        ::setenv("VEXILO_SETTINGS", dir.filePath(QStringLiteral("settings")).toLocal8Bit(), 1);
+        lists = dir.filePath(QStringLiteral("lists"));
+        QDir(dir.path()).mkdir(QStringLiteral("lists"));
+    }
+    ~MainFormTest() override {
+        form.reset();
+        link.reset();
+        ::unsetenv("VEXILO_SETTINGS");
+    }
+
+    void write_list(const QString& file_name, const std::vector<std::string>& lines) {
+        ASSERT_TRUE(write_text_lines(path_to_text(lists + "/" + file_name), lines));
+    }
+
+    void use_list_folder() {
+        store_text_setting("Root Folder", path_to_text(lists));
+        store_text_setting("List Folder", path_to_text(lists));
+    }
+
+    void start(const QStringList& arguments = {}) {
+        auto owned = std::make_unique<FakePort>();
+        port = owned.get();
+        port->available = {1, 2};
+        link = std::make_unique<Tnimbra_lib>(std::move(owned));
+        form = std::make_unique<TMainForm>(arguments, *link);
+        form->set_operations(&operations);
+        ASSERT_TRUE(link->FormCreate());
+    }
+
+    void activate() {
+        QEvent activation(QEvent::WindowActivate);
+        QApplication::sendEvent(form.get(), &activation);
+    }
+
+    void show() {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        activate();
+    }
+
+    QPoint row_centre(QListWidget& box, int row) {
+        return box.visualItemRect(box.item(row)).center();
+    }
+
+    QTemporaryDir dir;
+    QString lists;
+    MessageRecorder messages;
+    RecordingOperations operations;
+    FakePort* port = nullptr;
+    std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<TMainForm> form;
+};
+
+bool service_presentation(const TMainForm& form) {
+    const bool service = !form.PageControl1->isHidden();
+    // The two presentations never mix.
+    EXPECT_EQ(form.send_panel->isHidden(), service);
+    EXPECT_EQ(form.shape_line->isHidden(), service);
+    EXPECT_EQ(form.printitem->isVisible(), service);
+    EXPECT_EQ(form.RemoveallobjectsfromNimbra1->isVisible(), service);
+    EXPECT_EQ(form.service_mode(), service);
+    return service;
+}
+
+TEST_F(MainFormTest, CommandLineChoosesThePresentation) {
+    struct Case {
+        QStringList arguments;
+        bool service;
+        bool link_window;
+    };
+    const Case cases[] = {
+        {{}, false, false},
+        {{"/support"}, true, false},
+        {{"/SUPPORT"}, true, false},
+        {{"/Support"}, true, false},
+        {{"support"}, false, false},
+        {{"-support"}, false, false},
+        {{"\\support"}, false, false},
+        {{"/supports"}, false, false},
+        {{"/support "}, false, false},
+        {{"kvx"}, false, true},
+        {{"KVX", "/support"}, true, true},
+        {{"/support", "Kvx", "other"}, true, true},
+        {{"KVX2"}, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
+        form.reset();
+        start(c.arguments);
+        EXPECT_EQ(service_presentation(*form), c.service);
+        EXPECT_EQ(form->show_link_window(), c.link_window);
+        EXPECT_EQ(form->PageControl1->currentWidget(), form->send_tab);
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("NIMBRA Vexilo"));
+    }
+}
+
+TEST_F(MainFormTest, ServicePresentationHasBothTabsAndTheFixedClientArea) {
+    start({"/support"});
+    ASSERT_EQ(form->PageControl1->count(), 2);
+    EXPECT_EQ(form->PageControl1->tabText(0), QStringLiteral("Send objects to Nimbra"));
+    EXPECT_EQ(form->PageControl1->tabText(1), QStringLiteral("Edit Object Lists"));
+    EXPECT_TRUE(form->PageControl1->isTabVisible(1));
+    EXPECT_EQ(form->file_box->geometry(), QRect(280, 40, 289, 217));
+    EXPECT_EQ(form->file_box_1->geometry(), QRect(284, 44, 289, 241));
+    EXPECT_EQ(form->send_modules_button->text(),
+              QStringLiteral("&Send selected Object Lists to Nimbra"));
+    EXPECT_EQ(form->centralWidget()->height() + form->StatusBar1->height(), 370);
+    EXPECT_EQ(form->centralWidget()->width(), 596);
+    EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "the window does not resize";
+}
+
+TEST_F(MainFormTest, FirstStartStoresBothFoldersAndEveryStartStoresTheListFolder) {
+    start();
+    const std::string home = path_to_text(QDir::homePath());
+    EXPECT_EQ(read_text_setting("Root Folder", "?"), home);
+    EXPECT_EQ(read_text_setting("List Folder", "?"), home);
+    EXPECT_EQ(form->current_list_folder(), home);
+
+    form.reset();
+    store_text_setting("Root Folder", path_to_text(dir.path()));
+    store_text_setting("List Folder", path_to_text(lists));
+    start();
+    EXPECT_EQ(form->root_folder(), path_to_text(dir.path()));
+    EXPECT_EQ(form->PTShellTree1->base_folder(), dir.path());
+    EXPECT_EQ(form->current_list_folder(), path_to_text(lists));
+    EXPECT_EQ(read_text_setting("Root Folder", "?"), path_to_text(lists));
+    EXPECT_EQ(form->directory_label->text(), lists);
+
+    // A long folder is shortened in the middle in both captions.
+    const QString deep = lists + "/" + QString(70, QLatin1Char('d'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    form->set_list_folder(path_to_text(deep), false);
+    for (QLabel* label : {form->directory_label, form->directory_label_1}) {
+        EXPECT_EQ(label->text().size(), 58);
+        EXPECT_TRUE(label->text().startsWith(deep.left(27)));
+        EXPECT_TRUE(label->text().contains(QStringLiteral("...")));
+    }
+}
+
+TEST_F(MainFormTest, BothFileListsShowTheListFolderAndFollowTheTreesAfterActivation) {
+    write_list("beta.nol", {"[LISTS]"});
+    write_list("Alpha.nol", {"[LISTS]"});
+    QDir(lists).mkdir(QStringLiteral("sub"));
+    ASSERT_TRUE(write_text_lines(path_to_text(lists + "/sub/GAMMA.NOL"), {"[LISTS]"}));
+    store_text_setting("Root Folder", path_to_text(lists));
+    store_text_setting("List Folder", path_to_text(lists));
+    start({"/support"});
+    for (QListWidget* box : {form->file_box, form->file_box_1}) {
+        ASSERT_EQ(box->count(), 2);
+        EXPECT_EQ(box->item(0)->text(), QStringLiteral("Alpha"));
+        EXPECT_EQ(box->item(1)->text(), QStringLiteral("beta"));
+    }
+
+    // Trees report nothing before the first activation.
+    const QString sub = QDir::toNativeSeparators(lists + "/sub");
+    EXPECT_FALSE(form->tree_events_enabled());
+    form->PTShellTree1->select_path(sub);
+    EXPECT_EQ(form->current_list_folder(), path_to_text(lists));
+
+    activate();
+    EXPECT_TRUE(form->tree_events_enabled());
+    EXPECT_EQ(TMainForm::application_title(), QStringLiteral("NIMBRA Vexilo"));
+    form->PTShellTree2->select_path(lists);
+    form->PTShellTree2->select_path(sub);
+    EXPECT_EQ(form->current_list_folder(), path_to_text(sub));
+    EXPECT_EQ(form->file_box->count(), 1);
+    EXPECT_EQ(form->file_box_1->item(0)->text(), QStringLiteral("GAMMA"));
+    // Browsing changes the folder for this run only.
+    EXPECT_EQ(read_text_setting("List Folder", "?"), path_to_text(lists));
+}
+
+TEST_F(MainFormTest, ActivationGivesTheLinkTheStoredPort) {
+    start();
+    store_port(2);
+    activate();
+    EXPECT_EQ(link->port_number(), 2);
+}
+
+TEST_F(MainFormTest, HintDescribesTheRowUnderTheMouse) {
+    write_list("Alpha.nol", {"Flush the lines", "  with buffer B", "[LISTS]", "[CLASSES]"});
+    write_list("beta.nol", {"no sections at all"});
+    write_list("gone.nol", {"[LISTS]"});
+    use_list_folder();
+    start();
+    show();
+    QListWidget& box = *form->file_box_1;
+    ASSERT_EQ(box.count(), 3);
+
+    const QPoint alpha = row_centre(box, 0);
+    form->build_list_hint(box, alpha.x(), alpha.y());
+    EXPECT_EQ(box.toolTip(),
+              QStringLiteral("Object list Alpha:\nFlush the lines\n  with buffer B"));
+    EXPECT_EQ(form->last_hovered_row, 0);
+    EXPECT_EQ(form->last_mouse_row_position, alpha.y());
+
+    const QPoint beta = row_centre(box, 1);
+    form->build_list_hint(box, beta.x(), beta.y());
+    EXPECT_EQ(box.toolTip(), QStringLiteral("Object list beta"));
+
+    // Along the same row the hint is kept, even when the file changed meanwhile.
+    write_list("beta.nol", {"changed", "[LISTS]"});
+    form->build_list_hint(box, beta.x() + 5, beta.y() + 1);
+    EXPECT_EQ(box.toolTip(), QStringLiteral("Object list beta"));
+    EXPECT_EQ(form->last_mouse_row_position, beta.y() + 1);
+
+    // A file that disappeared gives an empty hint; below the rows there is none either.
+    ASSERT_TRUE(QFile::remove(lists + "/gone.nol"));
+    const QPoint gone = row_centre(box, 2);
+    form->build_list_hint(box, gone.x(), gone.y());
+    EXPECT_TRUE(box.toolTip().isEmpty());
+    form->build_list_hint(box, 5, box.viewport()->height() - 2);
+    EXPECT_EQ(form->last_hovered_row, -1);
+    EXPECT_TRUE(box.toolTip().isEmpty());
+
+    // Activation forgets the row, so the next move builds the hint again.
+    activate();
+    EXPECT_EQ(form->last_hovered_row, -2);
+    form->build_list_hint(box, beta.x(), beta.y());
+    EXPECT_EQ(box.toolTip(), QStringLiteral("Object list beta:\nchanged"));
+}
+
+TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
+    const std::vector<std::string> body = {"[LISTS]",   "1;Volumes;2", "1;small;1", "[CLASSES]",
+                                           "[OBJECTS]", "Wash;W1;3",   "[ATOMS]"};
+    std::vector<std::string> file = {"old comment"};
+    file.insert(file.end(), body.begin(), body.end());
+    write_list("wash.nol", file);
+    use_list_folder();
+    start({"/support"});
+    Teditcommform editor(form.get());
+    form->dialogs.editcommform = &editor;
+    show();
+    const QPoint row = row_centre(*form->file_box, 0);
+    const std::string path = form->list_path(std::string("wash"));
+
+    ModalScript cancel;
+    cancel.press("Edit comments in object list", "Cancel", [](QWidget& window) {
+        window.findChild<QPlainTextEdit*>("Memo1")->setPlainText("thrown away");
+    });
+    QTest::mouseClick(form->file_box->viewport(), Qt::RightButton, {}, row);
+    EXPECT_TRUE(cancel.finished()) << cancel.failures().join(", ").toStdString();
+    EXPECT_EQ(read_text_lines(path), file);
+
+    QString shown;
+    ModalScript accept;
+    accept.press("Edit comments in object list", "OK", [&shown](QWidget& window) {
+        auto* memo = window.findChild<QPlainTextEdit*>("Memo1");
+        shown = memo->toPlainText();
+        memo->setPlainText("Wash program\nfor the small volumes");
+    });
+    QTest::mouseClick(form->file_box->viewport(), Qt::RightButton, {}, row);
+    EXPECT_TRUE(accept.finished()) << accept.failures().join(", ").toStdString();
+    EXPECT_EQ(shown, QStringLiteral("old comment"));
+    std::vector<std::string> expected = {"Wash program", "for the small volumes"};
+    expected.insert(expected.end(), body.begin(), body.end());
+    EXPECT_EQ(read_text_lines(path), expected);
+
+    // The right button leaves the lists chosen for sending alone; the left one edits nothing.
+    EXPECT_TRUE(form->file_box->selectedItems().isEmpty());
+    QTest::mouseClick(form->file_box->viewport(), Qt::LeftButton, {}, row);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(messages.errors.empty());
+}
+
+TEST_F(MainFormTest, SendingListsAsksForTheConfigurationOnlyWhileItIsUnknown) {
+    write_list("a.b.nol", {"[LISTS]"});
+    write_list("Alpha.nol", {"[LISTS]"});
+    write_list("beta.nol", {"[LISTS]"});
+    use_list_folder();
+    start();
+    QListWidget& box = *form->file_box_1;
+
+    form->send_modules_button_1->click();
+    EXPECT_EQ(messages.errors, std::vector<std::string>{"No modules selected!"});
+    EXPECT_TRUE(operations.calls.empty());
+
+    box.item(2)->setSelected(true);
+    box.item(0)->setSelected(true);
+    form->send_modules_button_1->click();
+    EXPECT_EQ(form->status_text(), "Getting Nimbra configuration to check consistency");
+    ASSERT_EQ(operations.calls, std::vector<std::string>{"request"});
+    ASSERT_TRUE(operations.pending);
+    EXPECT_NE(operations.request_bar, nullptr);
+
+    // The lists sent are the ones selected at the press, whatever happens meanwhile.
+    box.clearSelection();
+    operations.pending();
+    EXPECT_EQ(form->status_text(), "Nimbra configuration recieved");
+    EXPECT_EQ(operations.calls,
+              (std::vector<std::string>{"request", "take", "download a.b=a.b.nol beta=beta.nol"}));
+    EXPECT_EQ(operations.download_bar, operations.request_bar);
+
+    // Known now: at once, with the other panel's bar.
+    operations.calls.clear();
+    form->file_box->item(1)->setSelected(true);
+    form->send_modules_button->click();
+    EXPECT_EQ(operations.calls, std::vector<std::string>{"download Alpha=Alpha.nol"});
+    EXPECT_NE(operations.download_bar, operations.request_bar);
+}
+
+TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
+    start({"/support"});
+    operations.known = true;
+    form->set_status("before");
+
+    form->RemoveallobjectsfromNimbra1->trigger();
+    EXPECT_EQ(messages.questions, std::vector<std::string>{
+                                      "Do you really want to remove all objects from the Nimbra?"});
+    EXPECT_EQ(form->status_text(), "before");
+    EXPECT_TRUE(port->sent.empty());
+    EXPECT_TRUE(operations.known);
+
+    messages.answers.push_back(true);
+    form->RemoveallobjectsfromNimbra1->trigger();
+    EXPECT_EQ(form->status_text(), "Removing all objects from Nimbra");
+    EXPECT_FALSE(operations.known) << "cleared before the instrument answers";
+    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\rRES_OBJECTS\r");
+    EXPECT_EQ(port->last_ticks, Tnimbra_lib::kLongReplyTicks);
+    port->deliver("@\r");
+    EXPECT_EQ(form->status_text(), "All objects removed from Nimbra");
+}
+
+TEST_F(MainFormTest, RestartGoesOutAtOnceAndSilenceEndsInTheNotRespondingHandler) {
+    start();
+    form->RestartNimbra1->trigger();
+    EXPECT_EQ(form->status_text(), "Restart Nimbra");
+    ASSERT_EQ(port->sent.size(), 1u);
+    EXPECT_EQ(port->sent[0].bytes, "RSTRT\r");
+    EXPECT_EQ(port->sent[0].baud, 9600) << "no speed switch first";
+
+    port->advance(100 * 55);
+    EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
+    EXPECT_EQ(form->status_text(), "The nimbra is not responding -- operation stopped");
+}
+
+TEST_F(MainFormTest, PrintItemIsEnabledOnlyWhileTheSendTabIsShown) {
+    start({"/support"});
+    EXPECT_TRUE(form->printitem->isEnabled());
+    form->PageControl1->setCurrentIndex(1);
+    EXPECT_FALSE(form->printitem->isEnabled());
+    form->PageControl1->setCurrentIndex(0);
+    EXPECT_TRUE(form->printitem->isEnabled());
+
+    // Nothing selected: the printing module says so, and nothing is printed.
+    form->printitem->trigger();
+    EXPECT_EQ(messages.errors,
+              std::vector<std::string>{"No modules selected -- no descriptions printed!"});
+}
+
+TEST_F(MainFormTest, MenuOpensTheSerialPortDialog) {
+    start();
+    Tport_form port_form(*link, form.get());
+    form->dialogs.port_form = &port_form;
+    std::string status_meanwhile;
+    ModalScript script;
+    script.press("Choose Serial Port", "Cancel",
+                 [&](QWidget&) { status_meanwhile = form->status_text(); });
+    form->Port->trigger();
+    EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
+    EXPECT_EQ(status_meanwhile, "Changing serial port");
+    EXPECT_EQ(form->status_text(), "");
+
+    // The menu holds the commands in their order.
+    QStringList file_menu;
+    for (QAction* action : form->File1->actions())
+        file_menu << action->text();
+    EXPECT_EQ(file_menu,
+              (QStringList{"Print selected object list", "Remove all objects from Nimbra",
+                           "Restart Nimbra", "&Options", "E&xit"}));
+}
+
+}  // namespace
+}  // namespace vexilo
