@@ -103,37 +103,55 @@ def measure(args, count, work):
             stderr=subprocess.DEVNULL,
         )
 
-    sim, device = start_sim(args, empty, work)
-    try:
-        vexilo_total, vexilo_download = run_vexilo(args, device, module, count, work)
-    finally:
-        stop_sim(sim)
-    sim, device = start_sim(args, empty, work)
-    try:
-        plain = run_plain(device, lines_file)
-    finally:
-        stop_sim(sim)
+    # Alternating rounds, each on a fresh simulator: a loaded machine slows both alike.
+    vexilo, plain = [], []
+    for _ in range(args.rounds):
+        sim, device = start_sim(args, empty, work)
+        try:
+            vexilo.append(run_vexilo(args, device, module, count, work))
+        finally:
+            stop_sim(sim)
+        sim, device = start_sim(args, empty, work)
+        try:
+            plain.append(run_plain(device, lines_file))
+        finally:
+            stop_sim(sim)
 
-    wire_download = plain["download_bytes"] * 10 / 38400
-    wire_total = plain["low_bytes"] * 10 / 9600 + 0.2 + plain["high_bytes"] * 10 / 38400
-    print("%d objects, %d bytes both ways while downloading" % (count, plain["download_bytes"]))
+    figures = plain[0]
+    wire_download = figures["download_bytes"] * 10 / 38400
+    wire_total = figures["low_bytes"] * 10 / 9600 + 0.2 + figures["high_bytes"] * 10 / 38400
+    print(
+        "%d objects, %d bytes both ways while downloading; median of %d round(s)"
+        % (count, figures["download_bytes"], args.rounds)
+    )
     print("  %-34s %9s %9s" % ("", "download", "total"))
     print("  %-34s %8.3fs %8.3fs" % ("wire (10 bits a byte, + 200 ms)", wire_download, wire_total))
     for name, download, total in (
-        ("vexilo-cli send", vexilo_download, vexilo_total),
-        ("plain stop-and-wait sender", plain["download_s"], plain["total_s"]),
+        ("vexilo-cli send", median([v[1] for v in vexilo]), median([v[0] for v in vexilo])),
+        (
+            "plain stop-and-wait sender",
+            median([p["download_s"] for p in plain]),
+            median([p["total_s"] for p in plain]),
+        ),
     ):
         print(
-            "  %-34s %8.3fs %8.3fs   %+.2f%% / %+.2f%% of the wire"
+            "  %-34s %8.3fs %8.3fs   %+.2f%% / %+.2f%% of the wire, %.0f us a line over it"
             % (
                 name,
                 download,
                 total,
                 100 * (download / wire_download - 1),
                 100 * (total / wire_total - 1),
+                1e6 * (download - wire_download) / count,
             )
         )
     sys.stdout.flush()
+
+
+def median(values):
+    values = sorted(values)
+    middle = len(values) // 2
+    return values[middle] if len(values) % 2 else (values[middle - 1] + values[middle]) / 2
 
 
 def main():
@@ -141,6 +159,7 @@ def main():
     parser.add_argument("--sim", required=True)
     parser.add_argument("--cli", required=True)
     parser.add_argument("--instrument", required=True)
+    parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("counts", nargs="*", type=int, default=[1928, 500])
     args = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="vexilo-line-rate-") as work:

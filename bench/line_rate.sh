@@ -3,8 +3,8 @@
 # a plain stop-and-wait sender doing the same exchange. "total" runs from the start to the
 # last "@" (speed switch, GET_CONFIG and the download); "download" from the first DLD_OBJ line.
 #
-#   bench/line_rate.sh [COUNT...]     (default: 1928 500; BUILD_DIR picks the build, default
-#                                      build/release when built, else build/dev)
+#   bench/line_rate.sh [--rounds N] [COUNT...]   (default: 3 rounds of 1928, then of 500;
+#   BUILD_DIR picks the build, default build/release when built, else build/dev)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-}
