@@ -19,7 +19,7 @@ int describe(const Args& args, const Options&) {
         return kFailed;
     }
     TextDescriptionGrid grid;
-    InstrumentOperations::describe_object(*config, k, grid);
+    describe_object(*config, k, grid);
     for (const auto& row : grid.cells)
         print_line(row[0] + "\t" + row[1] + "\t" + row[2]);
     return kDone;

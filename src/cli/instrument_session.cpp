@@ -48,6 +48,17 @@ void TerminalProgress::set_range(int minimum, int maximum) {
 }
 
 void TerminalProgress::set_position(int position) {
+    // The link returns a bar to its start when the queue or the reply is complete; on a
+    // terminal that reads better as a full bar, and not at all once a message followed it.
+    if (position <= minimum_ && position_ > minimum_) {
+        if (drawn_) {
+            position_ = maximum_;
+            draw();
+            break_line();
+        }
+        position_ = position;
+        return;
+    }
     position_ = position;
     draw();
 }

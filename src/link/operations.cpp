@@ -127,8 +127,7 @@ void InstrumentOperations::download_ended(bool sent) {
     }
 }
 
-void InstrumentOperations::describe_object(const Configuration& config, int object,
-                                           DescriptionGrid& grid) {
+void describe_object(const Configuration& config, int object, DescriptionGrid& grid) {
     int rows = 0;
     const ClassRecord* cls = nullptr;
     if (object >= 0 && object < config.object_count) {

@@ -21,6 +21,10 @@
 
 namespace vexilo {
 
+// Fills the grid with the object's fields, one row each: name, value text, units text
+// (columns 100, 60 and 40 pixels wide). An index outside the objects gives an empty grid.
+void describe_object(const Configuration& config, int object, DescriptionGrid& grid);
+
 class InstrumentOperations {
   public:
     using Action = std::function<void()>;
@@ -71,8 +75,6 @@ class InstrumentOperations {
     void download_files(const std::vector<std::string>& paths);
     // Sends what cmd_box holds, or says that nothing is selected.
     void start_download();
-    // Fills the grid with the object's fields: name, value text, units text.
-    static void describe_object(const Configuration& config, int object, DescriptionGrid& grid);
 
     // The flows of the window's commands. Each reads the instrument's configuration first
     // when it is not known; a configuration that fails to read stops a send with the status

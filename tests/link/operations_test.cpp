@@ -315,13 +315,13 @@ TEST(DescribeObject, FillsNameValueAndUnitsOfEveryField) {
     lines.push_back("Lamp;L;4");
     ASSERT_TRUE(read_configuration(*config, lines));
     TextDescriptionGrid grid;
-    InstrumentOperations::describe_object(*config, 1, grid);
+    describe_object(*config, 1, grid);
     EXPECT_EQ(grid.widths, (std::vector<int>{100, 60, 40}));
     EXPECT_EQ(grid.cells, (std::vector<Lines>{
                               {"Position", "9", "mm"}, {"Side", "Right", ""}, {"Label", "z", ""}}));
-    InstrumentOperations::describe_object(*config, 2, grid);
+    describe_object(*config, 2, grid);
     EXPECT_EQ(grid.cells, (std::vector<Lines>{{"Power", "4", ""}}));
-    InstrumentOperations::describe_object(*config, 7, grid);
+    describe_object(*config, 7, grid);
     EXPECT_TRUE(grid.cells.empty());
 }
 
