@@ -8,10 +8,27 @@ namespace vexilo {
 
 void clear_configuration(Configuration& config) { std::memset(&config, 0, sizeof config); }
 
+namespace {
+
+char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// same_text(text_of(stored), wanted) without measuring the stored name first: lookups scan
+// every slot, so this runs for each slot of every lookup.
+bool stored_name_is(const Name& stored, std::string_view wanted) {
+    const std::size_t n = wanted.size();
+    if (n > static_cast<std::size_t>(NAME_LENGTH) || stored[n] != 0) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (stored[i] == 0 || fold(stored[i]) != fold(wanted[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int find_class(const Configuration& config, std::string_view name) {
     int found = config.class_count;
     for (int i = 0; i < config.class_count; ++i) {
-        if (same_text(text_of(config.classes[i].name), name)) found = i;
+        if (stored_name_is(config.classes[i].name, name)) found = i;
     }
     return found;
 }
@@ -24,7 +41,7 @@ const ClassRecord* class_by_name(const Configuration& config, std::string_view n
 int find_object(const Configuration& config, std::string_view name) {
     int found = config.object_count;
     for (int i = 0; i < config.object_count; ++i) {
-        if (same_text(text_of(config.objects[i].name), name)) found = i;
+        if (stored_name_is(config.objects[i].name, name)) found = i;
     }
     return found;
 }
@@ -36,7 +53,7 @@ int class_of_object(const Configuration& config, std::string_view name) {
 
 int find_field(const ClassRecord& cls, std::string_view name) {
     for (int i = 0; i < cls.field_count; ++i) {
-        if (same_text(text_of(cls.fields[i].name), name)) return i;
+        if (stored_name_is(cls.fields[i].name, name)) return i;
     }
     return -1;
 }
@@ -114,8 +131,10 @@ void translate_instrument_chars(char* text) {
     }
 }
 
-void translate_instrument_chars(std::string& text) {
-    // Every line the reader takes passes through here: a table beats a switch per byte.
+namespace {
+
+// Every line the reader takes passes through here: a table beats a switch per byte.
+const std::array<char, 256>& translation_table() {
     static const auto table = [] {
         std::array<char, 256> t{};
         for (int c = 0; c < 256; ++c) {
@@ -123,7 +142,24 @@ void translate_instrument_chars(std::string& text) {
         }
         return t;
     }();
+    return table;
+}
+
+}  // namespace
+
+void translate_instrument_chars(std::string& text) {
+    const auto& table = translation_table();
     for (char& c : text) c = table[static_cast<unsigned char>(c)];
 }
 
+void translate_instrument_line(std::string& text) {
+    const auto& table = translation_table();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == 0) {
+            text.resize(i);
+            return;
+        }
+        text[i] = table[static_cast<unsigned char>(text[i])];
+    }
+}
 }  // namespace vexilo

@@ -330,12 +330,8 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
 }  // namespace
 
 bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
-    for (std::string& line : lines) {
-        // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
-        const std::size_t zero = line.find('\0');
-        if (zero != std::string::npos) line.erase(zero);
-        translate_instrument_chars(line);
-    }
+    // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
+    for (std::string& line : lines) translate_instrument_line(line);
     const auto sections = find_sections(lines);
     std::vector<std::string_view> fields;
     fields.reserve(MAX_LINE_FIELDS);

@@ -9,6 +9,12 @@
 #include <random>
 
 #if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -114,7 +120,12 @@ bool write_file_atomically(const std::string& path, const std::string& bytes) {
     if (std::filesystem::is_directory(path, error)) return false;
     const std::string temporary = temporary_name(path);
 #if defined(_WIN32)
-    // MoveFileEx refuses by itself to replace a read-only file.
+    // A read-only file stays protected. MoveFileEx refuses to replace one on Windows itself,
+    // but not everywhere the program runs (wine replaces it), so it is asked first.
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        return false;
+    }
     const bool written = write_and_sync(temporary, bytes);
 #else
     // A file the user may not write stays protected, as it was when files were written in

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "config/messages.h"
@@ -107,6 +108,16 @@ void store_folder_list(const std::vector<std::string>& source) {
         if (key->read(folder)) continue;
         key->write_int(folder, position++);
     }
+}
+
+std::string default_list_folder() {
+#if defined(_WIN32)
+    return "C:\\";
+#else
+    const char* home = std::getenv("HOME");
+    // A relative HOME would name a different folder from every working folder.
+    return home != nullptr && home[0] == '/' ? home : "/";
+#endif
 }
 
 std::string port_device_name(int port) {

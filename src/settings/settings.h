@@ -27,6 +27,10 @@ void read_folder_list(std::vector<std::string>& target);
 // A folder that occurs twice in the source is stored once, at its first place.
 void store_folder_list(const std::vector<std::string>& source);
 
+// Where the folder trees start when no folder is stored: "C:\" on Windows, elsewhere the
+// user's home folder ($HOME; "/" without one).
+std::string default_list_folder();
+
 // The device behind port number n: on Windows "COMn" ("\\.\COMn" from 10 on); elsewhere the
 // string value "COMn" of the "Ports" subkey when present, else "/dev/ttyS{n-1}". Empty for
 // n below 1.

@@ -84,7 +84,11 @@ TEST_F(Download, QueuesEveryListInOrderUnderItsWholeName) {
 
     EXPECT_EQ(list_name("/x/y/a.b.nol"), "a.b");
     EXPECT_EQ(list_name("a.nol.txt"), "a.nol.txt");
+#if defined(_WIN32)
+    EXPECT_EQ(list_path("C:\\x\\y", "a.b"), "C:\\x\\y\\a.b.nol");
+#else
     EXPECT_EQ(list_path("/x/y", "a.b"), "/x/y/a.b.nol");
+#endif
 }
 
 TEST_F(Download, MisfitInALaterListSendsNothingAtAll) {

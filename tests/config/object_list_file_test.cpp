@@ -1,8 +1,14 @@
 #include "config/object_list_file.h"
 
 #include <gtest/gtest.h>
+
+#if defined(_WIN32)
+#include <process.h>
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 
@@ -19,11 +25,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
+int process_id() {
+#if defined(_WIN32)
+    return ::_getpid();
+#else
+    return ::getpid();
+#endif
+}
+
 class ObjectListFile : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("vexilo-olf-" + std::to_string(::getpid()) + "-" +
+               ("vexilo-olf-" + std::to_string(process_id()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
@@ -93,15 +107,27 @@ TEST_F(ObjectListFile, FailedWriteLeavesTheOldFileAndSaysSo) {
     auto config = read_lines(kText);
     const std::string target = path("keep.nol");
     { std::ofstream(target, std::ios::binary) << "old contents\r\n"; }
+#if defined(_WIN32)
+    // Windows ignores a folder's write mode; a file another program holds open without
+    // leave to delete it cannot be replaced.
+    const HANDLE held = CreateFileA(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(write_object_list(*config, target, {"new"}));
+    CloseHandle(held);
+#else
     fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
     if (::access(dir_.c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore modes";
     EXPECT_FALSE(write_object_list(*config, target, {"new"}));
-    EXPECT_EQ(messages.errors.back(), "Cannot create file " + target);
     fs::permissions(dir_, fs::perms::owner_all);
+#endif
+    EXPECT_EQ(messages.errors, (std::vector<std::string>{"Cannot create file " + target}));
     EXPECT_EQ(bytes_of(target), "old contents\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
+#if !defined(_WIN32)
+// Windows has no file size limit to cut a write short with.
 TEST_F(ObjectListFile, WriteCutShortPartWayLeavesTheOldFile) {
     // A file size limit makes the write fail half-way, as a full disk would, even for root.
     test::MessageRecorder messages;
@@ -122,6 +148,7 @@ TEST_F(ObjectListFile, WriteCutShortPartWayLeavesTheOldFile) {
     EXPECT_EQ(bytes_of(target), "old contents\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
+#endif
 
 TEST_F(ObjectListFile, RenameOverAFolderFailsAndLeavesNoTemporaryFile) {
     test::MessageRecorder messages;
@@ -136,6 +163,7 @@ TEST_F(ObjectListFile, RenameOverAFolderFailsAndLeavesNoTemporaryFile) {
 TEST_F(ObjectListFile, ReplacedFileKeepsItsPermissionsAndAReadOnlyFileIsKept) {
     test::MessageRecorder messages;
     auto config = read_lines(kText);
+#if !defined(_WIN32)  // Windows files have no mode bits beyond read-only
     const std::string shared = path("shared.nol");
     { std::ofstream(shared, std::ios::binary) << "old\r\n"; }
     fs::permissions(shared, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
@@ -144,6 +172,7 @@ TEST_F(ObjectListFile, ReplacedFileKeepsItsPermissionsAndAReadOnlyFileIsKept) {
     EXPECT_EQ(fs::status(shared).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                   fs::perms::others_read);
+#endif
 
     const std::string locked = path("locked.nol");
     { std::ofstream(locked, std::ios::binary) << "old\r\n"; }
@@ -151,8 +180,9 @@ TEST_F(ObjectListFile, ReplacedFileKeepsItsPermissionsAndAReadOnlyFileIsKept) {
     if (::access(locked.c_str(), W_OK) == 0)
         GTEST_SKIP() << "running with rights that ignore modes";
     EXPECT_FALSE(write_object_list(*config, locked, {}));
-    EXPECT_EQ(messages.errors.back(), "Cannot create file " + locked);
+    EXPECT_EQ(messages.errors, (std::vector<std::string>{"Cannot create file " + locked}));
     EXPECT_EQ(bytes_of(locked), "old\r\n");
+    fs::permissions(locked, fs::perms::owner_all);  // Windows deletes no read-only file
 }
 
 TEST_F(ObjectListFile, CommentBlockRules) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/message_recorder.h"
 
 namespace vexilo {
@@ -108,7 +110,8 @@ TEST(TextFields, NameHelpers) {
     EXPECT_EQ(t, "none");
     EXPECT_FALSE(file_exists(""));
     EXPECT_FALSE(file_exists("/nonexistent/file"));
-    EXPECT_FALSE(file_exists("/tmp"));  // a folder is not a file to read
+    // A folder is not a file to read.
+    EXPECT_FALSE(file_exists(std::filesystem::temp_directory_path().string()));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // Every settings test starts from an empty store of its own: a fresh settings file named by
-// VEXILO_SETTINGS, or on Windows an emptied program key in the registry.
+// VEXILO_SETTINGS, or on Windows a fresh key that stands in for HKEY_CURRENT_USER for the
+// whole test program, so that a run on an operator's PC leaves the real settings alone.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,10 @@
 #include <optional>
 #include <string>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <process.h>
+#include <windows.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -21,7 +25,14 @@ class SettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
 #if defined(_WIN32)
-        ASSERT_TRUE(settings_backend().remove_key(main_key_path));
+        stand_in_ = std::string(stand_in_parent) + "\\" + std::to_string(::_getpid());
+        ASSERT_TRUE(settings_backend().remove_key(stand_in_));
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, stand_in_.c_str() + 1, 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, key), ERROR_SUCCESS);
+        RegCloseKey(key);
 #else
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         folder_ = std::filesystem::temp_directory_path() /
@@ -36,7 +47,10 @@ class SettingsTest : public ::testing::Test {
 
     void TearDown() override {
 #if defined(_WIN32)
-        settings_backend().remove_key(main_key_path);
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        settings_backend().remove_key(stand_in_);
+        // Fails, as it should, while another test program still has its key there.
+        RegDeleteKeyA(HKEY_CURRENT_USER, stand_in_parent + 1);
 #else
         std::error_code error;
         std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, error);
@@ -63,6 +77,10 @@ class SettingsTest : public ::testing::Test {
         return key->read(name);
     }
 
+#if defined(_WIN32)
+    static constexpr const char* stand_in_parent = "\\SOFTWARE\\Vexilo tests";
+    std::string stand_in_;  // a path under the real HKEY_CURRENT_USER
+#endif
     std::filesystem::path folder_;
     std::string file_;
 };

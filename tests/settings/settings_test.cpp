@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 
 #include "settings/settings_backend.h"
 #include "settings_fixture.h"
@@ -134,6 +135,22 @@ TEST_F(SettingsStore, NamesAndTextsKeepEveryCharacter) {
         store_text_setting(text, text + "\\");
         EXPECT_EQ(read_text_setting(text, ""), text + "\\");
     }
+}
+
+TEST_F(SettingsStore, DefaultFolder) {
+#if defined(_WIN32)
+    EXPECT_EQ(default_list_folder(), "C:\\");
+#else
+    const char* home = std::getenv("HOME");
+    const std::string saved = home != nullptr ? home : "";
+    ::setenv("HOME", "/home/ann", 1);
+    EXPECT_EQ(default_list_folder(), "/home/ann");
+    ::setenv("HOME", "ann", 1);
+    EXPECT_EQ(default_list_folder(), "/");
+    ::unsetenv("HOME");
+    EXPECT_EQ(default_list_folder(), "/");
+    if (home != nullptr) ::setenv("HOME", saved.c_str(), 1);
+#endif
 }
 
 TEST_F(SettingsStore, PortDevices) {
