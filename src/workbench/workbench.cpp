@@ -19,7 +19,8 @@ namespace vexilo {
 
 Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port)
     : link_(std::make_unique<Tnimbra_lib>(std::move(port))),
-      operations_(std::make_unique<PendingOperations>(*link_)) {
+      instrument_operations_(std::make_unique<InstrumentOperations>(*link_)),
+      operations_(std::make_unique<LinkOperations>(*instrument_operations_)) {
     main_ = std::make_unique<TMainForm>(arguments, *link_);
     TMainForm& main = *main_;
     main.set_operations(operations_.get());
