@@ -9,7 +9,8 @@ void LinkOperations::download_modules(const std::vector<ListFile>& lists, Progre
     }
     std::vector<std::string> paths;
     paths.reserve(lists.size());
-    for (const ListFile& list : lists) paths.push_back(list.path);
+    for (const ListFile& list : lists)
+        paths.push_back(list.path);
     operations_.set_queue_progress(bar);
     operations_.download_files(paths);
 }

@@ -58,9 +58,8 @@ TEST(SendListsSim, TwoListsFromTheOperatorPanelWithTheirStatuses) {
 
     std::vector<std::string> statuses;
     {
-        Workbench workbench({}, std::make_unique<QtSerialPort>([path = *device](int) {
-                                return path;
-                            }));
+        Workbench workbench({},
+                            std::make_unique<QtSerialPort>([path = *device](int) { return path; }));
         ASSERT_TRUE(workbench.port_opened());
         TMainForm& form = workbench.main_form();
         workbench.link().set_status_sink([&](const std::string& text) {
@@ -93,7 +92,8 @@ TEST(SendListsSim, TwoListsFromTheOperatorPanelWithTheirStatuses) {
     }
     ASSERT_EQ(sim.stop(), 0) << sim.log();
     std::vector<std::string> expected = object_lines(lists + "/assay.nol");
-    for (const std::string& line : object_lines(lists + "/wash.nol")) expected.push_back(line);
+    for (const std::string& line : object_lines(lists + "/wash.nol"))
+        expected.push_back(line);
     // The instrument kept the objects it had and took every object of both lists.
     std::vector<std::string> held = object_lines(dir.file("state.nol"));
     for (const std::string& line : expected) {
