@@ -11,7 +11,8 @@ inline std::vector<std::string> design_limit_lines() {
     std::vector<std::string> lines = {"Benchmark configuration at the design limits", "[LISTS]"};
     for (int n = 0; n < 100; ++n) {
         std::string line = std::to_string(n) + ";" + std::to_string(n % 7);
-        for (int e = 0; e < 8; ++e) line += ";Entry" + std::to_string(n) + "_" + std::to_string(e);
+        for (int e = 0; e < 8; ++e)
+            line += ";Entry" + std::to_string(n) + "_" + std::to_string(e);
         lines.push_back(line);
     }
     lines.push_back("[CLASSES]");

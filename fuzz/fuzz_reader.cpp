@@ -14,7 +14,7 @@
 namespace {
 
 class Quiet final : public vexilo::MessageHandler {
-public:
+  public:
     void show_error(const std::string&) override {}
     void show_info(const std::string&) override {}
     bool ask_yes_no(const std::string&) override { return false; }

@@ -41,5 +41,14 @@ int convert(const Args& args, const Options& options);
 int download_lines(const Args& args, const Options& options);
 int listing(const Args& args, const Options& options);
 bool listing_needs_gui(const Args& args);
+int describe(const Args& args, const Options& options);
+int ports(const Args& args, const Options& options);
+
+// The instrument commands: --port chooses the port (else the stored "Port" setting).
+int get_config(const Args& args, const Options& options);
+int send(const Args& args, const Options& options);
+int send_objects(const Args& args, const Options& options);
+int remove_all(const Args& args, const Options& options);
+int restart(const Args& args, const Options& options);
 
 }  // namespace vexilo::cli

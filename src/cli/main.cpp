@@ -52,6 +52,32 @@ const std::map<std::string, Command>& commands() {
           "Print the description listing of the object list FILEs: its lines on stdout, or\n"
           "      with --pdf the printed pages (two columns, page numbers) into the PDF file OUT.",
           listing_needs_gui}},
+        {"describe",
+         {describe, "describe FILE OBJECT",
+          "Describe OBJECT of the object list FILE: one line per field, the field's name,\n"
+          "      value text and units text separated by tabs."}},
+        {"ports",
+         {ports, "ports [COMn DEVICE]",
+          "List the devices behind COM1 to COM9, or set the device behind COMn (an empty\n"
+          "      DEVICE returns COMn to its default)."}},
+        {"get-config",
+         {get_config, "get-config [-o OUT]",
+          "Read the instrument's configuration (GET_CONFIG) and save it as the object list\n"
+          "      file OUT, or without -o print each object's display line."}},
+        {"send",
+         {send, "send FILE...",
+          "Send every object of the object list FILEs, as the operator's send of lists:\n"
+          "      the instrument's configuration first, then each object checked against it.\n"
+          "      Nothing is sent when any object does not fit."}},
+        {"send-objects",
+         {send_objects, "send-objects FILE [--object NAME]...",
+          "Send the named objects of the object list FILE (all of them without --object),\n"
+          "      each checked against the instrument's configuration."}},
+        {"remove-all",
+         {remove_all, "remove-all --yes",
+          "Remove all objects from the instrument (RES_OBJECTS). Without --yes the\n"
+          "      question is answered No and nothing is sent."}},
+        {"restart", {restart, "restart", "Restart the instrument (RSTRT)."}},
     };
     return table;
 }
@@ -68,7 +94,8 @@ void print_help() {
     std::printf(
         "\nOptions:\n"
         "  --yes        answer Yes to every question\n"
-        "  --port PORT  the instrument's serial port: COMn, n or a device path\n\n"
+        "  --port PORT  the instrument's serial port: COMn, n or a device path\n"
+        "               (default: the port stored in the settings)\n\n"
         "Messages go to stderr as \"error: \", \"info: \", \"question: \" and \"status: \" lines.\n"
         "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage.\n");
 }

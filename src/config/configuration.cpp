@@ -6,11 +6,15 @@
 
 namespace vexilo {
 
-void clear_configuration(Configuration& config) { std::memset(&config, 0, sizeof config); }
+void clear_configuration(Configuration& config) {
+    std::memset(&config, 0, sizeof config);
+}
 
 namespace {
 
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char fold(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // same_text(text_of(stored), wanted) without measuring the stored name first: lookups scan
 // every slot, so this runs for each slot of every lookup.
@@ -115,13 +119,20 @@ void lay_out_class(ClassRecord& cls) {
 
 unsigned char translate_instrument_char(unsigned char c) {
     switch (c) {
-        case 0x7E: return 0xBB;
-        case 0x7F: return 0xAB;
-        case 0x91: return 0xB0;
-        case 0x9B: return 0xB1;
-        case 0x9D: return 0xB5;
-        case 0x9E: return 0x78;
-        default: return c;
+        case 0x7E:
+            return 0xBB;
+        case 0x7F:
+            return 0xAB;
+        case 0x91:
+            return 0xB0;
+        case 0x9B:
+            return 0xB1;
+        case 0x9D:
+            return 0xB5;
+        case 0x9E:
+            return 0x78;
+        default:
+            return c;
     }
 }
 
@@ -149,7 +160,8 @@ const std::array<char, 256>& translation_table() {
 
 void translate_instrument_chars(std::string& text) {
     const auto& table = translation_table();
-    for (char& c : text) c = table[static_cast<unsigned char>(c)];
+    for (char& c : text)
+        c = table[static_cast<unsigned char>(c)];
 }
 
 void translate_instrument_line(std::string& text) {

@@ -106,8 +106,7 @@ int find_field(const ClassRecord& cls, std::string_view name);
 // Value access through the object's class and value block. The object need not be counted
 // in object_count yet. The caller keeps the indexes inside their limits.
 std::int32_t get_int_value(const Configuration& config, const ObjectRecord& object, int field);
-std::string_view get_text_value(const Configuration& config, const ObjectRecord& object,
-                                int field);
+std::string_view get_text_value(const Configuration& config, const ObjectRecord& object, int field);
 void set_int_value(Configuration& config, const ObjectRecord& object, int field,
                    std::int32_t value);
 // Stores at most 15 characters and the terminating zero.

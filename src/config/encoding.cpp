@@ -35,7 +35,8 @@ void append_utf8(std::string& out, std::uint32_t cp) {
 std::string windows1252_to_utf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) append_utf8(out, code_point(static_cast<unsigned char>(c)));
+    for (char c : text)
+        append_utf8(out, code_point(static_cast<unsigned char>(c)));
     return out;
 }
 

@@ -8,14 +8,14 @@
 namespace vexilo {
 
 class LineList {
-public:
+  public:
     virtual ~LineList() = default;
     virtual void clear() = 0;
     virtual void add(std::string line) = 0;
 };
 
 class VectorLineList final : public LineList {
-public:
+  public:
     void clear() override { lines.clear(); }
     void add(std::string line) override { lines.push_back(std::move(line)); }
     std::vector<std::string> lines;

@@ -6,7 +6,7 @@ namespace vexilo {
 namespace {
 
 class StderrHandler final : public MessageHandler {
-public:
+  public:
     void show_error(const std::string& text) override {
         std::fprintf(stderr, "error: %s\n", text.c_str());
     }
@@ -30,8 +30,14 @@ MessageHandler* set_message_handler(MessageHandler* handler) {
     return previous == &default_handler ? nullptr : previous;
 }
 
-void show_error(std::string_view text) { current->show_error(std::string(text)); }
-void show_info(std::string_view text) { current->show_info(std::string(text)); }
-bool ask_yes_no(std::string_view question) { return current->ask_yes_no(std::string(question)); }
+void show_error(std::string_view text) {
+    current->show_error(std::string(text));
+}
+void show_info(std::string_view text) {
+    current->show_info(std::string(text));
+}
+bool ask_yes_no(std::string_view question) {
+    return current->ask_yes_no(std::string(question));
+}
 
 }  // namespace vexilo

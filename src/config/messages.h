@@ -9,7 +9,7 @@
 namespace vexilo {
 
 class MessageHandler {
-public:
+  public:
     virtual ~MessageHandler() = default;
     virtual void show_error(const std::string& text) = 0;
     virtual void show_info(const std::string& text) = 0;
@@ -27,14 +27,14 @@ bool ask_yes_no(std::string_view question);
 
 // Installs a handler for the lifetime of a scope.
 class ScopedMessageHandler {
-public:
+  public:
     explicit ScopedMessageHandler(MessageHandler& handler)
         : previous_(set_message_handler(&handler)) {}
     ~ScopedMessageHandler() { set_message_handler(previous_); }
     ScopedMessageHandler(const ScopedMessageHandler&) = delete;
     ScopedMessageHandler& operator=(const ScopedMessageHandler&) = delete;
 
-private:
+  private:
     MessageHandler* previous_;
 };
 

@@ -40,18 +40,21 @@ std::array<Range, SectionCount> find_sections(const std::vector<std::string>& li
     for (int h = 0; h < SectionCount; ++h) {
         if (start[h] < 0) continue;
         std::size_t end = static_cast<std::size_t>(start[h]) + 1;
-        while (end < lines.size() && header_of(lines[end]) < 0) ++end;
+        while (end < lines.size() && header_of(lines[end]) < 0)
+            ++end;
         ranges[h] = {static_cast<std::size_t>(start[h]) + 1, end};
     }
     return ranges;
 }
 
-std::string text(std::string_view a) { return std::string(a); }
+std::string text(std::string_view a) {
+    return std::string(a);
+}
 
 // Object lines mostly repeat the class of the line before; a name equal byte for byte to the
 // last one looked up resolves to the same class, so the full scan runs once per change.
 class ClassLookup {
-public:
+  public:
     int find(const Configuration& config, std::string_view name) {
         if (!valid_ || name != name_) {
             name_.assign(name);
@@ -61,7 +64,7 @@ public:
         return index_;
     }
 
-private:
+  private:
     std::string name_;
     int index_ = 0;
     bool valid_ = false;
@@ -119,8 +122,8 @@ bool read_lists(Configuration& target, const std::vector<std::string>& lines, Ra
         int count = 0;
         for (std::size_t f = 2; f < fields.size() && !fields[f].empty(); ++f) {
             if (count == MAX_LIST_ENTRIES) {
-                show_error("Too many entries (at most " + decimal(MAX_LIST_ENTRIES) +
-                           ") in list " + decimal(number));
+                show_error("Too many entries (at most " + decimal(MAX_LIST_ENTRIES) + ") in list " +
+                           decimal(number));
                 return false;
             }
             store_text(list.entries[count++], fields[f]);
@@ -158,7 +161,8 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
         if (!read_field_number(field_at(fields, 1), cls, first, " min", field.min) ||
             !read_field_number(field_at(fields, 2), cls, first, " max", field.max) ||
             !read_field_number(field_at(fields, 3), cls, first, " default", field.default_value) ||
-            !read_field_number(field_at(fields, 4), cls, first, " list number", field.list_number)) {
+            !read_field_number(field_at(fields, 4), cls, first, " list number",
+                               field.list_number)) {
             return false;
         }
     } else if (!first.empty() && first[0] == '&') {
@@ -201,8 +205,8 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
         const std::string_view first = next_field(cursor, ';');
         if (first.empty() || first[0] != '!') continue;
         if (target.class_count == MAX_CLASSES) {
-            show_error("Too many classes (at most " + decimal(MAX_CLASSES) + "): " +
-                       text(first.substr(1)));
+            show_error("Too many classes (at most " + decimal(MAX_CLASSES) +
+                       "): " + text(first.substr(1)));
             return false;
         }
         ClassRecord& cls = target.classes[target.class_count++];
@@ -228,7 +232,8 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
         }
         if (!read_field_line(target, cls, fields)) return false;
     }
-    for (int c = 0; c < target.class_count; ++c) lay_out_class(target.classes[c]);
+    for (int c = 0; c < target.class_count; ++c)
+        lay_out_class(target.classes[c]);
     return true;
 }
 
@@ -246,8 +251,7 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
         return false;
     }
     if (k < 0 || k > target.object_count || k >= MAX_OBJECTS) {
-        show_error("Too many objects (at most " + decimal(MAX_OBJECTS) + "): " +
-                   text(object_name));
+        show_error("Too many objects (at most " + decimal(MAX_OBJECTS) + "): " + text(object_name));
         return false;
     }
     if (!value_block_fits(target, c)) {
@@ -273,8 +277,7 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
         } else {
             if (value.size() > static_cast<std::size_t>(MAX_TEXT_VALUE_LENGTH)) {
                 show_error("Value too long (at most " + decimal(MAX_TEXT_VALUE_LENGTH) +
-                           " characters): " + text(object_name) + ":" +
-                           text(text_of(field.name)));
+                           " characters): " + text(object_name) + ":" + text(text_of(field.name)));
                 return false;
             }
             set_text_value(target, object, f, value);
@@ -304,12 +307,13 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
             return false;
         }
         if (object_name.empty()) {
-            show_error("an object of class " + text(class_name) + " must have a name to be defined");
+            show_error("an object of class " + text(class_name) +
+                       " must have a name to be defined");
             return false;
         }
         if (target.object_count == MAX_OBJECTS) {
-            show_error("Too many objects (at most " + decimal(MAX_OBJECTS) + "): " +
-                       text(object_name));
+            show_error("Too many objects (at most " + decimal(MAX_OBJECTS) +
+                       "): " + text(object_name));
             return false;
         }
         ObjectRecord& object = target.objects[target.object_count++];
@@ -331,7 +335,8 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
 
 bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
     // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
-    for (std::string& line : lines) translate_instrument_line(line);
+    for (std::string& line : lines)
+        translate_instrument_line(line);
     const auto sections = find_sections(lines);
     std::vector<std::string_view> fields;
     fields.reserve(MAX_LINE_FIELDS);
@@ -360,13 +365,15 @@ std::string display_line(const Configuration& config, int object_index) {
 std::vector<std::string> object_display_lines(const Configuration& config) {
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(config.object_count));
-    for (int i = 0; i < config.object_count; ++i) lines.push_back(display_line(config, i));
+    for (int i = 0; i < config.object_count; ++i)
+        lines.push_back(display_line(config, i));
     return lines;
 }
 
 void show_objects(const Configuration& config, LineList& box) {
     box.clear();
-    for (int i = 0; i < config.object_count; ++i) box.add(display_line(config, i));
+    for (int i = 0; i < config.object_count; ++i)
+        box.add(display_line(config, i));
 }
 
 }  // namespace vexilo

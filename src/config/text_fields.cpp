@@ -10,7 +10,8 @@ namespace vexilo {
 
 void skip_spaces(std::string_view& cursor) {
     std::size_t i = 0;
-    while (i < cursor.size() && cursor[i] == ' ') ++i;
+    while (i < cursor.size() && cursor[i] == ' ')
+        ++i;
     cursor.remove_prefix(i);
 }
 
@@ -97,7 +98,9 @@ bool parse_int(std::string_view text, std::string_view context, std::int32_t& va
 }
 
 namespace {
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char fold(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 }  // namespace
 
 bool same_text(std::string_view a, std::string_view b) {
@@ -147,8 +150,12 @@ bool file_exists(const std::string& name) {
     return in.is_open();
 }
 
-std::string copy_text(std::string_view text) { return std::string(text); }
+std::string copy_text(std::string_view text) {
+    return std::string(text);
+}
 
-std::string decimal(std::int64_t value) { return std::to_string(value); }
+std::string decimal(std::int64_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace vexilo

@@ -37,6 +37,7 @@ Tnimbra_lib::~Tnimbra_lib() {
 }
 
 bool Tnimbra_lib::FormCreate() {
+    run(create_action_);
     high_speed_ = false;
     closing_ = false;
     output_box.clear();
@@ -191,6 +192,7 @@ void Tnimbra_lib::end_reply_line() {
     } else if (!line.empty() && line[0] == '@') {
         awaiting_reply_ = false;
         show_error(line.substr(1));
+        run(refusal_action_);
     } else if (!line.empty() && line[0] == '|') {
         awaiting_reply_ = false;
         run(completion_);

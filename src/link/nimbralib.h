@@ -49,6 +49,10 @@ class Tnimbra_lib {
     // Registration by the window or vexilo-cli, before FormCreate.
     void set_status_sink(StatusSink sink) { status_sink_ = std::move(sink); }
     void set_timeout_action(Action action) { timeout_action_ = std::move(action); }
+    // Runs after a refusal's message was shown: the operation in progress has stopped.
+    void set_refusal_action(Action action) { refusal_action_ = std::move(action); }
+    // Runs first in FormCreate: the instrument operations forget the configuration they read.
+    void set_create_action(Action action) { create_action_ = std::move(action); }
     void set_port_problem_handler(PortProblemHandler handler) {
         port_problem_ = std::move(handler);
     }
@@ -129,6 +133,8 @@ class Tnimbra_lib {
 
     StatusSink status_sink_;
     Action timeout_action_;
+    Action refusal_action_;
+    Action create_action_;
     PortProblemHandler port_problem_;
 };
 

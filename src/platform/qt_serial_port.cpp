@@ -96,6 +96,9 @@ void QtSerialPort::set_baud_rate(int baud) {
 void QtSerialPort::send(std::string_view bytes) {
     if (!serial_.isOpen()) return;
     serial_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    // Out now rather than on the next pass of the event loop: a download waits for each
+    // line's answer, so any delay here adds up over every line.
+    serial_.flush();
 }
 
 bool QtSerialPort::take_char(char& c) {

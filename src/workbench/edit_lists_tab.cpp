@@ -11,8 +11,6 @@
 
 #include "caption_button.h"
 #include "config/conversion.h"
-#include "config/description_grid.h"
-#include "config/field_text.h"
 #include "config/messages.h"
 #include "config/object_list_file.h"
 #include "config/reader.h"
@@ -23,6 +21,7 @@
 #include "dialogs/object_description.h"
 #include "dialogs/ui_helpers.h"
 #include "dialogs/yes_to_all.h"
+#include "link/operations.h"
 #include "link/ui/progress_bar_sink.h"
 
 namespace vexilo {
@@ -48,22 +47,6 @@ QString shortened_name(const std::string& text) {
 
 bool path_exists(const std::string& path) {
     return QFileInfo::exists(path_to_qstring(path));
-}
-
-void describe_object(const Configuration& config, int k, DescriptionGrid& grid) {
-    const ObjectRecord& object = config.objects[k];
-    const bool class_known = object.class_index >= 0 && object.class_index < config.class_count;
-    const int fields = class_known ? config.classes[object.class_index].field_count : 0;
-    grid.set_grid_size(fields, 3);
-    grid.set_column_width(0, 100);
-    grid.set_column_width(1, 60);
-    grid.set_column_width(2, 40);
-    for (int r = 0; r < fields; ++r) {
-        const ClassField& field = config.classes[object.class_index].fields[r];
-        grid.set_cell(0, r, std::string(text_of(field.name)));
-        grid.set_cell(1, r, field_value_text(config, object, r));
-        grid.set_cell(2, r, field_units_text(field));
-    }
 }
 
 QPushButton* make_button(QWidget* parent, const char* name, const char* caption, int x, int y,

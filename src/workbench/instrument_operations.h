@@ -1,19 +1,14 @@
 #pragma once
 // What the window asks of the instrument operations: whether the instrument's configuration
-// is known, reading it, and downloading whole object lists.
-//
-// SEAM: the instrument operations are being built in the link library. Until they land,
-// PendingOperations stands in: it reads the configuration through the link for real, but
-// cannot download lists yet and says so. Replace it with an adapter over the link's
-// operations when they are merged.
+// is known, reading it, and downloading whole object lists. The window's own flow (statuses,
+// asking for the configuration first) runs over this small interface so that its tests can
+// record the calls; LinkOperations carries them to the link's instrument operations.
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "config/configuration.h"
-#include "link/nimbralib.h"
+#include "link/operations.h"
 #include "link/progress_sink.h"
 
 namespace vexilo {
@@ -24,16 +19,16 @@ struct ListFile {
     std::string path;
 };
 
-class InstrumentOperations {
+class WindowOperations {
   public:
     using Action = std::function<void()>;
 
-    virtual ~InstrumentOperations() = default;
+    virtual ~WindowOperations() = default;
 
     // "instrument configuration known": true after the instrument's reply was read without
-    // error; cleared by the remove-all command so that the next send asks again.
+    // error; forgotten by the remove-all command so that the next send asks again.
     virtual bool configuration_known() const = 0;
-    virtual void set_configuration_known(bool known) = 0;
+    virtual void forget_configuration() = 0;
 
     // Sends GET_CONFIG; `done` runs when the reply has ended. The bar, when given, follows
     // the reply lines.
@@ -44,23 +39,22 @@ class InstrumentOperations {
     virtual void download_modules(const std::vector<ListFile>& lists, ProgressSink* bar) = 0;
 };
 
-class PendingOperations final : public InstrumentOperations {
+class LinkOperations final : public WindowOperations {
   public:
-    explicit PendingOperations(Tnimbra_lib& link);
+    explicit LinkOperations(InstrumentOperations& operations) : operations_(operations) {}
 
-    bool configuration_known() const override { return known_; }
-    void set_configuration_known(bool known) override { known_ = known; }
-    void request_configuration(ProgressSink* bar, Action done) override;
-    void take_received_configuration() override;
+    bool configuration_known() const override { return operations_.configuration_known(); }
+    void forget_configuration() override { operations_.forget_configuration(); }
+    void request_configuration(ProgressSink* bar, Action done) override {
+        operations_.request_configuration(bar, std::move(done));
+    }
+    void take_received_configuration() override { operations_.take_received_configuration(); }
+    // A configuration that failed to read stops the download: checking the lists against half
+    // a configuration would prove nothing (the reader has said what is wrong).
     void download_modules(const std::vector<ListFile>& lists, ProgressSink* bar) override;
 
-    const Configuration& instrument() const { return *instrument_; }
-
   private:
-    Tnimbra_lib& link_;
-    std::unique_ptr<Configuration> instrument_;
-    ProgressSink* receive_bar_ = nullptr;
-    bool known_ = false;
+    InstrumentOperations& operations_;
 };
 
 }  // namespace vexilo

@@ -297,7 +297,7 @@ void TMainForm::FormCreate(const QStringList& arguments) {
     edit_tab->clear_lists();
     edit_state.reset();
 
-    link_.set_status_sink([this](const std::string& text) { set_status(text); });
+    link_.set_status_sink([this](const std::string& text) { show_status(text); });
     link_.set_timeout_action([this] { not_responding(); });
 
     adjustSize();
@@ -337,7 +337,12 @@ void TMainForm::PageControl1Changing(int leaving_page) {
     printitem->setEnabled(leaving_page != 0);
 }
 
+// Every status text goes through the link, the program's one status line.
 void TMainForm::set_status(const std::string& text) {
+    link_.set_status(text);
+}
+
+void TMainForm::show_status(const std::string& text) {
     status_panel->setText(to_qstring(text));
 }
 
@@ -502,7 +507,7 @@ void TMainForm::send_lists(QListWidget& box, QProgressBar& bar) {
         if (item->isSelected())
             lists.push_back({path_to_text(item->text()), list_path(item->text())});
     }
-    InstrumentOperations* operations = operations_;
+    WindowOperations* operations = operations_;
     if (operations->configuration_known()) {
         operations->download_modules(lists, sink);
         return;
@@ -557,7 +562,7 @@ void TMainForm::RemoveallobjectsfromNimbra1Click() {
     set_status("Removing all objects from Nimbra");
     link_.run_command("RES_OBJECTS", [this] { set_status("All objects removed from Nimbra"); });
     // At once, not on the answer: the next send must read the configuration again.
-    if (operations_ != nullptr) operations_->set_configuration_known(false);
+    if (operations_ != nullptr) operations_->forget_configuration();
 }
 
 std::vector<std::string> TMainForm::selected_list_paths(const QListWidget& box) const {

@@ -26,7 +26,7 @@ namespace vexilo {
 
 class FolderTree;
 class HintHook;
-class InstrumentOperations;
+class WindowOperations;
 class ProgressBarSink;
 class Tabout_form;
 class Tcomment_form;
@@ -70,8 +70,8 @@ class TMainForm final : public QMainWindow {
 
     // The windows created after this one, and the instrument operations.
     WorkbenchDialogs dialogs;
-    void set_operations(InstrumentOperations* operations) { operations_ = operations; }
-    InstrumentOperations* operations() const { return operations_; }
+    void set_operations(WindowOperations* operations) { operations_ = operations; }
+    WindowOperations* operations() const { return operations_; }
     Tnimbra_lib& link() { return link_; }
 
     bool service_mode() const { return service_mode_; }
@@ -124,7 +124,9 @@ class TMainForm final : public QMainWindow {
     QAction* About1;
 
     // The status line's text; every status of the program goes through the link to here.
+    // Sets the status line through the link (its status sink writes the panel).
     void set_status(const std::string& text);
+    void show_status(const std::string& text);
     std::string status_text() const;
 
     // Makes the folder current, shows it in both folder captions and refills both file lists;
@@ -174,7 +176,7 @@ class TMainForm final : public QMainWindow {
     std::vector<std::string> selected_list_paths(const QListWidget& box) const;
 
     Tnimbra_lib& link_;
-    InstrumentOperations* operations_ = nullptr;
+    WindowOperations* operations_ = nullptr;
     std::unique_ptr<ProgressBarSink> send_mod_sink_;
     std::unique_ptr<ProgressBarSink> send_mod_sink_1_;
     bool service_mode_ = false;

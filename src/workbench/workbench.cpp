@@ -20,7 +20,8 @@ namespace vexilo {
 
 Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port)
     : link_(std::make_unique<Tnimbra_lib>(std::move(port))),
-      operations_(std::make_unique<PendingOperations>(*link_)) {
+      instrument_operations_(std::make_unique<InstrumentOperations>(*link_)),
+      operations_(std::make_unique<LinkOperations>(*instrument_operations_)) {
     main_ = std::make_unique<TMainForm>(arguments, *link_);
     TMainForm& main = *main_;
     main.set_operations(operations_.get());
@@ -44,7 +45,7 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     d.editcommform = new Teditcommform(&main);
     d.folder_form = new Tfolder_form(&main);
 
-    edit_link_ = std::make_unique<WorkbenchEditLink>(*link_, *operations_);
+    edit_link_ = std::make_unique<WorkbenchEditLink>(*instrument_operations_);
     main.edit_tab->set_dialogs({d.new_object, d.yes_to_all, d.comment_form, d.object_description});
     main.edit_tab->set_services(
         {edit_link_.get(), nullptr, [&main] { return main.current_list_folder(); }});

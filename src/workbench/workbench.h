@@ -10,10 +10,11 @@
 
 #include "link/nimbralib.h"
 #include "link/serial_port.h"
-#include "workbench/instrument_operations.h"
 
 namespace vexilo {
 
+class InstrumentOperations;
+class LinkOperations;
 class TMainForm;
 class WorkbenchEditLink;
 class Tnimbra_lib_window;
@@ -27,13 +28,16 @@ class Workbench {
 
     TMainForm& main_form() { return *main_; }
     Tnimbra_lib& link() { return *link_; }
-    InstrumentOperations& operations() { return *operations_; }
+    // The link's instrument operations, and the window's view of them.
+    InstrumentOperations& instrument_operations() { return *instrument_operations_; }
+    LinkOperations& operations() { return *operations_; }
     // False when the operator gave up opening the port (the link then has no port).
     bool port_opened() const { return port_opened_; }
 
   private:
     std::unique_ptr<Tnimbra_lib> link_;
-    std::unique_ptr<PendingOperations> operations_;
+    std::unique_ptr<InstrumentOperations> instrument_operations_;
+    std::unique_ptr<LinkOperations> operations_;
     std::unique_ptr<WorkbenchEditLink> edit_link_;
     std::unique_ptr<TMainForm> main_;
     std::unique_ptr<Tnimbra_lib_window> link_window_;

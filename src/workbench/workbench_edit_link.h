@@ -1,21 +1,19 @@
 #pragma once
-// The edit page's view of the instrument in the workbench: the link and the instrument
-// operations.
+// The edit page's view of the instrument in the workbench: the link's instrument operations.
 
-#include "link/nimbralib.h"
+#include "link/operations.h"
+#include "link/selection_list.h"
 #include "workbench/edit_link.h"
-#include "workbench/instrument_operations.h"
 
 namespace vexilo {
 
 class WorkbenchEditLink final : public EditLink {
   public:
-    WorkbenchEditLink(Tnimbra_lib& link, PendingOperations& operations)
-        : link_(link), operations_(operations) {}
+    explicit WorkbenchEditLink(InstrumentOperations& operations) : operations_(operations) {}
 
-    void set_status(const std::string& text) override { link_.set_status(text); }
+    void set_status(const std::string& text) override { operations_.link().set_status(text); }
     bool get_config(Configuration& target, const std::string& path) override {
-        return read_list_file(target, path, &link_.config_box);
+        return operations_.get_config(target, path);
     }
     bool configuration_known() const override { return operations_.configuration_known(); }
     void request_configuration(ProgressSink* bar, Action done) override {
@@ -27,11 +25,11 @@ class WorkbenchEditLink final : public EditLink {
     }
     void send_selected_objects(const Configuration& list, const std::vector<std::string>& lines,
                                ProgressSink* queue_bar) override;
-    LineList* config_box() override { return &link_.config_box; }
+    LineList* config_box() override { return &operations_.link().config_box; }
 
   private:
-    Tnimbra_lib& link_;
-    PendingOperations& operations_;
+    InstrumentOperations& operations_;
+    VectorSelectionList selection_;
 };
 
 }  // namespace vexilo

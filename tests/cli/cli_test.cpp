@@ -201,4 +201,44 @@ TEST_F(Cli, ConvertCarriesObjectsCarefully) {
     EXPECT_EQ(run({"convert", path("source.nol"), kExamples + "/instrument.nol"}).status, 2);
 }
 
+TEST_F(Cli, DescribePrintsNameValueAndUnitsOfEachField) {
+    const Result r = run({"describe", kExamples + "/lists/wash.nol", "wash"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines_of(r.out), (Lines{"Step\tWash\t", "Pump\tWashA\t", "Detector\tNone\t",
+                                      "Duration\t300\ts", "Note\tRinse\t"}));
+    const Result pump = run({"describe", kExamples + "/lists/wash.nol", "WashA"});
+    EXPECT_EQ(lines_of(pump.out).front(), "Volume\t1000\t\xc2\xb5l");
+
+    const Result unknown = run({"describe", kExamples + "/lists/wash.nol", "Nobody"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "error: Unknown object: \"Nobody\"\n");
+    EXPECT_EQ(run({"describe", kExamples + "/lists/wash.nol"}).status, 2);
+}
+
+TEST_F(Cli, InstrumentCommandsWithoutAnInstrument) {
+    // A port that cannot be opened: the reason, no dialog.
+    const Result missing = run({"--port", path("no-such-tty"), "restart"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.rfind("error: Cannot open ", 0), 0u) << missing.err;
+    EXPECT_NE(missing.err.find(path("no-such-tty")), std::string::npos);
+
+    // The question is answered No without --yes: nothing is sent, not even the port opened.
+    const Result no = run({"--port", path("no-such-tty"), "remove-all"});
+    EXPECT_EQ(no.status, 1);
+    EXPECT_EQ(no.err, "question: Do you really want to remove all objects from the Nimbra?\n");
+
+    EXPECT_EQ(run({"--port", "COMx", "restart"}).status, 1);
+    EXPECT_EQ(run({"send"}).status, 2);
+    EXPECT_EQ(run({"get-config", "extra"}).status, 2);
+
+    // The port map: a number leads to the device set for it.
+    EXPECT_EQ(run({"ports", "COM4", path("tty4")}).status, 0);
+    const Lines ports = lines_of(run({"ports"}).out);
+    ASSERT_EQ(ports.size(), 9u);
+    EXPECT_EQ(ports[3], "COM4\t" + path("tty4") + "\t(mapped)");
+    const Result mapped = run({"--port", "4", "restart"});
+    EXPECT_NE(mapped.err.find("(" + path("tty4") + ")"), std::string::npos) << mapped.err;
+    EXPECT_EQ(run({"ports", "/dev/x", "y"}).status, 2);
+}
+
 }  // namespace

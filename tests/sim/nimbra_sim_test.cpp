@@ -27,10 +27,10 @@ TEST(SimCommandLine, WrongUsageAndUnreadableConfigurationsAreReported) {
     log = exit_and_log({"--fault", "silent"}, dir, status);
     EXPECT_EQ(status, 2);
     EXPECT_NE(log.find("bad fault \"silent\""), std::string::npos) << log;
-    for (const char* spec :
+    for (const char* fault_text :
          {"stall:x", "hangup:0", "refuse:GET_CONFIG", "lf:1", "reboot@0", "wobble"}) {
-        exit_and_log({"--fault", spec}, dir, status);
-        EXPECT_EQ(status, 2) << spec;
+        exit_and_log({"--fault", fault_text}, dir, status);
+        EXPECT_EQ(status, 2) << fault_text;
     }
     exit_and_log({"--delay-ms", "-5"}, dir, status);
     EXPECT_EQ(status, 2);

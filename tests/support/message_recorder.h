@@ -10,7 +10,7 @@
 namespace vexilo::test {
 
 class MessageRecorder final : public MessageHandler {
-public:
+  public:
     MessageRecorder() : scope_(*this) {}
 
     void show_error(const std::string& text) override { errors.push_back(text); }
@@ -28,7 +28,7 @@ public:
     std::vector<std::string> questions;
     std::deque<bool> answers;
 
-private:
+  private:
     ScopedMessageHandler scope_;
 };
 

@@ -38,10 +38,10 @@ using test::MessageRecorder;
 using test::ModalScript;
 
 // Records what the window asks of the instrument operations.
-class RecordingOperations final : public InstrumentOperations {
+class RecordingOperations final : public WindowOperations {
   public:
     bool configuration_known() const override { return known; }
-    void set_configuration_known(bool value) override { known = value; }
+    void forget_configuration() override { known = false; }
     void request_configuration(ProgressSink* bar, Action done) override {
         calls.push_back("request");
         request_bar = bar;

@@ -22,23 +22,23 @@ std::string_view command_word(std::string_view command_line) {
     return command_line.substr(0, command_line.find(' '));
 }
 
-std::optional<Fault> parse_fault(std::string_view spec, std::string& error) {
+std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error) {
     Fault fault;
     // "@K" is taken from the end, so that a refusal text may itself contain "@".
-    if (const auto at = spec.rfind('@'); at != std::string_view::npos) {
-        const auto limit = count_of(spec.substr(at + 1));
+    if (const auto at = fault_text.rfind('@'); at != std::string_view::npos) {
+        const auto limit = count_of(fault_text.substr(at + 1));
         if (limit && *limit > 0) {
             fault.remaining = *limit;
-            spec = spec.substr(0, at);
-        } else if (spec.substr(0, spec.find(':')) != "refuse") {
+            fault_text = fault_text.substr(0, at);
+        } else if (fault_text.substr(0, fault_text.find(':')) != "refuse") {
             error = "the limit after \"@\" must be a whole number of at least 1";
             return std::nullopt;
         }
     }
-    const std::string_view kind = spec.substr(0, spec.find(':'));
+    const std::string_view kind = fault_text.substr(0, fault_text.find(':'));
     const std::string_view rest =
-        kind.size() < spec.size() ? spec.substr(kind.size() + 1) : std::string_view{};
-    const bool has_argument = kind.size() < spec.size();
+        kind.size() < fault_text.size() ? fault_text.substr(kind.size() + 1) : std::string_view{};
+    const bool has_argument = kind.size() < fault_text.size();
 
     if (kind == "silent" || kind == "refuse") {
         fault.kind = kind == "silent" ? FaultKind::Silent : FaultKind::Refuse;

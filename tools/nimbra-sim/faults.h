@@ -20,10 +20,10 @@ struct Fault {
     int remaining = -1;   // occurrences left; -1 for no limit
 };
 
-// One --fault SPEC: silent:CMD, refuse:CMD:TEXT, stall:N, lf, noise, hangup:N or reboot,
+// One --fault FAULT: silent:CMD, refuse:CMD:TEXT, stall:N, lf, noise, hangup:N or reboot,
 // each optionally followed by @K (only the first K occurrences). On failure the error says
-// what is wrong with the spec.
-std::optional<Fault> parse_fault(std::string_view spec, std::string& error);
+// what is wrong with the text.
+std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error);
 
 class Faults {
   public:

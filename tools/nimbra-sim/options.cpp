@@ -85,7 +85,7 @@ std::optional<Options> parse_options(int argc, char** argv, const std::string& d
 void print_help(const std::string& default_config) {
     std::printf(
         "Usage: nimbra-sim [--config FILE] [--link PATH] [--state FILE] [--line-rate]\n"
-        "                  [--delay-ms N] [--fault SPEC]...\n"
+        "                  [--delay-ms N] [--fault FAULT]...\n"
         "       nimbra-sim --help\n\n"
         "Simulates the Nimbra instrument on a pseudo-terminal. Prints \"port: DEVICE\" on\n"
         "stdout once the port is ready, answers until SIGTERM or SIGINT, and logs every\n"
@@ -99,7 +99,7 @@ void print_help(const std::string& default_config) {
         "  --line-rate     pace every byte sent and received at the line speed\n"
         "                  (10 bits a byte), as a real cable does\n"
         "  --delay-ms N    RES_OBJECTS answers after N milliseconds (default 0)\n"
-        "  --fault SPEC    inject a fault; may be given several times:\n"
+        "  --fault FAULT   inject a fault; may be given several times:\n"
         "      silent:CMD        never answer CMD\n"
         "      refuse:CMD:TEXT   answer CMD with \"@TEXT\" and do nothing\n"
         "      stall:N           stop the GET_CONFIG reply after N lines\n"
@@ -109,7 +109,7 @@ void print_help(const std::string& default_config) {
         "                        follows (new \"port:\" line, the link moves with it)\n"
         "      reboot            return to 9600 baud after answering RSTRT\n"
         "    CMD is a command word (GET_CONFIG, DLD_OBJ, SET_BAUD, ...) or a whole command\n"
-        "    line (\"SET_BAUD 9600\"). SPEC@K applies the fault to its first K occurrences\n"
+        "    line (\"SET_BAUD 9600\"). FAULT@K applies the fault to its first K occurrences\n"
         "    only. Of several faults for the same command, the first one given that still\n"
         "    has occurrences left applies.\n\n"
         "Exit status: 0 stopped by a signal, 1 the configuration did not read or the port\n"

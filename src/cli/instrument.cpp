@@ -1,0 +1,133 @@
+// The instrument commands: each opens the link on --port, runs one operation of the
+// instrument operations to its end, and returns the instrument to 9600 baud.
+
+#include <memory>
+
+#include "cli.h"
+#include "config/messages.h"
+#include "config/object_list_file.h"
+#include "config/reader.h"
+#include "config/text_fields.h"
+#include "instrument_session.h"
+#include "link/operations.h"
+#include "settings/settings.h"
+
+namespace vexilo::cli {
+namespace {
+// The ports the serial port dialog offers.
+constexpr int kListedPorts = 9;
+}  // namespace
+
+int get_config(const Args& args, const Options& options) {
+    std::string out;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            if (i + 1 >= args.size()) return usage_error("-o needs a file");
+            if (!out.empty()) return usage_error("-o given twice");
+            out = args[++i];
+        } else {
+            return usage_error("get-config takes no argument '" + args[i] + "'");
+        }
+    }
+    InstrumentSession session;
+    if (!session.open(options)) return kFailed;
+    session.operations().get_configuration(
+        &session.progress(), [&session](bool ok) { session.finish(ok ? kDone : kFailed); });
+    if (session.run() != kDone) return kFailed;
+    const Configuration& instrument = session.operations().instrument();
+    if (!out.empty()) {
+        return write_object_list(instrument, out, {}, &session.link().config_box) ? kDone : kFailed;
+    }
+    for (const std::string& line : object_display_lines(instrument))
+        print_line(line);
+    return kDone;
+}
+
+int send(const Args& args, const Options& options) {
+    if (args.empty()) return usage_error("send needs at least one FILE");
+    for (const std::string& arg : args) {
+        if (arg.starts_with("-")) return usage_error("send takes no option '" + arg + "'");
+    }
+    InstrumentSession session;
+    if (!session.open(options)) return kFailed;
+    session.operations().send_files(args, &session.progress());
+    return session.run();
+}
+
+int send_objects(const Args& args, const Options& options) {
+    std::string file;
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--object") {
+            if (i + 1 >= args.size()) return usage_error("--object needs a NAME");
+            names.push_back(args[++i]);
+        } else if (file.empty()) {
+            file = args[i];
+        } else {
+            return usage_error("send-objects takes one FILE");
+        }
+    }
+    if (file.empty()) return usage_error("send-objects needs a FILE");
+    auto destination = std::make_unique<Configuration>();
+    if (!load_list(file, *destination, nullptr)) return kFailed;
+
+    // The rows the object list box would show, selected as the command line names them.
+    VectorSelectionList selection;
+    for (int k = 0; k < destination->object_count; ++k) {
+        selection.rows.push_back({display_line(*destination, k), names.empty()});
+    }
+    for (const std::string& name : names) {
+        const int k = find_object(*destination, name);
+        if (k >= destination->object_count) {
+            show_error("Unknown object: \"" + name + "\"");
+            return kFailed;
+        }
+        selection.rows[static_cast<std::size_t>(k)].selected = true;
+    }
+
+    InstrumentSession session;
+    if (!session.open(options)) return kFailed;
+    InstrumentOperations& operations = session.operations();
+    operations.set_selection_list(&selection);
+    operations.set_destination(destination.get());
+    operations.send_objects(&session.progress());
+    return session.run();
+}
+
+int remove_all(const Args& args, const Options& options) {
+    if (!args.empty()) return usage_error("remove-all takes no argument");
+    if (!ask_yes_no("Do you really want to remove all objects from the Nimbra?")) return kFailed;
+    InstrumentSession session;
+    if (!session.open(options)) return kFailed;
+    session.operations().remove_all_objects([&session] { session.finish(kDone); });
+    return session.run();
+}
+
+int restart(const Args& args, const Options& options) {
+    if (!args.empty()) return usage_error("restart takes no argument");
+    InstrumentSession session;
+    if (!session.open(options)) return kFailed;
+    session.operations().restart([&session] { session.finish(kDone); });
+    return session.run();
+}
+
+int ports(const Args& args, const Options&) {
+    if (args.empty()) {
+        for (int n = 1; n <= kListedPorts; ++n) {
+            const std::string mapped = read_port_mapping(n);
+            print_line("COM" + decimal(n) + "\t" + port_device_name(n) +
+                       (mapped.empty() ? "" : "\t(mapped)"));
+        }
+        return kDone;
+    }
+    if (args.size() != 2) return usage_error("ports takes COMn and DEVICE, or nothing");
+    PortChoice choice;
+    std::string error;
+    if (args[0].empty() || !parse_port(args[0], choice, error) || !choice.device.empty()) {
+        return usage_error("ports takes a port number COMn or n, not '" + args[0] + "'");
+    }
+    store_port_mapping(choice.number, args[1]);
+    return kDone;
+}
+
+}  // namespace vexilo::cli

@@ -1,0 +1,172 @@
+#include "instrument_session.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "config/messages.h"
+#include "config/text_fields.h"
+#include "platform/qt_serial_port.h"
+#include "settings/settings.h"
+
+namespace vexilo::cli {
+namespace {
+constexpr int kBarWidth = 40;
+}
+
+bool parse_port(const std::string& text, PortChoice& choice, std::string& error) {
+    choice = PortChoice{};
+    if (text.empty()) {
+        choice.number = read_port();
+        return true;
+    }
+    std::string_view digits = text;
+    if (digits.size() > 3 && same_text(digits.substr(0, 3), "COM")) digits.remove_prefix(3);
+    const bool number = !digits.empty() && digits.size() <= 3 &&
+                        digits.find_first_not_of("0123456789") == std::string_view::npos;
+    if (!number) {
+        if (same_text(text.substr(0, 3), "COM") || text.find_first_of("/\\") == std::string::npos) {
+            error = "--port takes COMn, n or a device path, not '" + text + "'";
+            return false;
+        }
+        choice.device = text;
+        return true;
+    }
+    choice.number = std::stoi(std::string(digits));
+    if (choice.number < 1) {
+        error = "there is no port " + text;
+        return false;
+    }
+    return true;
+}
+
+TerminalProgress::TerminalProgress() : enabled_(isatty(STDERR_FILENO) == 1) {}
+
+void TerminalProgress::set_range(int minimum, int maximum) {
+    minimum_ = minimum;
+    maximum_ = maximum;
+}
+
+void TerminalProgress::set_position(int position) {
+    // The link returns a bar to its start when the queue or the reply is complete; on a
+    // terminal that reads better as a full bar, and not at all once a message followed it.
+    if (position <= minimum_ && position_ > minimum_) {
+        if (drawn_) {
+            position_ = maximum_;
+            draw();
+            break_line();
+        }
+        position_ = position;
+        return;
+    }
+    position_ = position;
+    draw();
+}
+
+void TerminalProgress::draw() {
+    if (!enabled_ || maximum_ <= minimum_) return;
+    const long span = maximum_ - minimum_;
+    long done = position_ - minimum_;
+    done = done < 0 ? 0 : (done > span ? span : done);
+    const int filled = static_cast<int>(done * kBarWidth / span);
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.append(static_cast<std::size_t>(kBarWidth - filled), '.');
+    std::fprintf(stderr, "\r[%s] %ld/%ld", bar.c_str(), done, span);
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void TerminalProgress::break_line() {
+    if (!drawn_) return;
+    std::fputc('\n', stderr);
+    drawn_ = false;
+}
+
+// Messages break the bar's line first.
+class InstrumentSession::BarAwareMessages final : public MessageHandler {
+  public:
+    BarAwareMessages(MessageHandler* inner, TerminalProgress& bar) : inner_(inner), bar_(bar) {}
+    void set_inner(MessageHandler* inner) { inner_ = inner; }
+    void show_error(const std::string& text) override {
+        bar_.break_line();
+        if (inner_) inner_->show_error(text);
+    }
+    void show_info(const std::string& text) override {
+        bar_.break_line();
+        if (inner_) inner_->show_info(text);
+    }
+    bool ask_yes_no(const std::string& question) override {
+        bar_.break_line();
+        return inner_ && inner_->ask_yes_no(question);
+    }
+
+  private:
+    MessageHandler* inner_;
+    TerminalProgress& bar_;
+};
+
+InstrumentSession::InstrumentSession()
+    : messages_(std::make_unique<BarAwareMessages>(nullptr, progress_)) {
+    // A bar on the terminal must not swallow the first message line.
+    previous_messages_ = set_message_handler(messages_.get());
+    messages_->set_inner(previous_messages_);
+}
+
+InstrumentSession::~InstrumentSession() {
+    // Back to 9600 baud before the port closes, so the next run finds the instrument there.
+    if (link_) link_->leave_high_speed();
+    progress_.break_line();
+    operations_.reset();
+    link_.reset();
+    set_message_handler(previous_messages_);
+}
+
+bool InstrumentSession::open(const Options& options) {
+    PortChoice choice;
+    std::string error;
+    if (!parse_port(options.port, choice, error)) {
+        show_error(error);
+        return false;
+    }
+    QtSerialPort::DeviceResolver resolver;
+    if (!choice.device.empty()) {
+        resolver = [device = choice.device](int) { return device; };
+    }
+    auto port = std::make_unique<QtSerialPort>(resolver);
+    std::string number_error;
+    port->set_port_number(choice.number, number_error);
+    link_ = std::make_unique<Tnimbra_lib>(std::move(port));
+    operations_ = std::make_unique<InstrumentOperations>(*link_);
+    link_->set_status_sink([this](const std::string& text) {
+        progress_.break_line();
+        print_status(text);
+    });
+    link_->set_timeout_action([this] {
+        show_error("The nimbra is not responding!");
+        link_->set_status("The nimbra is not responding -- operation stopped");
+        finish(kFailed);
+    });
+    link_->set_refusal_action([this] { finish(kFailed); });
+    // No dialog to choose another port: the reason, and the command fails.
+    link_->set_port_problem_handler([](const std::string& reason) {
+        show_error(reason);
+        return false;
+    });
+    operations_->set_queue_progress(&progress_);
+    operations_->set_download_end([this](bool sent) { finish(sent ? kDone : kFailed); });
+    return link_->FormCreate();
+}
+
+int InstrumentSession::run() {
+    if (!finished_) loop_.exec();
+    return status_;
+}
+
+void InstrumentSession::finish(int status) {
+    if (finished_) return;
+    finished_ = true;
+    status_ = status;
+    loop_.quit();
+}
+
+}  // namespace vexilo::cli

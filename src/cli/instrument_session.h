@@ -1,0 +1,76 @@
+#pragma once
+// One instrument command of vexilo-cli: the link on the chosen port, the operations over it,
+// and the event loop that runs until the operation ends. Every way an operation can end
+// (done, refused, stopped by a misfit, no answer in time) ends the loop, so a command never
+// hangs: the link's reply timer bounds every wait.
+
+#include <QEventLoop>
+#include <memory>
+#include <string>
+
+#include "cli.h"
+#include "config/messages.h"
+#include "link/nimbralib.h"
+#include "link/operations.h"
+#include "link/progress_sink.h"
+
+namespace vexilo::cli {
+
+// --port: "COMn" or "n" is a port number (its device from the settings' port map); anything
+// else is a device path used directly. Empty: the stored "Port" setting.
+struct PortChoice {
+    int number = 1;
+    std::string device;  // empty: the port map decides
+};
+bool parse_port(const std::string& text, PortChoice& choice, std::string& error);
+
+// Draws the progress as a bar on stderr, only when stderr is a terminal.
+class TerminalProgress final : public ProgressSink {
+  public:
+    TerminalProgress();
+    void set_range(int minimum, int maximum) override;
+    void set_position(int position) override;
+    // Ends a drawn bar's line, so that a message starts on a line of its own.
+    void break_line();
+
+  private:
+    void draw();
+    bool enabled_;
+    bool drawn_ = false;
+    int minimum_ = 0;
+    int maximum_ = 0;
+    int position_ = 0;
+};
+
+class InstrumentSession {
+  public:
+    InstrumentSession();
+    ~InstrumentSession();
+    InstrumentSession(const InstrumentSession&) = delete;
+    InstrumentSession& operator=(const InstrumentSession&) = delete;
+
+    // Opens the port; false after "error: " and the reason.
+    bool open(const Options& options);
+    // Runs the event loop until finish; the exit status.
+    int run();
+    // Ends the command with the status; the first call wins.
+    void finish(int status);
+
+    Tnimbra_lib& link() { return *link_; }
+    InstrumentOperations& operations() { return *operations_; }
+    TerminalProgress& progress() { return progress_; }
+
+  private:
+    class BarAwareMessages;
+
+    TerminalProgress progress_;
+    std::unique_ptr<BarAwareMessages> messages_;
+    MessageHandler* previous_messages_ = nullptr;
+    std::unique_ptr<Tnimbra_lib> link_;
+    std::unique_ptr<InstrumentOperations> operations_;
+    QEventLoop loop_;
+    bool finished_ = false;
+    int status_ = kFailed;
+};
+
+}  // namespace vexilo::cli

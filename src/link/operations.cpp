@@ -1,0 +1,207 @@
+#include "link/operations.h"
+
+#include "config/download.h"
+#include "config/field_text.h"
+#include "config/messages.h"
+#include "config/reader.h"
+#include "config/text_fields.h"
+#include "config/text_file.h"
+
+namespace vexilo {
+
+InstrumentOperations::InstrumentOperations(Tnimbra_lib& link)
+    : link_(link), instrument_(std::make_unique<Configuration>()) {
+    clear_configuration(*instrument_);
+    link_.set_create_action([this] { forget_configuration(); });
+}
+
+void InstrumentOperations::request_configuration(ProgressSink* bar, Action done) {
+    link_.set_status("Receiving configuration from Nimbra");
+    receive_progress_ = bar;
+    link_.set_receive_progress(bar);
+    link_.return_box.clear();
+    if (bar != nullptr) {
+        bar->set_range(0, kConfigProgressMax);
+        bar->set_position(0);
+    }
+    link_.run_command("GET_CONFIG", std::move(done), true);
+}
+
+bool InstrumentOperations::take_received_configuration() {
+    if (receive_progress_ != nullptr) receive_progress_->set_position(0);
+    std::vector<std::string> lines = link_.return_box.lines();
+    // Sections the reply lacks would otherwise keep what an earlier reply said.
+    clear_configuration(*instrument_);
+    known_ = read_configuration(*instrument_, lines);
+    if (known_) {
+        link_.set_status(decimal(instrument_->object_count) + " objects received from Nimbra");
+    }
+    return known_;
+}
+
+bool InstrumentOperations::get_config(Configuration& target, const std::string& file) {
+    auto lines = read_text_lines(file);
+    link_.config_box.clear();
+    if (!lines) {
+        show_error("Cannot open file " + file);
+        return false;
+    }
+    for (const std::string& line : *lines)
+        link_.config_box.add(line);
+    clear_configuration(target);
+    return read_configuration(target, *lines);
+}
+
+void InstrumentOperations::send_selected_objects() {
+    link_.clear_queue();
+    std::vector<std::string> names;
+    if (selection_ != nullptr && destination_ != nullptr) {
+        for (std::string row : selected_rows(*selection_)) {
+            cut_through_char(row, ':');
+            names.push_back(std::move(row));
+        }
+    }
+    if (names.empty()) {
+        start_download();
+        return;
+    }
+    const DownloadQueue queue = object_download_lines(*destination_, *instrument_, names);
+    queue_download(queue.ok, queue.commands, queue.notes);
+}
+
+void InstrumentOperations::download_modules() {
+    const std::vector<std::string> rows =
+        selection_ != nullptr ? selected_rows(*selection_) : std::vector<std::string>{};
+    if (rows.empty()) {
+        show_error("no object lists selected for download");
+        download_ended(false);
+        return;
+    }
+    // The row is the whole name up to the final ".nol": "a.b" is the file "a.b.nol".
+    std::vector<std::string> paths;
+    for (const std::string& row : rows)
+        paths.push_back(list_path(list_folder_, row));
+    download_files(paths);
+}
+
+void InstrumentOperations::download_files(const std::vector<std::string>& paths) {
+    link_.clear_queue();
+    DownloadHooks hooks;
+    hooks.set_status = [this](const std::string& text) { link_.set_status(text); };
+    hooks.config_box = &link_.config_box;
+    const DownloadQueue queue = module_download_lines(*instrument_, paths, hooks);
+    queue_download(queue.ok, queue.commands, queue.notes);
+}
+
+void InstrumentOperations::queue_download(bool ok, const std::vector<std::string>& commands,
+                                          const std::vector<std::string>& notes) {
+    for (const std::string& note : notes)
+        link_.output_box.add(note);
+    if (!ok) {
+        download_ended(false);
+        return;
+    }
+    for (const std::string& command : commands)
+        link_.queue_command(command);
+    start_download();
+}
+
+void InstrumentOperations::start_download() {
+    if (link_.cmd_box.empty()) {
+        show_error("No objects selected for download");
+        download_ended(false);
+        return;
+    }
+    const std::string count = decimal(static_cast<std::int64_t>(link_.cmd_box.size()));
+    link_.set_status("Downloading " + count + " objects");
+    link_.send_queue([this, count] {
+        link_.set_status(count + " objects downloaded");
+        download_ended(true);
+    });
+}
+
+void InstrumentOperations::download_ended(bool sent) {
+    if (download_end_) {
+        const DownloadEnd end = download_end_;
+        end(sent);
+    }
+}
+
+void describe_object(const Configuration& config, int object, DescriptionGrid& grid) {
+    int rows = 0;
+    const ClassRecord* cls = nullptr;
+    if (object >= 0 && object < config.object_count) {
+        const int c = config.objects[object].class_index;
+        if (c >= 0 && c < config.class_count) {
+            cls = &config.classes[c];
+            rows = cls->field_count;
+        }
+    }
+    grid.set_grid_size(rows, 3);
+    grid.set_column_width(0, 100);
+    grid.set_column_width(1, 60);
+    grid.set_column_width(2, 40);
+    for (int r = 0; r < rows; ++r) {
+        grid.set_cell(0, r, std::string(text_of(cls->fields[r].name)));
+        grid.set_cell(1, r, field_value_text(config, config.objects[object], r));
+        grid.set_cell(2, r, field_units_text(cls->fields[r]));
+    }
+}
+
+void InstrumentOperations::get_configuration(ProgressSink* bar, ReceivedAction received) {
+    request_configuration(bar, [this, received] {
+        link_.set_status("Nimbra configuration recieved");
+        const bool ok = take_received_configuration();
+        if (received) received(ok);
+    });
+}
+
+void InstrumentOperations::when_configuration_known(ProgressSink* receive_bar,
+                                                    const std::string& status, Action step) {
+    if (known_) {
+        step();
+        return;
+    }
+    if (!status.empty()) link_.set_status(status);
+    request_configuration(receive_bar, [this, step] {
+        link_.set_status("Nimbra configuration recieved");
+        if (!take_received_configuration()) {
+            // The reader has said what is wrong with the instrument's text.
+            link_.set_status("Download cancelled");
+            download_ended(false);
+            return;
+        }
+        step();
+    });
+}
+
+void InstrumentOperations::send_objects(ProgressSink* receive_bar) {
+    when_configuration_known(receive_bar, "", [this] { send_selected_objects(); });
+}
+
+void InstrumentOperations::send_object_lists(ProgressSink* receive_bar) {
+    when_configuration_known(receive_bar, "Getting Nimbra configuration to check consistency",
+                             [this] { download_modules(); });
+}
+
+void InstrumentOperations::send_files(const std::vector<std::string>& paths,
+                                      ProgressSink* receive_bar) {
+    when_configuration_known(receive_bar, "Getting Nimbra configuration to check consistency",
+                             [this, paths] { download_files(paths); });
+}
+
+void InstrumentOperations::remove_all_objects(Action done) {
+    link_.set_status("Removing all objects from Nimbra");
+    link_.run_command("RES_OBJECTS", [this, done] {
+        link_.set_status("All objects removed from Nimbra");
+        if (done) done();
+    });
+    forget_configuration();
+}
+
+void InstrumentOperations::restart(Action done) {
+    link_.set_status("Restart Nimbra");
+    link_.send_command("RSTRT", std::move(done));
+}
+
+}  // namespace vexilo

@@ -1,0 +1,329 @@
+// The instrument operations over a fake port: what goes out in which order, the status
+// texts, and where a send stops.
+
+#include "link/operations.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "config/reader.h"
+#include "config/text_file.h"
+#include "fake_port.h"
+#include "support/message_recorder.h"
+
+namespace vexilo {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+using test::FakePort;
+
+const Lines kInstrument = {"[lists]",         "0;2;Off;On", "5;3;Left;Middle;Right",
+                           "[classes]",       "!Tray",      "Position;1;120;1;1;mm",
+                           "#Side;0;2;0;5",   "&Label",     "!Lamp",
+                           "Power;0;9;1;1;E", "[objects]",  "Tray;Held;1;0;x"};
+
+class OperationsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("vexilo-ops-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        auto owned = std::make_unique<FakePort>();
+        port = owned.get();
+        link = std::make_unique<Tnimbra_lib>(std::move(owned));
+        ops = std::make_unique<InstrumentOperations>(*link);
+        link->set_status_sink([this](const std::string& text) { statuses.push_back(text); });
+        link->set_timeout_action([this] { ++timeouts; });
+        link->set_refusal_action([this] { ++refusals; });
+        ops->set_download_end([this](bool sent) { ends.push_back(sent); });
+        ops->set_list_folder(dir_.string());
+        ops->set_selection_list(&selection);
+        ASSERT_TRUE(link->FormCreate());
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // A list file with the instrument's lists and classes and the given objects.
+    void list(const std::string& name, const Lines& objects) {
+        Lines lines = {"A comment", "[LISTS]", "0;2;Off;On", "5;3;Left;Middle;Right"};
+        lines.insert(lines.end(), kInstrument.begin() + 3, kInstrument.begin() + 10);
+        lines.push_back("[OBJECTS]");
+        lines.insert(lines.end(), objects.begin(), objects.end());
+        ASSERT_TRUE(write_text_lines((dir_ / name).string(), lines));
+    }
+
+    // The instrument answers the pending command with its configuration.
+    void answer_configuration(const Lines& lines = kInstrument) {
+        std::string reply;
+        for (const std::string& line : lines)
+            reply += line + "\r";
+        port->deliver(reply + "|END\r");
+    }
+
+    // Every line that went out, without its CR.
+    Lines sent_lines() const {
+        Lines lines;
+        for (const FakePort::Sent& sent : port->sent) {
+            std::string text = sent.bytes;
+            if (!text.empty() && text.back() == '\r') text.pop_back();
+            lines.push_back(text);
+        }
+        return lines;
+    }
+
+    // Acknowledges what is outstanding, one "@" at a time, until nothing new goes out.
+    void acknowledge_all() {
+        for (std::size_t before = 0; before != port->sent.size();) {
+            before = port->sent.size();
+            port->deliver("@\r");
+        }
+    }
+
+    fs::path dir_;
+    test::MessageRecorder messages;
+    FakePort* port = nullptr;
+    std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<InstrumentOperations> ops;
+    VectorSelectionList selection;
+    Lines statuses;
+    std::vector<bool> ends;
+    int timeouts = 0;
+    int refusals = 0;
+};
+
+TEST_F(OperationsTest, FirstSendReadsTheConfigurationSecondGoesAtOnceRemoveAllAsksAgain) {
+    list("a.nol", {"Tray;T1;5;1;first"});
+    list("b.nol", {"Lamp;L1;3"});
+    selection.rows = {{"a", true}, {"unused", false}, {"b", true}};
+
+    ops->send_object_lists(nullptr);
+    EXPECT_EQ(sent_lines(), Lines{"SET_BAUD 38400"});
+    port->deliver("@\r");
+    EXPECT_EQ(sent_lines(), (Lines{"SET_BAUD 38400", "GET_CONFIG"}));
+    answer_configuration();
+    EXPECT_TRUE(ops->configuration_known());
+    EXPECT_EQ(ops->instrument().object_count, 1);
+    // Converted, queued and the first line out; the second waits for its "@".
+    EXPECT_EQ(sent_lines().back(), "DLD_OBJ Tray;T1;5;1;first;");
+    EXPECT_EQ(link->cmd_box.lines(), (Lines{"DLD_OBJ Tray;T1;5;1;first;", "DLD_OBJ Lamp;L1;3;"}));
+    port->deliver("@\r");
+    EXPECT_EQ(sent_lines().back(), "DLD_OBJ Lamp;L1;3;");
+    EXPECT_TRUE(ends.empty());
+    port->deliver("@\r");
+    EXPECT_EQ(ends, std::vector<bool>{true});
+    EXPECT_EQ(statuses,
+              (Lines{"Getting Nimbra configuration to check consistency",
+                     "Receiving configuration from Nimbra", "Nimbra configuration recieved",
+                     "1 objects received from Nimbra", "Downloading module a",
+                     "Downloading module b", "Downloading 2 objects", "2 objects downloaded"}));
+    // The last list loaded stands in the configuration view; the conversion's notes in the log.
+    EXPECT_EQ(link->config_box.lines().back(), "Lamp;L1;3");
+    EXPECT_NE(std::find(link->output_box.lines().begin(), link->output_box.lines().end(),
+                        "DLD_OBJ Lamp;L1;3;"),
+              link->output_box.lines().end());
+
+    // Known now: the objects go at once.
+    port->sent.clear();
+    statuses.clear();
+    ops->send_object_lists(nullptr);
+    EXPECT_EQ(sent_lines(), Lines{"DLD_OBJ Tray;T1;5;1;first;"});
+    acknowledge_all();
+    EXPECT_EQ(statuses.back(), "2 objects downloaded");
+
+    // Forgotten as soon as RES_OBJECTS goes out, before its answer.
+    ops->remove_all_objects({});
+    EXPECT_FALSE(ops->configuration_known());
+    EXPECT_EQ(port->last_ticks, Tnimbra_lib::kLongReplyTicks);
+    port->deliver("@\r");
+    EXPECT_EQ(statuses.back(), "All objects removed from Nimbra");
+    port->sent.clear();
+    ops->send_object_lists(nullptr);
+    EXPECT_EQ(sent_lines(), Lines{"GET_CONFIG"});
+    EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+}
+
+TEST_F(OperationsTest, MisfitInTheThirdListSendsNothingOfAnyList) {
+    list("a.nol", {"Tray;T1;5;1;first"});
+    list("b.nol", {"Lamp;L1;3"});
+    // The instrument has no class Pump; the list file declares one.
+    Lines lines = *read_text_lines((dir_ / "b.nol").string());
+    lines.insert(lines.begin() + 11, {"!Pump", "Volume;0;9;1;1;ml"});
+    lines.push_back("Pump;P1;4");
+    ASSERT_TRUE(write_text_lines((dir_ / "c.nol").string(), lines));
+    selection.rows = {{"a", true}, {"b", true}, {"c", true}};
+
+    ops->send_object_lists(nullptr);
+    port->deliver("@\r");
+    port->sent.clear();
+    answer_configuration();
+    EXPECT_TRUE(port->sent.empty());
+    EXPECT_TRUE(link->cmd_box.empty());
+    EXPECT_EQ(statuses.back(), "Download cancelled");
+    EXPECT_EQ(ends, std::vector<bool>{false});
+    ASSERT_EQ(messages.errors.size(), 1u);
+}
+
+TEST_F(OperationsTest, ConfigurationThatFailsToReadStopsTheSend) {
+    list("a.nol", {"Tray;T1;5;1;first"});
+    selection.rows = {{"a", true}};
+    ops->send_object_lists(nullptr);
+    port->deliver("@\r");
+    port->sent.clear();
+    Lines broken = kInstrument;
+    broken[5] = "Position;1;x;1;1;mm";
+    answer_configuration(broken);
+
+    EXPECT_FALSE(ops->configuration_known());
+    EXPECT_TRUE(port->sent.empty());
+    EXPECT_EQ(messages.errors.size(), 1u);
+    EXPECT_EQ(statuses.back(), "Download cancelled");
+    EXPECT_EQ(ends, std::vector<bool>{false});
+}
+
+TEST_F(OperationsTest, SelectedObjectsOfTheDestinationGoOneAfterTheOther) {
+    auto destination = std::make_unique<Configuration>();
+    clear_configuration(*destination);
+    Lines lines = kInstrument;
+    lines.insert(lines.end(), {"Tray;Second;7;2;y", "Lamp;L;9"});
+    ASSERT_TRUE(read_configuration(*destination, lines));
+    ops->set_destination(destination.get());
+    selection.rows = {{"Tray:Held", false}, {"Tray:Second", true}, {"Lamp:L", true}};
+
+    ops->send_objects(nullptr);
+    port->deliver("@\r");
+    answer_configuration();
+    EXPECT_EQ(sent_lines().back(), "DLD_OBJ Tray;Second;7;2;y;");
+    port->deliver("@\r");
+    EXPECT_EQ(sent_lines().back(), "DLD_OBJ Lamp;L;9;");
+    port->deliver("@\r");
+    EXPECT_EQ(statuses[statuses.size() - 2], "Downloading 2 objects");
+    EXPECT_EQ(statuses.back(), "2 objects downloaded");
+
+    // A refusal stops the queue: the refusal action, no end of the download.
+    ends.clear();
+    ops->send_objects(nullptr);
+    port->deliver("@Object memory full\r");
+    EXPECT_EQ(refusals, 1);
+    EXPECT_TRUE(ends.empty());
+    EXPECT_EQ(messages.errors, Lines{"Object memory full"});
+
+    // Nothing selected.
+    for (auto& row : selection.rows)
+        row.selected = false;
+    port->sent.clear();
+    ops->send_objects(nullptr);
+    EXPECT_TRUE(port->sent.empty());
+    EXPECT_EQ(messages.errors.back(), "No objects selected for download");
+    EXPECT_EQ(ends, std::vector<bool>{false});
+}
+
+TEST_F(OperationsTest, ListSelectionEdges) {
+    // Nothing selected: the configuration is read first, then the message.
+    selection.rows = {{"a", false}};
+    ops->send_object_lists(nullptr);
+    port->deliver("@\r");
+    answer_configuration();
+    EXPECT_EQ(messages.errors, Lines{"no object lists selected for download"});
+    EXPECT_EQ(ends, std::vector<bool>{false});
+
+    // "a.b" is the file a.b.nol, not a.nol; lists without object lines add nothing.
+    list("a.nol", {"Tray;Wrong;1;0;a"});
+    list("a.b.nol", {"Tray;Right;1;0;ab"});
+    list("empty.nol", {});
+    Lines atoms_first = *read_text_lines((dir_ / "empty.nol").string());
+    atoms_first.push_back("[ATOMS]");
+    atoms_first.push_back("Tray;Ghost;1;0;g");
+    ASSERT_TRUE(write_text_lines((dir_ / "atoms.nol").string(), atoms_first));
+    selection.rows = {{"empty", true}, {"a.b", true}, {"atoms", true}};
+    port->sent.clear();
+    ops->send_object_lists(nullptr);
+    EXPECT_EQ(sent_lines(), Lines{"DLD_OBJ Tray;Right;1;0;ab;"});
+
+    // Only empty lists: nothing to send.
+    selection.rows = {{"empty", true}};
+    messages.errors.clear();
+    ops->send_object_lists(nullptr);
+    EXPECT_EQ(messages.errors, Lines{"No objects selected for download"});
+
+    // A selected list whose file is missing stops everything.
+    selection.rows = {{"a.b", true}, {"gone", true}};
+    port->sent.clear();
+    ops->send_object_lists(nullptr);
+    EXPECT_TRUE(port->sent.empty());
+    EXPECT_EQ(messages.errors.back(), "Cannot open file " + (dir_ / "gone.nol").string());
+}
+
+TEST_F(OperationsTest, GetConfigurationAndLinkCreation) {
+    class Bar final : public ProgressSink {
+      public:
+        void set_range(int minimum, int maximum) override {
+            calls.push_back("range " + std::to_string(minimum) + " " + std::to_string(maximum));
+        }
+        void set_position(int position) override { calls.push_back(std::to_string(position)); }
+        Lines calls;
+    } bar;
+    int received = 0;
+    ops->get_configuration(&bar, [&](bool ok) {
+        EXPECT_TRUE(ok);
+        ++received;
+    });
+    port->deliver("@\r");
+    answer_configuration();
+    EXPECT_EQ(received, 1);
+    // The "@" of the speed switch stands first and moves the bar past it.
+    EXPECT_EQ(bar.calls.front(), "range 0 409");
+    EXPECT_EQ(bar.calls.back(), "0");
+    EXPECT_EQ(bar.calls[bar.calls.size() - 2], std::to_string(kInstrument.size()));
+    EXPECT_EQ(statuses.back(), "1 objects received from Nimbra");
+    EXPECT_TRUE(ops->configuration_known());
+
+    // A new link forgets what the old one read.
+    ASSERT_TRUE(link->FormCreate());
+    EXPECT_FALSE(ops->configuration_known());
+
+    // get_config fills the configuration view and reads the file.
+    list("l.nol", {"Tray;T;1;0;t"});
+    auto target = std::make_unique<Configuration>();
+    EXPECT_TRUE(ops->get_config(*target, (dir_ / "l.nol").string()));
+    EXPECT_EQ(target->object_count, 1);
+    EXPECT_EQ(link->config_box.lines().front(), "A comment");
+    EXPECT_FALSE(ops->get_config(*target, (dir_ / "none.nol").string()));
+    EXPECT_TRUE(link->config_box.empty());
+    EXPECT_EQ(messages.errors, Lines{"Cannot open file " + (dir_ / "none.nol").string()});
+}
+
+TEST_F(OperationsTest, RestartGoesOutAtOnceWithoutTheSpeedSwitch) {
+    int done = 0;
+    ops->restart([&] { ++done; });
+    EXPECT_EQ(sent_lines(), Lines{"RSTRT"});
+    EXPECT_EQ(port->sent[0].baud, 9600);
+    port->deliver("@\r");
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(statuses, Lines{"Restart Nimbra"});
+}
+
+TEST(DescribeObject, FillsNameValueAndUnitsOfEveryField) {
+    auto config = std::make_unique<Configuration>();
+    clear_configuration(*config);
+    Lines lines = kInstrument;
+    lines.push_back("Tray;Two;9;2;z");
+    lines.push_back("Lamp;L;4");
+    ASSERT_TRUE(read_configuration(*config, lines));
+    TextDescriptionGrid grid;
+    describe_object(*config, 1, grid);
+    EXPECT_EQ(grid.widths, (std::vector<int>{100, 60, 40}));
+    EXPECT_EQ(grid.cells, (std::vector<Lines>{
+                              {"Position", "9", "mm"}, {"Side", "Right", ""}, {"Label", "z", ""}}));
+    describe_object(*config, 2, grid);
+    EXPECT_EQ(grid.cells, (std::vector<Lines>{{"Power", "4", ""}}));
+    describe_object(*config, 7, grid);
+    EXPECT_TRUE(grid.cells.empty());
+}
+
+}  // namespace
+}  // namespace vexilo

@@ -1,0 +1,106 @@
+// The operator's daily send, through the whole window against nimbra-sim on a pseudo-terminal:
+// two lists chosen in the folder panel, the configuration asked for first, the statuses as the
+// operator reads them, and the instrument holding the lists' objects afterwards.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include "config/text_file.h"
+#include "platform/qt_serial_port.h"
+#include "settings/settings.h"
+#include "support/message_recorder.h"
+#include "support/nimbra_sim_process.h"
+#include "workbench/main_form.h"
+#include "workbench/workbench.h"
+
+namespace vexilo {
+namespace {
+
+using test::SimProcess;
+using test::TempDir;
+
+std::vector<std::string> object_lines(const std::string& path) {
+    std::vector<std::string> objects;
+    const auto lines = read_text_lines(path);
+    if (!lines) return objects;
+    bool inside = false;
+    for (const std::string& line : *lines) {
+        if (line == "[OBJECTS]" || line == "[objects]") {
+            inside = true;
+        } else if (inside && !line.empty() && line[0] == '[') {
+            break;
+        } else if (inside) {
+            objects.push_back(line);
+        }
+    }
+    return objects;
+}
+
+TEST(SendListsSim, TwoListsFromTheOperatorPanelWithTheirStatuses) {
+    TempDir dir;
+    ::setenv("VEXILO_SETTINGS", dir.file("settings").c_str(), 1);
+    const std::string lists = EXAMPLES_DIR "/lists";
+    store_text_setting("Root Folder", lists);
+    store_text_setting("List Folder", lists);
+    test::MessageRecorder messages;
+
+    SimProcess sim(NIMBRA_SIM_PROGRAM,
+                   {"--config", EXAMPLES_DIR "/instrument.nol", "--state", dir.file("state.nol")},
+                   dir);
+    ASSERT_TRUE(sim.started());
+    const auto device = sim.port();
+    ASSERT_TRUE(device) << sim.log();
+
+    std::vector<std::string> statuses;
+    {
+        Workbench workbench({},
+                            std::make_unique<QtSerialPort>([path = *device](int) { return path; }));
+        ASSERT_TRUE(workbench.port_opened());
+        TMainForm& form = workbench.main_form();
+        workbench.link().set_status_sink([&](const std::string& text) {
+            statuses.push_back(text);
+            form.show_status(text);
+        });
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+
+        QListWidget& box = *form.file_box_1;
+        ASSERT_EQ(box.count(), 3);  // assay, calibration, wash
+        box.item(0)->setSelected(true);
+        box.item(2)->setSelected(true);
+        QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
+
+        QElapsedTimer clock;
+        clock.start();
+        while ((statuses.empty() || statuses.back() != "10 objects downloaded") &&
+               messages.errors.empty() && clock.elapsed() < 2 * test::kWaitMs) {
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+        EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+        EXPECT_EQ(statuses, (std::vector<std::string>{
+                                "Getting Nimbra configuration to check consistency",
+                                "Receiving configuration from Nimbra",
+                                "Nimbra configuration recieved", "9 objects received from Nimbra",
+                                "Downloading module assay", "Downloading module wash",
+                                "Downloading 10 objects", "10 objects downloaded"}));
+        EXPECT_EQ(form.status_text(), "10 objects downloaded");
+    }
+    ASSERT_EQ(sim.stop(), 0) << sim.log();
+    std::vector<std::string> expected = object_lines(lists + "/assay.nol");
+    for (const std::string& line : object_lines(lists + "/wash.nol"))
+        expected.push_back(line);
+    // The instrument kept the objects it had and took every object of both lists.
+    std::vector<std::string> held = object_lines(dir.file("state.nol"));
+    for (const std::string& line : expected) {
+        EXPECT_NE(std::find(held.begin(), held.end(), line), held.end()) << line;
+    }
+    ::unsetenv("VEXILO_SETTINGS");
+}
+
+}  // namespace
+}  // namespace vexilo
