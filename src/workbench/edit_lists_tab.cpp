@@ -162,6 +162,10 @@ void EditListsTab::set_services(EditServices services) {
     if (services_.files == nullptr) services_.files = own_files_.get();
 }
 
+void EditListsTab::set_file_chooser(ListFileChooser* files) {
+    services_.files = files != nullptr ? files : own_files_.get();
+}
+
 std::string EditListsTab::list_folder() const {
     return services_.list_folder ? services_.list_folder() : std::string();
 }

@@ -56,6 +56,8 @@ class EditListsTab final : public QWidget {
 
     void set_dialogs(const EditDialogs& dialogs);
     void set_services(EditServices services);
+    // Another chooser of list files (nullptr: the file dialogs again).
+    void set_file_chooser(ListFileChooser* files);
 
     // Empties both object lists and the state (the window's creation does this once).
     void clear_lists();
