@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrintDialog>
@@ -31,9 +32,11 @@ void draw_at(QPainter& painter, int x, int top, const QString& text) {
 }  // namespace
 
 QFont listing_font() {
-    QFont font = QFontDatabase::hasFamily("Courier New")
-                     ? QFont("Courier New")
-                     : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // The system may stand in a metric twin for "Courier New" (Liberation Mono on Debian);
+    // any fixed-pitch match keeps the columns, anything else falls back to the fixed font.
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    if (!QFontInfo(font).fixedPitch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSize(10);
     font.setFixedPitch(true);
     return font;
