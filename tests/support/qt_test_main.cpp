@@ -1,4 +1,4 @@
-// The editing tests run in one QApplication, offscreen unless told otherwise, and with a
+// GUI tests run in one QApplication, offscreen unless told otherwise, and with a
 // settings file of their own, so nothing touches the operator's real settings.
 
 #include <gtest/gtest.h>
