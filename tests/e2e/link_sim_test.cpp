@@ -1,0 +1,343 @@
+// The link itself over the real serial port against nimbra-sim: what the instrument receives,
+// at which speed, and how the link behaves when the instrument misbehaves. A time-out costs
+// the link's real 5.5 s, so each misbehaviour gets one run that shows all it can.
+
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cctype>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "e2e_support.h"
+#include "link/nimbralib.h"
+#include "platform/qt_serial_port.h"
+#include "support/message_recorder.h"
+
+namespace vexilo::test {
+namespace {
+
+// The simulator's log lines for commands, without the reply: "[9600] SET_BAUD 38400".
+Lines commands_with_speed(const std::string& log) {
+    Lines commands;
+    std::istringstream in(log);
+    for (std::string line; std::getline(in, line);) {
+        const std::string prefix = "nimbra-sim: [";
+        const auto arrow = line.find(" -> ");
+        if (line.rfind(prefix, 0) != 0 || arrow == std::string::npos) continue;
+        commands.push_back(line.substr(prefix.size() - 1, arrow - prefix.size() + 1));
+    }
+    return commands;
+}
+
+std::string tray_object(int n) {
+    return "Tray;T" + std::to_string(n) + ";10;1;x";
+}
+
+std::int64_t cpu_ms() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (std::int64_t{usage.ru_utime.tv_sec} + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+class LinkSim : public ::testing::Test {
+  protected:
+    void start(const Lines& faults = {}) {
+        setenv("VEXILO_SETTINGS", dir.file("settings.ini").c_str(), 1);
+        Lines args = {"--config", kExamples + "/instrument.nol", "--state", dir.file("state.nol")};
+        for (const std::string& fault : faults) {
+            args.push_back("--fault");
+            args.push_back(fault);
+        }
+        sim = std::make_unique<SimProcess>(NIMBRA_SIM_PATH, args, dir);
+        ASSERT_TRUE(sim->started());
+        const auto port = sim->port();
+        ASSERT_TRUE(port) << sim->log();
+        device = *port;
+        // The device is looked up at every open, so a test can move the link to a new pty.
+        link = std::make_unique<Tnimbra_lib>(
+            std::make_unique<QtSerialPort>([this](int) { return device; }));
+        link->set_timeout_action([this] {
+            ++timeouts;
+            ended = "time-out";
+        });
+        link->set_refusal_action([this] { ended = "refused"; });
+        ASSERT_TRUE(link->FormCreate());
+    }
+
+    Tnimbra_lib::Action finish(const std::string& what) {
+        return [this, what] { ended = what; };
+    }
+
+    // Runs the event loop until a command ends; the link's own time-out bounds the wait, the
+    // limit here only keeps a broken build from hanging the suite. The loop sleeps between
+    // events, so the process's CPU time shows what the link itself spends.
+    std::string wait_for_end() {
+        run_loop_while([this] { return ended.empty(); }, kWaitMs * 2);
+        std::string result;
+        result.swap(ended);
+        return result;
+    }
+
+    // Keeps the event loop going, for checks that nothing more happens.
+    void pump(int ms) {
+        run_loop_while([] { return true; }, ms);
+    }
+
+    void run_loop_while(const std::function<bool()>& going, int limit_ms) {
+        QElapsedTimer clock;
+        clock.start();
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (!going() || clock.elapsed() >= limit_ms) loop.quit();
+        });
+        check.start(10);
+        loop.exec();
+    }
+
+    void queue_trays(int count) {
+        for (int n = 0; n < count; ++n)
+            link->queue_command("DLD_OBJ " + tray_object(n));
+    }
+
+    // Ends the program's side, then the simulator, so its state file is final.
+    void stop() {
+        link.reset();
+        ASSERT_EQ(sim->stop(), 0);
+    }
+
+    Lines held_trays() const {
+        Lines trays;
+        for (const std::string& line : object_lines_of(dir.file("state.nol"))) {
+            // T0, T1, ...: the test's own objects, not the configuration's Tray1 and Tray2.
+            if (line.rfind("Tray;T", 0) == 0 && std::isdigit(static_cast<unsigned char>(line[6]))) {
+                trays.push_back(line);
+            }
+        }
+        return trays;
+    }
+
+    void TearDown() override {
+        if (HasFailure() && sim) std::cerr << "--- nimbra-sim log\n" << sim->log();
+    }
+
+    TempDir dir;
+    MessageRecorder messages;
+    std::unique_ptr<SimProcess> sim;
+    std::string device;
+    std::unique_ptr<Tnimbra_lib> link;
+    std::string ended;
+    int timeouts = 0;
+};
+
+TEST_F(LinkSim, FirstCommandSwitchesTheSpeedTheNextGoesAtOnceShutdownSwitchesBack) {
+    start();
+    link->run_command("GET_CONFIG", finish("config"));
+    ASSERT_EQ(wait_for_end(), "config");
+    EXPECT_TRUE(link->high_speed());
+    ASSERT_GT(link->return_box.size(), 3u);
+    EXPECT_EQ(link->return_box[0], "@");
+    EXPECT_EQ(link->return_box.lines().back().substr(0, 1), "|");
+    // The reply came through at the high speed, special characters translated back.
+    bool micro = false;
+    for (std::size_t i = 0; i < link->return_box.size(); ++i)
+        micro = micro || link->return_box[i] == "Volume;0;1000;100;10;\xB5l";
+    EXPECT_TRUE(micro);
+
+    link->run_command("RSTRT", finish("restart"));
+    ASSERT_EQ(wait_for_end(), "restart");
+    EXPECT_EQ(link->return_box.lines().back(), "@");
+    link->leave_high_speed();
+    EXPECT_EQ(link->output_box.lines(), (Lines{"SET_BAUD 38400", "GET_CONFIG", "RSTRT"}));
+    ASSERT_TRUE(sim->wait_for_log("SET_BAUD 9600 ->"));
+    EXPECT_TRUE(messages.errors.empty());
+    EXPECT_EQ(timeouts, 0);
+
+    stop();
+    const Lines commands = commands_with_speed(sim->log());
+    EXPECT_EQ(commands, (Lines{"[9600] SET_BAUD 38400", "[38400] GET_CONFIG", "[38400] RSTRT",
+                               "[38400] SET_BAUD 9600"}));
+}
+
+TEST_F(LinkSim, TwoHundredQueuedObjectsArriveInOrderAndTheDoneActionRunsOnce) {
+    start();
+    queue_trays(200);
+    int done = 0;
+    link->send_queue([&] {
+        ++done;
+        ended = "done";
+    });
+    ASSERT_EQ(wait_for_end(), "done");
+    pump(200);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(link->queue_position(), 200);
+    EXPECT_EQ(link->return_box.size(), 201u);
+    EXPECT_TRUE(messages.errors.empty());
+    EXPECT_EQ(timeouts, 0);
+
+    stop();
+    Lines expected{"SET_BAUD 38400"};
+    Lines trays;
+    for (int n = 0; n < 200; ++n) {
+        expected.push_back("DLD_OBJ " + tray_object(n));
+        trays.push_back(tray_object(n));
+    }
+    expected.push_back("SET_BAUD 9600");
+    EXPECT_EQ(logged_commands(sim->log()), expected);
+    EXPECT_EQ(held_trays(), trays);
+}
+
+TEST_F(LinkSim, RefusedObjectShowsTheInstrumentsTextAndNothingAfterItIsSent) {
+    start({"refuse:DLD_OBJ " + tray_object(2) + ":Object memory full"});
+    queue_trays(5);
+    bool done = false;
+    link->send_queue([&] { done = true; });
+    ASSERT_EQ(wait_for_end(), "refused");
+    pump(300);
+    EXPECT_FALSE(done);
+    EXPECT_EQ(messages.errors, (Lines{"Object memory full"}));
+    EXPECT_EQ(link->return_box.lines().back(), "@Object memory full");
+    EXPECT_EQ(link->queue_position(), 3);
+    EXPECT_EQ(link->cmd_box.size(), 5u);
+    EXPECT_EQ(timeouts, 0);
+
+    stop();
+    const Lines commands = logged_commands(sim->log());
+    ASSERT_GE(commands.size(), 4u);
+    EXPECT_EQ(Lines(commands.begin(), commands.begin() + 4),
+              (Lines{"SET_BAUD 38400", "DLD_OBJ " + tray_object(0), "DLD_OBJ " + tray_object(1),
+                     "DLD_OBJ " + tray_object(2)}));
+    EXPECT_EQ(count_of(commands, "DLD_OBJ"), 3);
+    EXPECT_EQ(held_trays(), (Lines{tray_object(0), tray_object(1)}));
+}
+
+TEST_F(LinkSim, SilentAndStalledConfigurationRequestsEndInTheTimeOutAction) {
+    start({"silent:GET_CONFIG@1", "stall:3@1"});
+    link->run_command("GET_CONFIG", finish("config"), true);
+    ASSERT_EQ(wait_for_end(), "time-out");
+    EXPECT_TRUE(link->high_speed());
+    EXPECT_EQ(link->return_box.lines(), (Lines{"@"}));
+
+    // Three lines and then nothing: the reply is owed, so it times out like a silent one.
+    link->return_box.clear();
+    link->run_command("GET_CONFIG", finish("config"), true);
+    ASSERT_EQ(wait_for_end(), "time-out");
+    ASSERT_EQ(link->return_box.size(), 3u);
+    EXPECT_EQ(link->return_box[0], "[lists]");
+
+    // Neither time-out left the line unusable.
+    link->return_box.clear();
+    link->run_command("GET_CONFIG", finish("config"), true);
+    ASSERT_EQ(wait_for_end(), "config");
+    EXPECT_EQ(link->return_box.lines().back().substr(0, 1), "|");
+    EXPECT_EQ(timeouts, 2);
+    EXPECT_TRUE(messages.errors.empty());
+
+    stop();
+    EXPECT_EQ(logged_commands(sim->log()),
+              (Lines{"SET_BAUD 38400", "GET_CONFIG", "GET_CONFIG", "GET_CONFIG", "SET_BAUD 9600"}));
+}
+
+TEST_F(LinkSim, LineFeedAfterCarriageReturnTurnsTheNextAcknowledgementIntoData) {
+    start({"lf"});
+    queue_trays(4);
+    bool done = false;
+    link->send_queue([&] { done = true; });
+    // The LF after "SET_BAUD 38400"'s "@" is discarded by the switch; the one after the first
+    // object's "@" begins the second object's reply, which is then only data.
+    ASSERT_EQ(wait_for_end(), "time-out");
+    EXPECT_FALSE(done);
+    EXPECT_EQ(link->return_box.lines(), (Lines{"@", "@", "\n@"}));
+    EXPECT_EQ(link->queue_position(), 2);
+    EXPECT_TRUE(messages.errors.empty());
+
+    stop();
+    EXPECT_EQ(count_of(logged_commands(sim->log()), "DLD_OBJ"), 2);
+    EXPECT_EQ(held_trays(), (Lines{tray_object(0), tray_object(1)}));
+}
+
+TEST_F(LinkSim, NoiseBetweenRepliesIsKeptAsDataAndCommandsStillComplete) {
+    start({"noise"});
+    link->run_command("GET_CONFIG", finish("config"));
+    ASSERT_EQ(wait_for_end(), "config");
+    link->return_box.clear();
+    queue_trays(20);
+    link->send_queue(finish("done"));
+    ASSERT_EQ(wait_for_end(), "done");
+    // One noise line between each two acknowledgements.
+    const Lines replies = link->return_box.lines();
+    EXPECT_EQ(count_of(replies, "@"), 20);
+    std::size_t last_ack = replies.size();
+    for (std::size_t i = 0; i < replies.size(); ++i) {
+        if (replies[i] != "@") continue;
+        if (last_ack != replies.size()) {
+            EXPECT_EQ(i - last_ack, 2u) << "before reply " << i;
+        }
+        last_ack = i;
+    }
+    EXPECT_TRUE(messages.errors.empty());
+    EXPECT_EQ(timeouts, 0);
+
+    stop();
+    EXPECT_EQ(held_trays().size(), 20u);
+}
+
+TEST_F(LinkSim, HangUpEndsTheNextCommandInTheTimeOutWithoutBusyWaiting) {
+    start({"hangup:2@1"});
+    link->run_command("RSTRT", finish("restart"));
+    ASSERT_EQ(wait_for_end(), "restart");
+    ASSERT_TRUE(sim->wait_for_log("fault hangup"));
+    const auto new_port = sim->port();
+    ASSERT_TRUE(new_port);
+
+    const std::int64_t cpu_before = cpu_ms();
+    QElapsedTimer clock;
+    clock.start();
+    link->run_command("RSTRT", finish("restart"));
+    ASSERT_EQ(wait_for_end(), "time-out");
+    // A dead line polled in a loop would eat a whole core for the 5.5 s.
+    EXPECT_LT(cpu_ms() - cpu_before, clock.elapsed() / 2);
+    EXPECT_TRUE(messages.errors.empty());
+
+    // The device behind the number changed: the link starts over at the low speed.
+    device = *new_port;
+    link->reconnect(link->port_number());
+    link->run_command("RSTRT", finish("again"));
+    ASSERT_EQ(wait_for_end(), "again");
+
+    stop();
+    EXPECT_EQ(logged_commands(sim->log()),
+              (Lines{"SET_BAUD 38400", "RSTRT", "SET_BAUD 38400", "RSTRT", "SET_BAUD 9600"}));
+}
+
+TEST_F(LinkSim, InstrumentBackAtLowSpeedAfterRestartLetsCommandsTimeOut) {
+    start({"reboot"});
+    link->run_command("RSTRT", finish("restart"));
+    ASSERT_EQ(wait_for_end(), "restart");
+
+    link->run_command("GET_CONFIG", finish("config"));
+    ASSERT_EQ(wait_for_end(), "time-out");
+    EXPECT_TRUE(link->high_speed());
+    EXPECT_TRUE(sim->wait_for_log("GET_CONFIG -> ignored, garbled"));
+
+    // Reopening the port returns the link to 9600, and the next command switches again.
+    link->reconnect(link->port_number());
+    link->run_command("GET_CONFIG", finish("config"));
+    ASSERT_EQ(wait_for_end(), "config");
+    EXPECT_EQ(timeouts, 1);
+    EXPECT_TRUE(messages.errors.empty());
+
+    stop();
+    EXPECT_EQ(commands_with_speed(sim->log()),
+              (Lines{"[9600] SET_BAUD 38400", "[38400] RSTRT", "[9600] SET_BAUD 38400",
+                     "[38400] GET_CONFIG", "[38400] SET_BAUD 9600"}));
+}
+
+}  // namespace
+}  // namespace vexilo::test
