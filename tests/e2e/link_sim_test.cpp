@@ -16,6 +16,7 @@
 #include "e2e_support.h"
 #include "link/nimbralib.h"
 #include "platform/qt_serial_port.h"
+#include "support/event_wait.h"
 #include "support/message_recorder.h"
 
 namespace vexilo::test {
@@ -90,15 +91,7 @@ class LinkSim : public ::testing::Test {
     }
 
     void run_loop_while(const std::function<bool()>& going, int limit_ms) {
-        QElapsedTimer clock;
-        clock.start();
-        QEventLoop loop;
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-            if (!going() || clock.elapsed() >= limit_ms) loop.quit();
-        });
-        check.start(10);
-        loop.exec();
+        run_events_while(going, limit_ms);
     }
 
     void queue_trays(int count) {

@@ -11,6 +11,7 @@
 #include "e2e_support.h"
 #include "link/operations.h"
 #include "platform/qt_serial_port.h"
+#include "support/event_wait.h"
 #include "support/message_recorder.h"
 
 namespace vexilo::test {
@@ -38,11 +39,7 @@ class OperationsSim : public ::testing::Test {
     // Runs the event loop until the operation ends; the link's time-out bounds the wait, the
     // limit here only keeps a broken build from hanging the suite.
     std::string wait_for_end() {
-        QElapsedTimer clock;
-        clock.start();
-        while (ended.empty() && clock.elapsed() < kWaitMs * 2) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
+        run_events_while([this] { return ended.empty(); }, kWaitMs * 2);
         std::string result;
         result.swap(ended);
         return result;
@@ -87,11 +84,7 @@ TEST_F(OperationsSim, FirstSendAsksForTheConfigurationSecondGoesAtOnceRemoveAllA
 
     bool removed = false;
     ops->remove_all_objects([&] { removed = true; });
-    QElapsedTimer clock;
-    clock.start();
-    while (!removed && ended.empty() && clock.elapsed() < kWaitMs) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
+    run_events_while([&] { return !removed && ended.empty(); }, kWaitMs);
     ASSERT_TRUE(removed) << ended;
 
     ops->send_files({list("calibration.nol")}, nullptr);

@@ -11,6 +11,7 @@
 #include "config/text_file.h"
 #include "edit_fixture.h"
 #include "platform/qt_serial_port.h"
+#include "support/event_wait.h"
 #include "support/nimbra_sim_process.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench.h"
@@ -50,12 +51,11 @@ TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
             form.show_status(text);
         });
         const auto wait_for_status = [&](const std::string& text) {
-            QElapsedTimer clock;
-            clock.start();
-            while ((statuses.empty() || statuses.back() != text) && messages.errors.empty() &&
-                   clock.elapsed() < 2 * kWaitMs) {
-                QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-            }
+            test::run_events_while(
+                [&] {
+                    return (statuses.empty() || statuses.back() != text) && messages.errors.empty();
+                },
+                2 * kWaitMs);
             return !statuses.empty() && statuses.back() == text;
         };
         form.show();

@@ -13,6 +13,7 @@
 #include "config/text_file.h"
 #include "platform/qt_serial_port.h"
 #include "settings/settings.h"
+#include "support/event_wait.h"
 #include "support/message_recorder.h"
 #include "support/nimbra_sim_process.h"
 #include "workbench/main_form.h"
@@ -75,12 +76,12 @@ TEST(SendListsSim, TwoListsFromTheOperatorPanelWithTheirStatuses) {
         box.item(2)->setSelected(true);
         QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
 
-        QElapsedTimer clock;
-        clock.start();
-        while ((statuses.empty() || statuses.back() != "10 objects downloaded") &&
-               messages.errors.empty() && clock.elapsed() < 2 * test::kWaitMs) {
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
+        test::run_events_while(
+            [&] {
+                return (statuses.empty() || statuses.back() != "10 objects downloaded") &&
+                       messages.errors.empty();
+            },
+            2 * test::kWaitMs);
         EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
         EXPECT_EQ(statuses, (std::vector<std::string>{
                                 "Getting Nimbra configuration to check consistency",
