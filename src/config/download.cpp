@@ -1,9 +1,8 @@
 #include "download.h"
 
-#include <filesystem>
-
 #include "conversion.h"
 #include "messages.h"
+#include "object_list_file.h"
 #include "reader.h"
 #include "text_fields.h"
 #include "text_file.h"
@@ -38,18 +37,6 @@ DownloadQueue finished(bool ok, VectorLineList& notes, VectorLineList& commands)
 }
 
 }  // namespace
-
-std::string list_name(std::string_view path) {
-    std::string name = file_name_part(path);
-    if (name.size() >= 4 && same_text(std::string_view(name).substr(name.size() - 4), ".nol")) {
-        name.resize(name.size() - 4);
-    }
-    return name;
-}
-
-std::string list_path(const std::string& folder, const std::string& name) {
-    return (std::filesystem::path(folder) / (name + ".nol")).string();
-}
 
 DownloadQueue module_download_lines(const Configuration& instrument,
                                     const std::vector<std::string>& paths,

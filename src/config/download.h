@@ -35,13 +35,6 @@ struct DownloadHooks {
     LineList* config_box = nullptr;
 };
 
-// The name under which a list is shown and announced: the file name without its folder and
-// without the final ".nol" (any letter case); "a.b.nol" is the list "a.b".
-std::string list_name(std::string_view path);
-
-// The file of a listed name in a folder: the folder, the separator, the name and ".nol".
-std::string list_path(const std::string& folder, const std::string& name);
-
 // Reads each object list file into a working configuration of its own (so the list being
 // edited is never touched), converts all its objects in order, and queues their commands
 // together: a file that cannot be read, or any object that does not fit, stops the whole

@@ -209,6 +209,18 @@ bool write_object_list(const Configuration& config, const std::string& path,
     return true;
 }
 
+std::string list_name(std::string_view path) {
+    std::string name = file_name_part(path);
+    if (name.size() >= 4 && same_text(std::string_view(name).substr(name.size() - 4), ".nol")) {
+        name.resize(name.size() - 4);
+    }
+    return name;
+}
+
+std::string list_path(const std::string& folder, const std::string& name) {
+    return (std::filesystem::path(folder) / (name + ".nol")).string();
+}
+
 int last_comment_line(const std::vector<std::string>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (same_text(lines[i], "[LISTS]")) return static_cast<int>(i) - 1;

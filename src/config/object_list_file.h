@@ -3,12 +3,20 @@
 // configuration in the section grammar the reader understands.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "configuration.h"
 #include "line_list.h"
 
 namespace vexilo {
+
+// The name under which a list is shown and announced: the file name without its folder and
+// without the final ".nol" (any letter case); "a.b.nol" is the list "a.b".
+std::string list_name(std::string_view path);
+
+// The file of a listed name in a folder: the folder, the separator, the name and ".nol".
+std::string list_path(const std::string& folder, const std::string& name);
 
 // The lines of the file for a configuration and its comment lines, without any check.
 std::vector<std::string> object_list_lines(const Configuration& config,

@@ -3,6 +3,7 @@
 #include "config/download.h"
 #include "config/field_text.h"
 #include "config/messages.h"
+#include "config/object_list_file.h"
 #include "config/reader.h"
 #include "config/text_fields.h"
 #include "config/text_file.h"

@@ -10,6 +10,7 @@
 #include "config/encoding.h"
 #include "config/field_text.h"
 #include "config/messages.h"
+#include "config/object_list_file.h"
 #include "config/reader.h"
 #include "config/text_fields.h"
 #include "config/text_file.h"
@@ -69,14 +70,6 @@ std::string file_change_date(const std::string& path) {
     return program_text(QLocale::system().toString(changed.date(), QLocale::ShortFormat));
 }
 
-std::string list_name_of(std::string_view path) {
-    std::string name = file_name_part(path);
-    if (name.size() >= 4 && same_text(std::string_view(name).substr(name.size() - 4), ".nol")) {
-        name.resize(name.size() - 4);
-    }
-    return name;
-}
-
 std::string field_line(std::string_view name, std::string_view value, std::string_view units) {
     return padded_right(name, 13) + ":" + padded_left(value, 13) + padded_left(units, 6);
 }
@@ -85,8 +78,8 @@ Listing build_listing(const std::vector<std::string>& paths, const ChangeDateTex
     Listing listing;
     auto config = std::make_unique<Configuration>();
     for (const std::string& path : paths) {
-        listing.lines.push_back("Object List \"" + path_text(list_name_of(path)) +
-                                "\" Last Change " + change_date(path));
+        listing.lines.push_back("Object List \"" + path_text(list_name(path)) + "\" Last Change " +
+                                change_date(path));
         listing.lines.emplace_back();
         auto lines = read_text_lines(path);
         if (!lines) {

@@ -17,10 +17,6 @@ using ChangeDateText = std::function<std::string(const std::string& path)>;
 // file's date cannot be read.
 std::string file_change_date(const std::string& path);
 
-// The list name of a path: the file name without its folder and without a final ".nol" (any
-// case). Every other dot stays, so x.y.nol is the list x.y and not another file's x.
-std::string list_name_of(std::string_view path);
-
 // "%-13s:%13s%6s" of the field name, value text and units text; longer texts are not cut.
 std::string field_line(std::string_view name, std::string_view value, std::string_view units);
 

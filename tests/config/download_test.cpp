@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 
+#include "config/object_list_file.h"
 #include "config/reader.h"
 #include "config/text_file.h"
 #include "support/message_recorder.h"
@@ -84,6 +85,8 @@ TEST_F(Download, QueuesEveryListInOrderUnderItsWholeName) {
 
     EXPECT_EQ(list_name("/x/y/a.b.nol"), "a.b");
     EXPECT_EQ(list_name("a.nol.txt"), "a.nol.txt");
+    EXPECT_EQ(list_name("C:\\lists\\Wash.NOL"), "Wash");
+    EXPECT_EQ(list_name(".nol"), "");
 #if defined(_WIN32)
     EXPECT_EQ(list_path("C:\\x\\y", "a.b"), "C:\\x\\y\\a.b.nol");
 #else
