@@ -47,23 +47,6 @@ inline std::string file_text(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The lines after "[OBJECTS]" (CR LF or LF ends).
-inline Lines object_lines_of(const std::string& path) {
-    Lines lines;
-    std::istringstream in(file_text(path));
-    bool objects = false;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (objects) {
-            if (line == "[ATOMS]") break;
-            if (!line.empty()) lines.push_back(line);
-        } else {
-            objects = line == "[OBJECTS]";
-        }
-    }
-    return lines;
-}
-
 struct CliResult {
     int status = -1;
     std::string out;

@@ -19,16 +19,6 @@
 namespace vexilo::test {
 namespace {
 
-Lines object_lines(const std::string& path) {
-    Lines objects;
-    const auto lines = read_text_lines(path);
-    if (!lines) return objects;
-    const auto range = find_object_lines(*lines);
-    objects.assign(lines->begin() + static_cast<std::ptrdiff_t>(range.first),
-                   lines->begin() + static_cast<std::ptrdiff_t>(range.end));
-    return objects;
-}
-
 TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
     TempDir dir;
     MessageRecorder messages;
@@ -106,11 +96,11 @@ TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
     const auto lines = read_text_lines(saved);
     ASSERT_TRUE(lines);
     EXPECT_EQ(lines->front(), "Built in a test");
-    const Lines expected = object_lines(saved);
+    const Lines expected = object_lines_of(saved);
     ASSERT_EQ(expected.size(), 8u);
     EXPECT_NE(std::find(expected.begin(), expected.end(), "Pump;PumpA;300;100;2;0"),
               expected.end());
-    EXPECT_EQ(object_lines(dir.file("state.nol")), expected);
+    EXPECT_EQ(object_lines_of(dir.file("state.nol")), expected);
 }
 
 }  // namespace

@@ -23,11 +23,25 @@
 #include <thread>
 #include <vector>
 
+#include "config/field_text.h"
+#include "config/text_file.h"
+
 extern char** environ;
 
 namespace vexilo::test {
 
 inline constexpr int kWaitMs = 10000;
+
+// The object lines of a list file or of the simulator's state file, in order.
+inline std::vector<std::string> object_lines_of(const std::string& path) {
+    std::vector<std::string> objects;
+    const auto lines = read_text_lines(path);
+    if (!lines) return objects;
+    const auto range = find_object_lines(*lines);
+    objects.assign(lines->begin() + static_cast<std::ptrdiff_t>(range.first),
+                   lines->begin() + static_cast<std::ptrdiff_t>(range.end));
+    return objects;
+}
 
 inline std::int64_t monotonic_ms() {
     timespec ts{};

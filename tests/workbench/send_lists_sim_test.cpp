@@ -25,23 +25,6 @@ namespace {
 using test::SimProcess;
 using test::TempDir;
 
-std::vector<std::string> object_lines(const std::string& path) {
-    std::vector<std::string> objects;
-    const auto lines = read_text_lines(path);
-    if (!lines) return objects;
-    bool inside = false;
-    for (const std::string& line : *lines) {
-        if (line == "[OBJECTS]" || line == "[objects]") {
-            inside = true;
-        } else if (inside && !line.empty() && line[0] == '[') {
-            break;
-        } else if (inside) {
-            objects.push_back(line);
-        }
-    }
-    return objects;
-}
-
 TEST(SendListsSim, TwoListsFromTheOperatorPanelWithTheirStatuses) {
     TempDir dir;
     ::setenv("VEXILO_SETTINGS", dir.file("settings").c_str(), 1);
@@ -92,11 +75,11 @@ TEST(SendListsSim, TwoListsFromTheOperatorPanelWithTheirStatuses) {
         EXPECT_EQ(form.status_text(), "10 objects downloaded");
     }
     ASSERT_EQ(sim.stop(), 0) << sim.log();
-    std::vector<std::string> expected = object_lines(lists + "/assay.nol");
-    for (const std::string& line : object_lines(lists + "/wash.nol"))
+    std::vector<std::string> expected = test::object_lines_of(lists + "/assay.nol");
+    for (const std::string& line : test::object_lines_of(lists + "/wash.nol"))
         expected.push_back(line);
     // The instrument kept the objects it had and took every object of both lists.
-    std::vector<std::string> held = object_lines(dir.file("state.nol"));
+    std::vector<std::string> held = test::object_lines_of(dir.file("state.nol"));
     for (const std::string& line : expected) {
         EXPECT_NE(std::find(held.begin(), held.end(), line), held.end()) << line;
     }
