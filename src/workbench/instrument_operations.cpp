@@ -2,17 +2,13 @@
 
 namespace vexilo {
 
-void LinkOperations::download_modules(const std::vector<ListFile>& lists, ProgressSink* bar) {
-    if (!operations_.configuration_known()) {
-        operations_.link().set_status("Download cancelled");
-        return;
-    }
+void LinkOperations::send_lists(const std::vector<ListFile>& lists, ProgressSink* bar) {
     std::vector<std::string> paths;
     paths.reserve(lists.size());
     for (const ListFile& list : lists)
         paths.push_back(list.path);
     operations_.set_queue_progress(bar);
-    operations_.download_files(paths);
+    operations_.send_files(paths, bar);
 }
 
 }  // namespace vexilo

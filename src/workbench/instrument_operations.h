@@ -1,10 +1,9 @@
 #pragma once
 // What the window asks of the instrument operations: whether the instrument's configuration
-// is known, reading it, and downloading whole object lists. The window's own flow (statuses,
-// asking for the configuration first) runs over this small interface so that its tests can
-// record the calls; LinkOperations carries them to the link's instrument operations.
+// is known, and sending whole object lists. A small interface so that the window's tests can
+// record the calls; LinkOperations carries them to the link's instrument operations, which
+// run the whole flow (statuses, asking for the configuration first, checking every object).
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +20,6 @@ struct ListFile {
 
 class WindowOperations {
   public:
-    using Action = std::function<void()>;
-
     virtual ~WindowOperations() = default;
 
     // "instrument configuration known": true after the instrument's reply was read without
@@ -30,13 +27,9 @@ class WindowOperations {
     virtual bool configuration_known() const = 0;
     virtual void forget_configuration() = 0;
 
-    // Sends GET_CONFIG; `done` runs when the reply has ended. The bar, when given, follows
-    // the reply lines.
-    virtual void request_configuration(ProgressSink* bar, Action done) = 0;
-    // Reads the reply into the instrument configuration; its success becomes "known".
-    virtual void take_received_configuration() = 0;
-    // Downloads every object of the lists, in order; the bar follows the queue.
-    virtual void download_modules(const std::vector<ListFile>& lists, ProgressSink* bar) = 0;
+    // Sends every object of the lists, in order, asking the instrument for its configuration
+    // first while it is not known. The bar follows the reply and then the queue.
+    virtual void send_lists(const std::vector<ListFile>& lists, ProgressSink* bar) = 0;
 };
 
 class LinkOperations final : public WindowOperations {
@@ -45,13 +38,7 @@ class LinkOperations final : public WindowOperations {
 
     bool configuration_known() const override { return operations_.configuration_known(); }
     void forget_configuration() override { operations_.forget_configuration(); }
-    void request_configuration(ProgressSink* bar, Action done) override {
-        operations_.request_configuration(bar, std::move(done));
-    }
-    void take_received_configuration() override { operations_.take_received_configuration(); }
-    // A configuration that failed to read stops the download: checking the lists against half
-    // a configuration would prove nothing (the reader has said what is wrong).
-    void download_modules(const std::vector<ListFile>& lists, ProgressSink* bar) override;
+    void send_lists(const std::vector<ListFile>& lists, ProgressSink* bar) override;
 
   private:
     InstrumentOperations& operations_;

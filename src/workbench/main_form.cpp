@@ -498,7 +498,6 @@ void TMainForm::send_lists(QListWidget& box, QProgressBar& bar) {
     if (operations_ == nullptr) return;
     ProgressSink* sink =
         &bar == send_mod_progress_1 ? send_mod_sink_1_.get() : send_mod_sink_.get();
-    link_.set_queue_progress(sink);
     // The lists are the ones the operator sent, in the folder shown then, even when the
     // selection or the folder changes while the instrument's configuration is on its way.
     std::vector<ListFile> lists;
@@ -507,17 +506,7 @@ void TMainForm::send_lists(QListWidget& box, QProgressBar& bar) {
         if (item->isSelected())
             lists.push_back({path_to_text(item->text()), list_path(item->text())});
     }
-    WindowOperations* operations = operations_;
-    if (operations->configuration_known()) {
-        operations->download_modules(lists, sink);
-        return;
-    }
-    set_status("Getting Nimbra configuration to check consistency");
-    operations->request_configuration(sink, [this, operations, lists, sink] {
-        set_status("Nimbra configuration recieved");
-        operations->take_received_configuration();
-        operations->download_modules(lists, sink);
-    });
+    operations_->send_lists(lists, sink);
 }
 
 void TMainForm::send_tabEnter() {
