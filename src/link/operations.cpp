@@ -3,7 +3,6 @@
 #include "config/download.h"
 #include "config/field_text.h"
 #include "config/messages.h"
-#include "config/object_list_file.h"
 #include "config/reader.h"
 #include "config/text_fields.h"
 #include "config/text_file.h"
@@ -68,21 +67,6 @@ void InstrumentOperations::send_selected_objects() {
     }
     const DownloadQueue queue = object_download_lines(*destination_, *instrument_, names);
     queue_download(queue.ok, queue.commands, queue.notes);
-}
-
-void InstrumentOperations::download_modules() {
-    const std::vector<std::string> rows =
-        selection_ != nullptr ? selected_rows(*selection_) : std::vector<std::string>{};
-    if (rows.empty()) {
-        show_error("no object lists selected for download");
-        download_ended(false);
-        return;
-    }
-    // The row is the whole name up to the final ".nol": "a.b" is the file "a.b.nol".
-    std::vector<std::string> paths;
-    for (const std::string& row : rows)
-        paths.push_back(list_path(list_folder_, row));
-    download_files(paths);
 }
 
 void InstrumentOperations::download_files(const std::vector<std::string>& paths) {
@@ -178,11 +162,6 @@ void InstrumentOperations::when_configuration_known(ProgressSink* receive_bar,
 
 void InstrumentOperations::send_objects(ProgressSink* receive_bar) {
     when_configuration_known(receive_bar, "", [this] { send_selected_objects(); });
-}
-
-void InstrumentOperations::send_object_lists(ProgressSink* receive_bar) {
-    when_configuration_known(receive_bar, "Getting Nimbra configuration to check consistency",
-                             [this] { download_modules(); });
 }
 
 void InstrumentOperations::send_files(const std::vector<std::string>& paths,

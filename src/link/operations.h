@@ -49,13 +49,11 @@ class InstrumentOperations {
     // The next send asks the instrument again (remove-all, a new link).
     void forget_configuration() { known_ = false; }
 
-    // Registration by the caller before a send. The selection list holds "Class:Object" rows
-    // for send_selected_objects and list names for download_modules; the destination is the
-    // object list whose objects send_selected_objects sends; the list folder is where
-    // download_modules finds the named lists. None of them is owned.
+    // Registration by the caller before a send. The selection list holds the "Class:Object"
+    // rows for send_selected_objects; the destination is the object list whose objects
+    // send_selected_objects sends. Neither is owned.
     void set_selection_list(SelectionList* list) { selection_ = list; }
     void set_destination(const Configuration* list) { destination_ = list; }
-    void set_list_folder(std::string folder) { list_folder_ = std::move(folder); }
     void set_queue_progress(ProgressSink* bar) { link_.set_queue_progress(bar); }
     void set_download_end(DownloadEnd end) { download_end_ = std::move(end); }
 
@@ -69,9 +67,7 @@ class InstrumentOperations {
     bool get_config(Configuration& target, const std::string& file);
     // Queues and sends the selected objects of the destination object list.
     void send_selected_objects();
-    // Queues and sends every object of each selected list of the list folder.
-    void download_modules();
-    // The same for files named directly (vexilo-cli names files, not rows of a folder).
+    // Queues and sends every object of each object list file, in order.
     void download_files(const std::vector<std::string>& paths);
     // Sends what cmd_box holds, or says that nothing is selected.
     void start_download();
@@ -83,9 +79,8 @@ class InstrumentOperations {
     void get_configuration(ProgressSink* bar, ReceivedAction received);
     // Send selected objects (selection list and destination registered).
     void send_objects(ProgressSink* receive_bar);
-    // Send the selected object lists of the list folder.
-    void send_object_lists(ProgressSink* receive_bar);
-    // Send the object list files named directly.
+    // Send object list files: the window's selected lists (their paths fixed when Send was
+    // pressed) and vexilo-cli's named files alike.
     void send_files(const std::vector<std::string>& paths, ProgressSink* receive_bar);
     // RES_OBJECTS through the speed switch; the configuration is forgotten at once, not at
     // the acknowledgement, so a send started meanwhile asks again. `done` may be empty.
@@ -106,7 +101,6 @@ class InstrumentOperations {
     ProgressSink* receive_progress_ = nullptr;
     SelectionList* selection_ = nullptr;
     const Configuration* destination_ = nullptr;
-    std::string list_folder_;
     DownloadEnd download_end_;
 };
 

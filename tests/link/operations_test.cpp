@@ -42,7 +42,6 @@ class OperationsTest : public ::testing::Test {
         link->set_timeout_action([this] { ++timeouts; });
         link->set_refusal_action([this] { ++refusals; });
         ops->set_download_end([this](bool sent) { ends.push_back(sent); });
-        ops->set_list_folder(dir_.string());
         ops->set_selection_list(&selection);
         ASSERT_TRUE(link->FormCreate());
     }
@@ -63,6 +62,14 @@ class OperationsTest : public ::testing::Test {
         for (const std::string& line : lines)
             reply += line + "\r";
         port->deliver(reply + "|END\r");
+    }
+
+    // The list files of the test's folder, by name.
+    std::vector<std::string> paths(const Lines& names) const {
+        std::vector<std::string> result;
+        for (const std::string& name : names)
+            result.push_back((dir_ / (name + ".nol")).string());
+        return result;
     }
 
     // Every line that went out, without its CR.
@@ -99,9 +106,7 @@ class OperationsTest : public ::testing::Test {
 TEST_F(OperationsTest, FirstSendReadsTheConfigurationSecondGoesAtOnceRemoveAllAsksAgain) {
     list("a.nol", {"Tray;T1;5;1;first"});
     list("b.nol", {"Lamp;L1;3"});
-    selection.rows = {{"a", true}, {"unused", false}, {"b", true}};
-
-    ops->send_object_lists(nullptr);
+    ops->send_files(paths({"a", "b"}), nullptr);
     EXPECT_EQ(sent_lines(), Lines{"SET_BAUD 38400"});
     port->deliver("@\r");
     EXPECT_EQ(sent_lines(), (Lines{"SET_BAUD 38400", "GET_CONFIG"}));
@@ -130,7 +135,7 @@ TEST_F(OperationsTest, FirstSendReadsTheConfigurationSecondGoesAtOnceRemoveAllAs
     // Known now: the objects go at once.
     port->sent.clear();
     statuses.clear();
-    ops->send_object_lists(nullptr);
+    ops->send_files(paths({"a", "b"}), nullptr);
     EXPECT_EQ(sent_lines(), Lines{"DLD_OBJ Tray;T1;5;1;first;"});
     acknowledge_all();
     EXPECT_EQ(statuses.back(), "2 objects downloaded");
@@ -142,7 +147,7 @@ TEST_F(OperationsTest, FirstSendReadsTheConfigurationSecondGoesAtOnceRemoveAllAs
     port->deliver("@\r");
     EXPECT_EQ(statuses.back(), "All objects removed from Nimbra");
     port->sent.clear();
-    ops->send_object_lists(nullptr);
+    ops->send_files(paths({"a", "b"}), nullptr);
     EXPECT_EQ(sent_lines(), Lines{"GET_CONFIG"});
     EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
 }
@@ -155,9 +160,7 @@ TEST_F(OperationsTest, MisfitInTheThirdListSendsNothingOfAnyList) {
     lines.insert(lines.begin() + 11, {"!Pump", "Volume;0;9;1;1;ml"});
     lines.push_back("Pump;P1;4");
     ASSERT_TRUE(write_text_lines((dir_ / "c.nol").string(), lines));
-    selection.rows = {{"a", true}, {"b", true}, {"c", true}};
-
-    ops->send_object_lists(nullptr);
+    ops->send_files(paths({"a", "b", "c"}), nullptr);
     port->deliver("@\r");
     port->sent.clear();
     answer_configuration();
@@ -170,8 +173,7 @@ TEST_F(OperationsTest, MisfitInTheThirdListSendsNothingOfAnyList) {
 
 TEST_F(OperationsTest, ConfigurationThatFailsToReadStopsTheSend) {
     list("a.nol", {"Tray;T1;5;1;first"});
-    selection.rows = {{"a", true}};
-    ops->send_object_lists(nullptr);
+    ops->send_files(paths({"a"}), nullptr);
     port->deliver("@\r");
     port->sent.clear();
     Lines broken = kInstrument;
@@ -223,15 +225,7 @@ TEST_F(OperationsTest, SelectedObjectsOfTheDestinationGoOneAfterTheOther) {
 }
 
 TEST_F(OperationsTest, ListSelectionEdges) {
-    // Nothing selected: the configuration is read first, then the message.
-    selection.rows = {{"a", false}};
-    ops->send_object_lists(nullptr);
-    port->deliver("@\r");
-    answer_configuration();
-    EXPECT_EQ(messages.errors, Lines{"no object lists selected for download"});
-    EXPECT_EQ(ends, std::vector<bool>{false});
-
-    // "a.b" is the file a.b.nol, not a.nol; lists without object lines add nothing.
+    // Lists without object lines add nothing; the configuration is read before the first.
     list("a.nol", {"Tray;Wrong;1;0;a"});
     list("a.b.nol", {"Tray;Right;1;0;ab"});
     list("empty.nol", {});
@@ -239,21 +233,20 @@ TEST_F(OperationsTest, ListSelectionEdges) {
     atoms_first.push_back("[ATOMS]");
     atoms_first.push_back("Tray;Ghost;1;0;g");
     ASSERT_TRUE(write_text_lines((dir_ / "atoms.nol").string(), atoms_first));
-    selection.rows = {{"empty", true}, {"a.b", true}, {"atoms", true}};
-    port->sent.clear();
-    ops->send_object_lists(nullptr);
-    EXPECT_EQ(sent_lines(), Lines{"DLD_OBJ Tray;Right;1;0;ab;"});
+    ops->send_files(paths({"empty", "a.b", "atoms"}), nullptr);
+    port->deliver("@\r");
+    answer_configuration();
+    EXPECT_EQ(sent_lines().back(), "DLD_OBJ Tray;Right;1;0;ab;");
+    acknowledge_all();
 
     // Only empty lists: nothing to send.
-    selection.rows = {{"empty", true}};
     messages.errors.clear();
-    ops->send_object_lists(nullptr);
+    ops->send_files(paths({"empty"}), nullptr);
     EXPECT_EQ(messages.errors, Lines{"No objects selected for download"});
 
     // A selected list whose file is missing stops everything.
-    selection.rows = {{"a.b", true}, {"gone", true}};
     port->sent.clear();
-    ops->send_object_lists(nullptr);
+    ops->send_files(paths({"a.b", "gone"}), nullptr);
     EXPECT_TRUE(port->sent.empty());
     EXPECT_EQ(messages.errors.back(), "Cannot open file " + (dir_ / "gone.nol").string());
 }
