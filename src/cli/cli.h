@@ -47,6 +47,7 @@ int ports(const Args& args, const Options& options);
 // The instrument commands: --port chooses the port (else the stored "Port" setting).
 int get_config(const Args& args, const Options& options);
 int send(const Args& args, const Options& options);
+int plan(const Args& args, const Options& options);
 int send_objects(const Args& args, const Options& options);
 int remove_all(const Args& args, const Options& options);
 int restart(const Args& args, const Options& options);

@@ -44,13 +44,22 @@ int get_config(const Args& args, const Options& options) {
 }
 
 int send(const Args& args, const Options& options) {
-    if (args.empty()) return usage_error("send needs at least one FILE");
+    bool changed_only = false;
+    std::vector<std::string> files;
     for (const std::string& arg : args) {
-        if (arg.starts_with("-")) return usage_error("send takes no option '" + arg + "'");
+        if (arg == "--changed-only") {
+            changed_only = true;
+        } else if (arg.starts_with("-")) {
+            return usage_error("send takes no option '" + arg + "'");
+        } else {
+            files.push_back(arg);
+        }
     }
+    if (files.empty()) return usage_error("send needs at least one FILE");
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().send_files(args, &session.progress());
+    session.operations().set_changed_only(changed_only);
+    session.operations().send_files(files, &session.progress());
     return session.run();
 }
 

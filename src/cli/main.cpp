@@ -65,10 +65,17 @@ const std::map<std::string, Command>& commands() {
           "Read the instrument's configuration (GET_CONFIG) and save it as the object list\n"
           "      file OUT, or without -o print each object's display line."}},
         {"send",
-         {send, "send FILE...",
+         {send, "send [--changed-only] FILE...",
           "Send every object of the object list FILEs, as the operator's send of lists:\n"
           "      the instrument's configuration first, then each object checked against it.\n"
-          "      Nothing is sent when any object does not fit."}},
+          "      Nothing is sent when any object does not fit. --changed-only sends only\n"
+          "      the objects the instrument does not already hold as the lists have them."}},
+        {"plan",
+         {plan, "plan [--json] [--instrument SAVED] FILE...",
+          "Compare the object list FILEs with the instrument's configuration (or with\n"
+          "      SAVED, written by get-config -o, without a port) and print each object as\n"
+          "      new, changed (fields with old -> new values), unchanged, misfit or only on\n"
+          "      the instrument, then the counts. Sends nothing. Exit 1 on a misfit."}},
         {"send-objects",
          {send_objects, "send-objects FILE [--object NAME]...",
           "Send the named objects of the object list FILE (all of them without --object),\n"

@@ -78,13 +78,26 @@ void InstrumentOperations::download_files(const std::vector<std::string>& paths)
     queue_download(queue.ok, queue.commands, queue.notes);
 }
 
-void InstrumentOperations::queue_download(bool ok, const std::vector<std::string>& commands,
+void InstrumentOperations::queue_download(bool ok, std::vector<std::string> commands,
                                           const std::vector<std::string>& notes) {
     for (const std::string& note : notes)
         link_.output_box.add(note);
+    already_there_ = -1;
     if (!ok) {
         download_ended(false);
         return;
+    }
+    if (changed_only_ && !commands.empty()) {
+        const Plan plan = plan_commands(*instrument_, commands);
+        already_there_ = plan.count(PlanKind::Unchanged);
+        commands = plan.commands();
+        if (commands.empty()) {
+            link_.set_status("0 objects downloaded, " + decimal(already_there_) +
+                             " already in the Nimbra");
+            show_info("No download: all objects are already in the Nimbra");
+            download_ended(true);
+            return;
+        }
     }
     for (const std::string& command : commands)
         link_.queue_command(command);
@@ -98,11 +111,26 @@ void InstrumentOperations::start_download() {
         return;
     }
     const std::string count = decimal(static_cast<std::int64_t>(link_.cmd_box.size()));
-    link_.set_status("Downloading " + count + " objects");
-    link_.send_queue([this, count] {
-        link_.set_status(count + " objects downloaded");
+    const std::string there =
+        already_there_ >= 0 ? ", " + decimal(already_there_) + " already in the Nimbra" : "";
+    link_.set_status("Downloading " + count + " objects" + there);
+    link_.send_queue([this, count, there] {
+        take_acknowledged_lines();
+        link_.set_status(count + " objects downloaded" + there);
         download_ended(true);
     });
+}
+
+void InstrumentOperations::take_acknowledged_lines() {
+    if (!known_) return;
+    // The copy now holds each object as the instrument does, so the next comparison in this
+    // run needs no GET_CONFIG; a line the copy cannot take makes the next send ask again.
+    for (std::size_t i = 0; i < link_.cmd_box.size(); ++i) {
+        if (!apply_download_line(*instrument_, link_.cmd_box[i])) {
+            forget_configuration();
+            return;
+        }
+    }
 }
 
 void InstrumentOperations::download_ended(bool sent) {
@@ -182,6 +210,27 @@ void InstrumentOperations::remove_all_objects(Action done) {
 void InstrumentOperations::restart(Action done) {
     link_.set_status("Restart Nimbra");
     link_.send_command("RSTRT", std::move(done));
+    forget_configuration();
+}
+
+void InstrumentOperations::plan_files(const std::vector<std::string>& paths,
+                                      ProgressSink* receive_bar, PlanAction done) {
+    const auto step = [this, paths, done] { done(plan_lists(*instrument_, paths)); };
+    if (known_) {
+        step();
+        return;
+    }
+    request_configuration(receive_bar, [this, step, done] {
+        link_.set_status("Nimbra configuration recieved");
+        if (take_received_configuration()) {
+            step();
+            return;
+        }
+        // The reader has said what is wrong with the instrument's text.
+        Plan failed;
+        failed.ok = false;
+        done(failed);
+    });
 }
 
 }  // namespace vexilo

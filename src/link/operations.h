@@ -15,6 +15,7 @@
 
 #include "config/configuration.h"
 #include "config/description_grid.h"
+#include "config/plan.h"
 #include "link/nimbralib.h"
 #include "link/progress_sink.h"
 #include "link/selection_list.h"
@@ -35,6 +36,8 @@ class InstrumentOperations {
     // instrument configuration), after its message. A refusal or a time-out while sending
     // comes through the link's refusal and time-out actions instead.
     using DownloadEnd = std::function<void(bool sent)>;
+    // A plan, or one with ok false when the instrument's configuration could not be read.
+    using PlanAction = std::function<void(const Plan& plan)>;
 
     static constexpr int kConfigProgressMax = 409;
 
@@ -56,6 +59,9 @@ class InstrumentOperations {
     void set_destination(const Configuration* list) { destination_ = list; }
     void set_queue_progress(ProgressSink* bar) { link_.set_queue_progress(bar); }
     void set_download_end(DownloadEnd end) { download_end_ = std::move(end); }
+    // Sends leave out the objects the instrument already holds as the lists have them.
+    void set_changed_only(bool on) { changed_only_ = on; }
+    bool changed_only() const { return changed_only_; }
 
     // Sends GET_CONFIG; `done` runs when the reply has ended. The bar follows the lines.
     void request_configuration(ProgressSink* bar, Action done);
@@ -85,14 +91,20 @@ class InstrumentOperations {
     // RES_OBJECTS through the speed switch; the configuration is forgotten at once, not at
     // the acknowledgement, so a send started meanwhile asks again. `done` may be empty.
     void remove_all_objects(Action done);
-    // RSTRT at the current speed, without the speed switch. `done` may be empty.
+    // RSTRT at the current speed, without the speed switch; the configuration is forgotten,
+    // since a restarted instrument may hold other objects. `done` may be empty.
     void restart(Action done);
+    // The plan of the object list files against the instrument's configuration, read first
+    // when it is not known. Sends nothing else.
+    void plan_files(const std::vector<std::string>& paths, ProgressSink* receive_bar,
+                    PlanAction done);
 
   private:
     void when_configuration_known(ProgressSink* receive_bar, const std::string& status,
                                   Action step);
-    void queue_download(bool ok, const std::vector<std::string>& commands,
+    void queue_download(bool ok, std::vector<std::string> commands,
                         const std::vector<std::string>& notes);
+    void take_acknowledged_lines();
     void download_ended(bool sent);
 
     Tnimbra_lib& link_;
@@ -102,6 +114,9 @@ class InstrumentOperations {
     SelectionList* selection_ = nullptr;
     const Configuration* destination_ = nullptr;
     DownloadEnd download_end_;
+    bool changed_only_ = false;
+    // Objects a changed-only send left out as already there; -1 for a whole send.
+    int already_there_ = -1;
 };
 
 }  // namespace vexilo
