@@ -12,6 +12,9 @@
 
 namespace vexilo {
 
+// The option "Send only changed objects" under the main key: 1 on, 0 (the default) off.
+inline constexpr const char* kSendChangedOnlySetting = "Send Only Changed";
+
 // One selected object list: its name as listed and the file it stands for.
 struct ListFile {
     std::string name;
@@ -30,6 +33,13 @@ class WindowOperations {
     // Sends every object of the lists, in order, asking the instrument for its configuration
     // first while it is not known. The bar follows the reply and then the queue.
     virtual void send_lists(const std::vector<ListFile>& lists, ProgressSink* bar) = 0;
+
+    // Both sends leave out what the instrument already holds.
+    virtual void set_changed_only(bool) {}
+    // The plan of the lists against the instrument, its configuration asked for first while
+    // it is not known.
+    virtual void plan_lists(const std::vector<ListFile>&, ProgressSink*,
+                            InstrumentOperations::PlanAction) {}
 };
 
 class LinkOperations final : public WindowOperations {
@@ -39,6 +49,9 @@ class LinkOperations final : public WindowOperations {
     bool configuration_known() const override { return operations_.configuration_known(); }
     void forget_configuration() override { operations_.forget_configuration(); }
     void send_lists(const std::vector<ListFile>& lists, ProgressSink* bar) override;
+    void set_changed_only(bool on) override { operations_.set_changed_only(on); }
+    void plan_lists(const std::vector<ListFile>& lists, ProgressSink* bar,
+                    InstrumentOperations::PlanAction done) override;
 
   private:
     InstrumentOperations& operations_;

@@ -32,6 +32,7 @@
 #include "workbench/folder_tree.h"
 #include "workbench/instrument_operations.h"
 #include "workbench/list_folder.h"
+#include "workbench/plan_window.h"
 
 namespace vexilo {
 namespace {
@@ -237,10 +238,18 @@ void TMainForm::build_menus() {
     RemoveallobjectsfromNimbra1 =
         File1->addAction(QStringLiteral("Remove all objects from Nimbra"));
     RestartNimbra1 = File1->addAction(QStringLiteral("Restart Nimbra"));
+    CompareWithNimbra1 = File1->addAction(QStringLiteral("Compare with Nimbra"));
+    CompareWithNimbra1->setObjectName(QStringLiteral("CompareWithNimbra1"));
+    connect(CompareWithNimbra1, &QAction::triggered, this, &TMainForm::CompareWithNimbra1Click);
     Options1 = File1->addMenu(QStringLiteral("&Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
     Port = Options1->addAction(QStringLiteral("Serial &Port ..."));
     SelectObjectListFolder1 = Options1->addAction(QStringLiteral("Object List Folder ..."));
+    SendChangedOnly1 = Options1->addAction(QStringLiteral("Send only changed objects"));
+    SendChangedOnly1->setObjectName(QStringLiteral("SendChangedOnly1"));
+    SendChangedOnly1->setCheckable(true);
+    SendChangedOnly1->setChecked(read_int_setting(kSendChangedOnlySetting, 0) != 0);
+    connect(SendChangedOnly1, &QAction::triggered, this, &TMainForm::SendChangedOnly1Click);
     Exit1 = File1->addAction(QStringLiteral("E&xit"));
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -544,6 +553,8 @@ void TMainForm::RestartNimbra1Click() {
     set_status("Restart Nimbra");
     // Nothing waits for the restart's "@".
     link_.send_command("RSTRT", {});
+    // A restarted instrument may hold other objects: the next send or plan asks again.
+    if (operations_ != nullptr) operations_->forget_configuration();
 }
 
 void TMainForm::RemoveallobjectsfromNimbra1Click() {
@@ -565,6 +576,36 @@ std::vector<std::string> TMainForm::selected_list_paths(const QListWidget& box) 
 void TMainForm::printitemClick() {
     print_selected_lists(selected_list_paths(*file_box), this,
                          [this](const std::string& text) { link_.set_status(text); });
+}
+
+// Plan and changed-only send ---------------------------------------------------------------
+
+void TMainForm::CompareWithNimbra1Click() {
+    QListWidget& box = service_mode_ ? *file_box : *file_box_1;
+    if (nothing_selected(box, "No modules selected!")) return;
+    if (operations_ == nullptr) return;
+    std::vector<ListFile> lists;
+    for (int row = 0; row < box.count(); ++row) {
+        const QListWidgetItem* item = box.item(row);
+        if (item->isSelected())
+            lists.push_back({path_to_text(item->text()), list_path(item->text())});
+    }
+    ProgressSink* sink = &box == file_box_1 ? send_mod_sink_1_.get() : send_mod_sink_.get();
+    operations_->plan_lists(lists, sink, [this](const Plan& plan) {
+        if (!plan.ok) {
+            if (!plan.error.empty()) show_error(plan.error);
+            return;
+        }
+        if (plan_window_ == nullptr) plan_window_ = new PlanWindow(this);
+        plan_window_->show_plan(plan);
+        plan_window_->show();
+        plan_window_->raise();
+    });
+}
+
+void TMainForm::SendChangedOnly1Click() {
+    store_int_setting(kSendChangedOnlySetting, SendChangedOnly1->isChecked() ? 1 : 0);
+    if (operations_ != nullptr) operations_->set_changed_only(SendChangedOnly1->isChecked());
 }
 
 }  // namespace vexilo

@@ -38,6 +38,7 @@ class Tnimbra_lib_window;
 class Tobject_description;
 class Tport_form;
 class Tyes_to_all;
+class PlanWindow;
 
 // The windows created after the main window, in the start-up order; any may be missing.
 struct WorkbenchDialogs {
@@ -116,8 +117,10 @@ class TMainForm final : public QMainWindow {
     QAction* printitem;
     QAction* RemoveallobjectsfromNimbra1;
     QAction* RestartNimbra1;
+    QAction* CompareWithNimbra1;
     QMenu* Options1;
     QAction* Port;
+    QAction* SendChangedOnly1;
     QAction* SelectObjectListFolder1;
     QAction* Exit1;
     QMenu* Help1;
@@ -153,6 +156,8 @@ class TMainForm final : public QMainWindow {
     void RestartNimbra1Click();
     void RemoveallobjectsfromNimbra1Click();
     void printitemClick();
+    void CompareWithNimbra1Click();
+    void SendChangedOnly1Click();
     void PTShellTree1Change(const QString& path);
     void PTShellTree2Change(const QString& path);
     void file_boxMouseUp(Qt::MouseButton button, const QPoint& position);
@@ -177,6 +182,7 @@ class TMainForm final : public QMainWindow {
 
     Tnimbra_lib& link_;
     WindowOperations* operations_ = nullptr;
+    PlanWindow* plan_window_ = nullptr;
     std::unique_ptr<ProgressBarSink> send_mod_sink_;
     std::unique_ptr<ProgressBarSink> send_mod_sink_1_;
     bool service_mode_ = false;

@@ -25,6 +25,7 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     main_ = std::make_unique<TMainForm>(arguments, *link_);
     TMainForm& main = *main_;
     main.set_operations(operations_.get());
+    operations_->set_changed_only(main.SendChangedOnly1->isChecked());
     WorkbenchDialogs& d = main.dialogs;
     // The dialogs belong to the main window, so they open over it.
     d.object_description = new Tobject_description(&main);

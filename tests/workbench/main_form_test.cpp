@@ -424,7 +424,7 @@ TEST_F(MainFormTest, MenuOpensTheSerialPortDialog) {
         file_menu << action->text();
     EXPECT_EQ(file_menu,
               (QStringList{"Print selected object list", "Remove all objects from Nimbra",
-                           "Restart Nimbra", "&Options", "E&xit"}));
+                           "Restart Nimbra", "Compare with Nimbra", "&Options", "E&xit"}));
 }
 
 }  // namespace
