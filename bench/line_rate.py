@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Times a whole-module download through nimbra-sim --line-rate: vexilo-cli against the wire
-time and against plain_sender.py doing the same exchange. Run through line_rate.sh."""
+time and against plain_sender.py doing the same exchange. Then the re-send case: the list sent
+again unchanged with "only changed objects", in the same window session and in a new
+vexilo-cli run, against the wire time of the whole send. Run through line_rate.sh."""
 
 import argparse
 import os
@@ -76,6 +78,58 @@ def run_vexilo(args, device, module, count, work):
     return done - start, done - downloading
 
 
+def run_changed_only(args, device, module, count, work):
+    """A new vexilo-cli run: reads the configuration, compares, sends nothing."""
+    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "settings.ini"))
+    start = time.monotonic()
+    out = subprocess.run(
+        [args.cli, "--port", device, "send", "--changed-only", module],
+        env=env,
+        capture_output=True,
+        text=True,
+    )
+    took = time.monotonic() - start
+    if out.returncode != 0 or "already in the Nimbra" not in out.stderr:
+        raise SystemExit("line_rate: vexilo-cli send --changed-only failed:\n" + out.stderr)
+    return took
+
+
+def run_session(args, device, module, count, work):
+    """One window session: the whole send, then the changed-only re-send."""
+    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "session.ini"))
+    out = subprocess.run(
+        [args.session, device, work, os.path.splitext(os.path.basename(module))[0], str(count)],
+        env=env,
+        capture_output=True,
+        text=True,
+    )
+    if out.returncode != 0:
+        raise SystemExit("line_rate: the window session failed:\n" + out.stderr)
+    figures = dict(item.split("=", 1) for item in out.stdout.split())
+    return float(figures["whole_s"]), float(figures["resend_s"])
+
+
+def measure_resend(args, count, module, wire_total, work):
+    sim, device = start_sim(args, os.path.join(work, "instrument-empty.nol"), work)
+    try:
+        whole, in_session = run_session(args, device, module, count, work)
+        new_run = run_changed_only(args, device, module, count, work)
+    finally:
+        stop_sim(sim)
+    print("  re-send of the unchanged list with only changed objects:")
+    print("  %-34s %8.3fs" % ("whole send in the window", whole))
+    for name, took in (
+        ("re-send in the same window session", in_session),
+        ("re-send in a new vexilo-cli run", new_run),
+    ):
+        ratio = wire_total / took
+        print(
+            "  %-34s %8.3fs   %.1fx %s than the whole send's wire time"
+            % (name, took, ratio if ratio >= 1 else 1 / ratio, "faster" if ratio >= 1 else "slower")
+        )
+    sys.stdout.flush()
+
+
 def run_plain(device, lines_file):
     out = subprocess.run(
         ["/usr/bin/python3", os.path.join(HERE, "plain_sender.py"), device, lines_file],
@@ -146,6 +200,8 @@ def measure(args, count, work):
             )
         )
     sys.stdout.flush()
+    if args.session and count == args.counts[0]:
+        measure_resend(args, count, module, wire_total, work)
 
 
 def median(values):
@@ -159,6 +215,7 @@ def main():
     parser.add_argument("--sim", required=True)
     parser.add_argument("--cli", required=True)
     parser.add_argument("--instrument", required=True)
+    parser.add_argument("--session", help="bench_resend_session, for the re-send case")
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("counts", nargs="*", type=int, default=[1928, 500])
     args = parser.parse_args()
