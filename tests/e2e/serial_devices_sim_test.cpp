@@ -60,7 +60,9 @@ TEST(SerialDevicesSim, PortsShowsTheMapAndTheDevicesAndAStableNameSurvivesReplug
             ASSERT_EQ(f.size(), 7u) << lines[i];
             EXPECT_EQ(f[0].rfind("/dev/", 0), 0u) << lines[i];
             // Where no adapter ever made stable names, the devices go by their plain names.
-            if (!fs::exists("/dev/serial/by-id")) EXPECT_EQ(f[4], "-") << lines[i];
+            if (!fs::exists("/dev/serial/by-id")) {
+                EXPECT_EQ(f[4], "-") << lines[i];
+            }
         }
     }
 
