@@ -90,7 +90,7 @@ if $check; then
   fi
 
   # Errors fail the check; the warnings and notes that remain are printed.
-  lintian --fail-on error --no-tag-display-limit "$deb" >&2 || fail "lintian reports errors"
+  lintian --fail-on error --tag-display-limit 0 "$deb" >&2 || fail "lintian reports errors"
 fi
 
 echo "$deb"

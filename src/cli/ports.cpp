@@ -88,8 +88,10 @@ int ports(const Args& args, const Options&) {
     }
     std::string device = args[1];
     // /dev/ttyUSBn follows the plugging order; the adapter's stable name follows the adapter.
-    const std::string stable = device.empty() ? "" : stable_name_of(device, DeviceFolders{}.by_id);
-    if (!stable.empty() && stable != device) {
+    const std::string by_id = DeviceFolders{}.by_id;
+    const bool named_stably = device.rfind(by_id + "/", 0) == 0;
+    const std::string stable = device.empty() || named_stably ? "" : stable_name_of(device, by_id);
+    if (!stable.empty()) {
         device = stable;
         show_info("COM" + std::to_string(choice.number) + " is stored as " + device +
                   ", which stays with the adapter when it is plugged in elsewhere");

@@ -18,7 +18,9 @@
 namespace vexilo {
 namespace {
 
-Q_LOGGING_CATEGORY(serial_log, "vexilo.serial")
+// Quiet unless asked for (QT_LOGGING_RULES=vexilo.serial.debug=true): vexilo-cli's stderr
+// carries only its own message lines.
+Q_LOGGING_CATEGORY(serial_log, "vexilo.serial", QtInfoMsg)
 
 namespace fs = std::filesystem;
 
@@ -78,13 +80,16 @@ bool request_low_latency(QSerialPort& serial) {
     const int fd = serial.handle();
     serial_struct line{};
     if (::ioctl(fd, TIOCGSERIAL, &line) != 0) {
-        qCDebug(serial_log, "low-latency flag not available: %s", std::strerror(errno));
+        // Taken now: setting up the logging may change errno.
+        const int error = errno;
+        qCDebug(serial_log, "low-latency flag not available: %s", std::strerror(error));
         return false;
     }
     if (line.flags & ASYNC_LOW_LATENCY) return true;
     line.flags |= ASYNC_LOW_LATENCY;
     if (::ioctl(fd, TIOCSSERIAL, &line) != 0) {
-        qCDebug(serial_log, "low-latency flag refused: %s", std::strerror(errno));
+        const int error = errno;
+        qCDebug(serial_log, "low-latency flag refused: %s", std::strerror(error));
         return false;
     }
     qCDebug(serial_log, "low-latency flag set");
