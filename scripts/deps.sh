@@ -8,7 +8,7 @@ packages=(
   qt6-qpa-plugins
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libqt6svg6 xvfb xauth imagemagick poppler-utils python3 python3-serial
-  fonts-liberation
+  fonts-liberation bash-completion
 )
 
 missing=()

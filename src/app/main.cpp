@@ -8,7 +8,9 @@
 
 #include "config/messages.h"
 #include "dialogs/message_boxes.h"
+#include "link/ui/portform.h"
 #include "platform/qt_serial_port.h"
+#include "platform/serial_devices.h"
 #include "workbench/main_form.h"
 #include "workbench/multinst.h"
 #include "workbench/workbench.h"
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    vexilo::Tport_form::set_default_device_lister([] { return vexilo::list_serial_devices(); });
     vexilo::Workbench workbench(arguments, std::make_unique<vexilo::QtSerialPort>());
     vexilo::TMainForm& main_form = workbench.main_form();
     guard.set_main_window(&main_form);

@@ -13,11 +13,6 @@
 #include "settings/settings.h"
 
 namespace vexilo::cli {
-namespace {
-// The ports the serial port dialog offers.
-constexpr int kListedPorts = 9;
-}  // namespace
-
 int get_config(const Args& args, const Options& options) {
     std::string out;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -118,25 +113,6 @@ int restart(const Args& args, const Options& options) {
     if (!session.open(options)) return kFailed;
     session.operations().restart([&session] { session.finish(kDone); });
     return session.run();
-}
-
-int ports(const Args& args, const Options&) {
-    if (args.empty()) {
-        for (int n = 1; n <= kListedPorts; ++n) {
-            const std::string mapped = read_port_mapping(n);
-            print_line("COM" + decimal(n) + "\t" + port_device_name(n) +
-                       (mapped.empty() ? "" : "\t(mapped)"));
-        }
-        return kDone;
-    }
-    if (args.size() != 2) return usage_error("ports takes COMn and DEVICE, or nothing");
-    PortChoice choice;
-    std::string error;
-    if (args[0].empty() || !parse_port(args[0], choice, error) || !choice.device.empty()) {
-        return usage_error("ports takes a port number COMn or n, not '" + args[0] + "'");
-    }
-    store_port_mapping(choice.number, args[1]);
-    return kDone;
 }
 
 }  // namespace vexilo::cli

@@ -58,8 +58,10 @@ const std::map<std::string, Command>& commands() {
           "      value text and units text separated by tabs."}},
         {"ports",
          {ports, "ports [COMn DEVICE]",
-          "List the devices behind COM1 to COM9, or set the device behind COMn (an empty\n"
-          "      DEVICE returns COMn to its default)."}},
+          "List the devices behind COM1 to COM9 and the serial devices present (description,\n"
+          "      maker, serial number, stable name, latency timer), or set the device behind\n"
+          "      COMn (an adapter's stable name is stored where it has one; an empty DEVICE\n"
+          "      returns COMn to its default)."}},
         {"get-config",
          {get_config, "get-config [-o OUT]",
           "Read the instrument's configuration (GET_CONFIG) and save it as the object list\n"

@@ -7,6 +7,7 @@
 #include <termios.h>
 #endif
 
+#include "platform/serial_devices.h"
 #include "settings/settings.h"
 
 namespace vexilo {
@@ -60,6 +61,7 @@ bool QtSerialPort::open_device(QSerialPort& serial, int number, std::string& err
         tcsetattr(serial.handle(), TCSANOW, &settings);
     }
 #endif
+    request_low_latency(serial);
     return true;
 }
 

@@ -228,3 +228,46 @@ TEST_F(PortFormTest, LinkCreationShowsTheDialogUntilThePortOpens) {
 
 }  // namespace
 }  // namespace vexilo
+
+namespace vexilo {
+namespace {
+
+TEST_F(PortFormTest, DevicesAreOfferedByWhatTheyAreAndAPickStoresTheStableName) {
+    const std::string stable = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A12345-if00-port0";
+    int asked = 0;
+    form->set_device_lister([&] {
+        ++asked;
+        return std::vector<SerialDevice>{
+            {"/dev/ttyS0", "", "", "", "", -1},
+            {"/dev/ttyUSB1", stable, "FT232R USB UART", "FTDI", "A12345", 16}};
+    });
+    start_on(1);
+    form->show();
+    ASSERT_EQ(form->device_combox->count(), 2);
+    EXPECT_EQ(form->device_combox->itemText(1), "FT232R USB UART FTDI A12345 (/dev/ttyUSB1)");
+    EXPECT_EQ(form->device_combox->itemText(0), "/dev/ttyS0");
+
+    form->device_combox->setCurrentIndex(1);
+    emit form->device_combox->activated(1);
+    EXPECT_EQ(form->device_edit->text().toStdString(), stable);
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(read_port_mapping(1), stable);
+
+    // Shown again (the list is asked afresh), the port's device is the one selected, whether
+    // the map names it by its stable name or by the name the system gave it.
+    form->show();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(form->device_combox->currentIndex(), 1);
+    form->hide();
+    store_port_mapping(1, "/dev/ttyUSB1");
+    form->show();
+    EXPECT_EQ(form->device_combox->currentIndex(), 1);
+    form->hide();
+    store_port_mapping(1, "/dev/pts/4");
+    form->show();
+    EXPECT_EQ(form->device_combox->currentIndex(), -1);
+    EXPECT_EQ(form->device_edit->text(), "/dev/pts/4");
+}
+
+}  // namespace
+}  // namespace vexilo

@@ -12,11 +12,34 @@
 #include "settings/settings.h"
 
 namespace vexilo {
+namespace {
+
+Tport_form::DeviceLister& default_device_lister() {
+    static Tport_form::DeviceLister lister;
+    return lister;
+}
+
+// What the operator knows the adapter by first, the system's name for it last.
+QString device_label_text(const SerialDevice& d) {
+    QStringList known;
+    for (const std::string* part : {&d.description, &d.manufacturer, &d.serial_number}) {
+        if (!part->empty()) known << QString::fromStdString(*part);
+    }
+    const QString device = QString::fromStdString(d.device);
+    return known.isEmpty() ? device : known.join(' ') + " (" + device + ")";
+}
+
+}  // namespace
+
+void Tport_form::set_default_device_lister(DeviceLister lister) {
+    default_device_lister() = std::move(lister);
+}
 
 Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
     : QDialog(parent),
       link_(link),
-      available_([&link](int port) { return link.port_available(port); }) {
+      available_([&link](int port) { return link.port_available(port); }),
+      list_devices_(default_device_lister()) {
     setObjectName("port_form");
     setWindowTitle("Choose Serial Port");
     setModal(true);
@@ -30,6 +53,10 @@ Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
     device_label->setObjectName("device_label");
     device_edit = new QLineEdit(this);
     device_edit->setObjectName("device_edit");
+    device_combox = new QComboBox(this);
+    device_combox->setObjectName("device_combox");
+    device_combox->setEditable(false);
+    device_combox->setPlaceholderText("Serial devices found on this computer");
     ok_button = new QPushButton("&OK", this);
     ok_button->setObjectName("ok_button");
     cancel_button = new QPushButton("&Cancel", this);
@@ -46,16 +73,20 @@ Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
     layout->addWidget(StaticText1);
     layout->addWidget(port_combox);
     layout->addLayout(device_row);
+    layout->addWidget(device_combox);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 #ifdef _WIN32
     // COM names say it all there.
     device_label->hide();
     device_edit->hide();
+    device_combox->hide();
 #endif
 
     connect(port_combox, qOverload<int>(&QComboBox::activated), this,
             &Tport_form::port_comboxChange);
+    connect(device_combox, qOverload<int>(&QComboBox::activated), this,
+            &Tport_form::device_comboxChange);
     connect(ok_button, &QPushButton::clicked, this, &Tport_form::ok_buttonClick);
     connect(cancel_button, &QPushButton::clicked, this, &Tport_form::cancel_buttonClick);
 
@@ -78,7 +109,25 @@ void Tport_form::FormActivate() {
         if (available_(port)) port_combox->addItem("COM" + QString::number(port), port);
     }
     select_port(remembered_port_);
+    fill_devices();
     show_device(remembered_port_);
+}
+
+void Tport_form::fill_devices() {
+    device_combox->clear();
+#ifndef _WIN32
+    if (!list_devices_) return;
+    for (const SerialDevice& d : list_devices_()) {
+        device_combox->addItem(device_label_text(d), QString::fromStdString(d.preferred_name()));
+        // Also found by the plain name, for a map entry made by hand.
+        device_combox->setItemData(device_combox->count() - 1, QString::fromStdString(d.device),
+                                   Qt::UserRole + 1);
+    }
+#endif
+}
+
+void Tport_form::device_comboxChange(int index) {
+    if (index >= 0) device_edit->setText(device_combox->itemData(index).toString());
 }
 
 bool Tport_form::eventFilter(QObject* watched, QEvent* event) {
@@ -155,7 +204,11 @@ void Tport_form::select_port(int port) {
 }
 
 void Tport_form::show_device(int port) {
-    device_edit->setText(QString::fromStdString(port_device_name(port)));
+    const QString device = QString::fromStdString(port_device_name(port));
+    device_edit->setText(device);
+    int index = device_combox->findData(device);
+    if (index < 0) index = device_combox->findData(device, Qt::UserRole + 1);
+    device_combox->setCurrentIndex(index);
 }
 
 Tnimbra_lib::PortProblemHandler ask_with_port_form(Tport_form& form) {

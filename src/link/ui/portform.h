@@ -7,13 +7,17 @@
 // follows each available port the operator picks, so Cancel and Escape apply the last pick.
 //
 // Where ports have no COM names, the dialog also shows the device behind the port and lets the
-// operator change it (for a USB adapter); OK stores the change in the port map.
+// operator change it (for a USB adapter); OK stores the change in the port map. The serial
+// devices found on the system are offered by what they are (maker, serial number); picking one
+// takes its stable name, so the map still holds when the adapter is plugged in elsewhere.
 
 #include <QDialog>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/nimbralib.h"
+#include "link/serial_device.h"
 
 class QComboBox;
 class QLabel;
@@ -26,6 +30,7 @@ class Tport_form final : public QDialog {
     Q_OBJECT
   public:
     using Availability = std::function<bool(int port)>;
+    using DeviceLister = std::function<std::vector<SerialDevice>()>;
 
     static constexpr int kHighestPort = 9;
 
@@ -33,6 +38,10 @@ class Tport_form final : public QDialog {
 
     // Whether a port can be opened; the link's test by default.
     void set_availability(Availability availability) { available_ = std::move(availability); }
+    // The serial devices to offer, asked each time the dialog opens. Forms made later start
+    // with the default lister; the program sets it once before making its windows.
+    void set_device_lister(DeviceLister lister) { list_devices_ = std::move(lister); }
+    static void set_default_device_lister(DeviceLister lister);
 
     // The link takes the port, and it is stored as the "Port" setting even when unchanged.
     void set_port(int port);
@@ -42,6 +51,7 @@ class Tport_form final : public QDialog {
     QComboBox* port_combox;
     QLabel* device_label;
     QLineEdit* device_edit;
+    QComboBox* device_combox;
     QPushButton* ok_button;
     QPushButton* cancel_button;
 
@@ -58,9 +68,12 @@ class Tport_form final : public QDialog {
     int selected_port() const;
     void select_port(int port);
     void show_device(int port);
+    void fill_devices();
+    void device_comboxChange(int index);
 
     Tnimbra_lib& link_;
     Availability available_;
+    DeviceLister list_devices_;
     int remembered_port_ = 1;
 };
 
