@@ -83,6 +83,11 @@ TEST_F(LineRecovery, StrayAnswersAreNeverTakenForAnotherCommandsAnswer) {
     start({"--fault", "stray:GET_CONFIG"});
     const CliResult got = cli({"get-config", "-o", dir.file("out.nol")});
     ASSERT_EQ(got.status, 0) << got.err;
+    // The reply was read once.
+    EXPECT_EQ(got.err,
+              "status: Receiving configuration from Nimbra\n"
+              "status: Nimbra configuration recieved\n"
+              "status: 9 objects received from Nimbra\n");
     EXPECT_EQ(object_lines_of(dir.file("out.nol")), object_lines_of(kExamples + "/instrument.nol"));
 
     // The same stray "@" before a download whose last object is refused.
