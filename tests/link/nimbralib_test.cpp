@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,18 +134,67 @@ TEST_F(LinkTest, FirstCommandSwitchesSpeedInAgreementWithTheInstrument) {
     ASSERT_EQ(port->sent.size(), 3u);
     EXPECT_EQ(port->sent[2].bytes, "RSTRT\r");
     EXPECT_EQ(port->sent[2].baud, 38400);
-    EXPECT_EQ(link->output_box.lines(), (Lines{"SET_BAUD 38400", "GET_CONFIG", "RSTRT"}));
+    EXPECT_EQ(link->output_box.lines(),
+              (Lines{"SET_BAUD 38400",
+                     "Discarded 10 received bytes waiting before \"GET_CONFIG\" was sent",
+                     "GET_CONFIG", "RSTRT"}));
 }
 
-TEST_F(LinkTest, SwitchWithoutAnswerTimesOutAndTheNextCommandSwitchesAgain) {
-    link->run_command("GET_CONFIG", [] {});
+TEST_F(LinkTest, SpeedIsFoundAtEitherRateAndOnlyTheSwitchIsEverRepeated) {
+    // An instrument left at 38400 by an earlier session: silent at 9600, answers at 38400.
+    int runs = 0;
+    link->run_command("GET_CONFIG", [&] { ++runs; });
+    port->advance(100 * kTickMs);
+    EXPECT_EQ(timeouts, 0);
+    ASSERT_EQ(port->sent.size(), 2u);
+    EXPECT_EQ(port->sent[1].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[1].baud, 38400);
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "GET_CONFIG\r");
+    EXPECT_EQ(port->sent.back().baud, 38400);
+    port->deliver("|\r");
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(link->high_speed());
+
+    // A time-out makes the speed unknown: the next command finds it again, 9600 first.
+    link->run_command("DLD_OBJ a", [&] { ++runs; });
     port->advance(100 * kTickMs);
     EXPECT_EQ(timeouts, 1);
-    EXPECT_FALSE(link->high_speed());
-    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
+    EXPECT_EQ(link->speed(), Tnimbra_lib::Speed::Unknown);
+    port->sent.clear();
+    link->run_command("DLD_OBJ b", [&] { ++runs; });
+    port->advance(200 * kTickMs);
+    // Silent at both rates: one time-out, and the command itself never went out.
+    EXPECT_EQ(timeouts, 2);
+    ASSERT_EQ(port->sent.size(), 2u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[0].baud, 9600);
+    EXPECT_EQ(port->sent[1].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[1].baud, 38400);
+    EXPECT_EQ(runs, 1);
 
-    link->run_command("RSTRT", [] {});
-    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\rSET_BAUD 38400\r");
+    // Back at 9600 after a restart: found at the first try; "RSTRT" itself is not repeated.
+    switch_up();
+    link->send_command("RSTRT", [&] { ++runs; });
+    port->deliver("@\r");
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(link->speed(), Tnimbra_lib::Speed::Unknown);
+    link->run_command("GET_CONFIG", [&] { ++runs; });
+    EXPECT_EQ(port->sent.back().baud, 9600);
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "GET_CONFIG\r");
+    port->deliver("|\r");
+    EXPECT_EQ(runs, 3);
+    EXPECT_EQ(port->sent_text(), "RSTRT\rSET_BAUD 38400\rGET_CONFIG\r");
+
+    // Unknown but perhaps at 38400: the orderly end still lowers it.
+    link->run_command("DLD_OBJ c", [] {});
+    port->advance(100 * kTickMs);
+    port->sent.clear();
+    link->leave_high_speed();
+    ASSERT_EQ(port->sent.size(), 1u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 9600\r");
+    EXPECT_EQ(port->sent[0].baud, 38400);
 }
 
 TEST_F(LinkTest, OnlyTheExactTextResObjectsGetsTheLongTimeOut) {
@@ -156,10 +206,14 @@ TEST_F(LinkTest, OnlyTheExactTextResObjectsGetsTheLongTimeOut) {
     port->advance(kTickMs);
     EXPECT_EQ(timeouts, 1);
 
+    // The time-out left the speed unknown.
+    switch_up();
     for (const char* text : {"RES_OBJECTS ", "res_objects", "RES_OBJECTS2"}) {
         link->run_command(text, [] {});
         EXPECT_EQ(port->last_ticks, 100) << text;
+        port->deliver("@\r");
     }
+    link->run_command("RES_OBJECTS2", [] {});
     port->advance(99 * kTickMs);
     EXPECT_EQ(timeouts, 1);
     port->advance(kTickMs);
@@ -182,16 +236,30 @@ TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
     EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
     EXPECT_EQ(done, 0);
 
-    // A time-out stops the queue, and a late "@" still continues it.
+    // A time-out ends the command and stops the queue; a late "@" is noted, not taken.
+    int stopped = 0;
+    link->set_queue_stopped_action([&] { ++stopped; });
     port->advance(100 * kTickMs);
     EXPECT_EQ(timeouts, 1);
+    EXPECT_EQ(stopped, 1);
     EXPECT_EQ(link->queue_position(), 2);
+    EXPECT_EQ(link->acknowledged_lines(), 1);
+    EXPECT_FALSE(link->command_in_flight());
     port->deliver("@\r");
-    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ c\r");
-    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
+    EXPECT_EQ(link->output_box.lines().back(), "Ignored \"@\": no command waited for it");
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(bar.calls, (Lines{"range 0 3", "at 0", "at 0", "at 1"}));
+
+    // A whole queue: every line acknowledged, no stop reported.
+    switch_up();
+    link->send_queue([&] { ++done; });
+    for (int i = 0; i < 3; ++i)
+        port->deliver("@\r");
     EXPECT_EQ(done, 1);
-    EXPECT_EQ(bar.calls, (Lines{"range 0 3", "at 0", "at 0", "at 1", "at 2", "at 0"}));
-    EXPECT_EQ(timeouts, 1);
+    EXPECT_EQ(link->acknowledged_lines(), 3);
+    EXPECT_EQ(stopped, 1);
 
     // An empty queue is done at once.
     link->clear_queue();
@@ -245,6 +313,7 @@ TEST(LinkShutdown, SendsSetBaud9600RawAndUnloggedOnlyAtHighSpeed) {
         FakePort* port = owned.get();
         Tnimbra_lib link(std::move(owned));
         ASSERT_TRUE(link.FormCreate());
+        port->events.clear();
         link.leave_high_speed();
         EXPECT_TRUE(port->sent.empty());
         EXPECT_TRUE(port->events.empty());
@@ -371,8 +440,9 @@ TEST_F(LinkTest, ReplyThatStallsHalfWayTimesOutLikeASilentOne) {
     EXPECT_EQ(timeouts, 1);
     EXPECT_EQ(runs, 0);
 
-    // A complete reply leaves no timer behind.
+    // A complete reply leaves no timer behind (the speed is found again first).
     link->run_command("RSTRT", [&] { ++runs; });
+    port->deliver("@\r");
     port->deliver("@\r");
     port->advance(2000 * kTickMs);
     EXPECT_EQ(runs, 1);
@@ -391,6 +461,174 @@ TEST_F(LinkTest, OverLongReplyLineIsCappedAndNoted) {
         link->output_box.lines(),
         (Lines{"GET_CONFIG",
                "Reply line longer than 4096 characters: the rest of the line was discarded"}));
+}
+
+TEST_F(LinkTest, ShutdownLetsTheLineInFlightFinishThenLowersTheSpeed) {
+    switch_up();
+    for (const char* line : {"DLD_OBJ a", "DLD_OBJ b", "DLD_OBJ c"})
+        link->queue_command(line);
+    int done = 0;
+    int stopped = 0;
+    int ended = 0;
+    link->set_queue_stopped_action([&] { ++stopped; });
+    link->send_queue([&] { ++done; });
+    port->deliver("@\r");
+    ASSERT_TRUE(link->command_in_flight());
+
+    link->shutdown([&] { ++ended; });
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(port->sent_text(), "DLD_OBJ a\rDLD_OBJ b\r");
+    port->deliver("@\r");
+    // The line in flight counted, nothing after it went out, the speed went back down.
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(link->acknowledged_lines(), 2);
+    EXPECT_EQ(port->sent_text(), "DLD_OBJ a\rDLD_OBJ b\rSET_BAUD 9600\r");
+
+    // Later commands are refused; a shutdown with nothing in flight ends at once.
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(port->sent_text(), "DLD_OBJ a\rDLD_OBJ b\rSET_BAUD 9600\r");
+    link->shutdown([&] { ++ended; });
+    EXPECT_EQ(ended, 2);
+}
+
+TEST_F(LinkTest, ShutdownWaitsNoLongerThanTheTimeOut) {
+    switch_up();
+    int ended = 0;
+    link->run_command("DLD_OBJ a", [] {});
+    link->shutdown([&] { ++ended; });
+    port->advance(99 * kTickMs);
+    EXPECT_EQ(ended, 0);
+    port->advance(kTickMs);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(port->sent.back().bytes, "SET_BAUD 9600\r");
+}
+
+TEST_F(LinkTest, ArrivalsNeverHoldAWaitOpenForEver) {
+    switch_up();
+    // A one-line answer: data lines arriving meanwhile do not extend its time.
+    link->run_command("DLD_OBJ a", [] {});
+    for (int i = 0; i < 3; ++i) {
+        port->advance(40 * kTickMs);
+        port->deliver("noise\r");
+    }
+    EXPECT_EQ(timeouts, 1);
+
+    // A multi-line reply: bytes without CR are no progress.
+    switch_up();
+    link->run_command("GET_CONFIG", [] {});
+    for (int i = 0; i < 3; ++i) {
+        port->advance(40 * kTickMs);
+        port->deliver(std::string(3000, 'z'));
+    }
+    EXPECT_EQ(timeouts, 2);
+
+    // Lines that never end, and lines too long for any configuration, at once.
+    switch_up();
+    link->run_command("GET_CONFIG", [] {});
+    std::string lines;
+    for (std::size_t i = 0; i <= Tnimbra_lib::kMaxReplyLines; ++i)
+        lines += "Tray;T;1;0;x\r";
+    port->deliver(lines);
+    EXPECT_EQ(timeouts, 3);
+    EXPECT_EQ(link->output_box.lines().back().find("The reply to \"GET_CONFIG\" grew past"), 0u);
+    switch_up();
+    link->run_command("GET_CONFIG", [] {});
+    const std::string wide = std::string(4000, 'w') + "\r";
+    for (std::size_t sent = 0; sent <= Tnimbra_lib::kMaxReplyBytes; sent += wide.size())
+        port->deliver(wide);
+    EXPECT_EQ(timeouts, 4);
+    EXPECT_FALSE(link->command_in_flight());
+}
+
+TEST_F(LinkTest, AnswersBelongToTheWaitingCommandAlone) {
+    switch_up();
+    int configs = 0;
+    int objects = 0;
+    int refusals = 0;
+    link->set_refusal_action([&] { ++refusals; });
+    link->run_command("GET_CONFIG", [&] {
+        ++configs;
+        link->run_command("DLD_OBJ a", [&] { ++objects; });
+    });
+    // A duplicate "@" in the same burst as the end line: not the next command's answer.
+    port->deliver("[lists]\r|\r@\r");
+    EXPECT_EQ(configs, 1);
+    EXPECT_EQ(objects, 0);
+    ASSERT_TRUE(link->command_in_flight());
+    // A second command while one waits is not sent.
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ a\r");
+    port->deliver("@Object memory full\r");
+    EXPECT_EQ(objects, 0);
+    EXPECT_EQ(refusals, 1);
+    ASSERT_EQ(messages.errors.size(), 2u);
+    EXPECT_EQ(messages.errors[1], "Object memory full");
+
+    // Answers while nothing waits are noted and run nothing.
+    port->deliver("@\r|END\r");
+    EXPECT_EQ(configs, 1);
+    EXPECT_EQ(objects, 0);
+    const Lines& notes = link->output_box.lines();
+    EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                            [](const std::string& n) { return n.rfind("Ignored", 0) == 0; }),
+              2);
+    EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                            [](const std::string& n) { return n.rfind("Discarded 2", 0) == 0; }),
+              1);
+
+    // An answer already waiting when the port opens is not the next command's either.
+    link->port().close();
+    port->arrive_unnoticed("@\r");
+    link->set_port_number(1);
+    ASSERT_TRUE(port->is_open());
+    EXPECT_EQ(link->output_box.lines().back(),
+              "Discarded 2 received bytes waiting when the port opened");
+}
+
+TEST_F(LinkTest, LostLineIsSaidOnceAndTheNextCommandOpensThePortAgain) {
+    switch_up();
+    int refusals = 0;
+    int stopped = 0;
+    link->set_refusal_action([&] { ++refusals; });
+    link->set_queue_stopped_action([&] { ++stopped; });
+    link->queue_command("DLD_OBJ a");
+    link->queue_command("DLD_OBJ b");
+    link->send_queue([] {});
+    port->lose("Input/output error");
+    const std::string note = "The serial line was lost: Input/output error";
+    EXPECT_EQ(statuses, Lines{note});
+    EXPECT_EQ(messages.errors, Lines{note});
+    EXPECT_EQ(link->output_box.lines().back(), note);
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_FALSE(link->command_in_flight());
+    port->advance(200 * kTickMs);
+    EXPECT_EQ(timeouts, 0);
+
+    // The device is still gone: the handler is asked, gives up, the command stops.
+    port->available.clear();
+    std::vector<std::string> problems;
+    link->set_port_problem_handler([&](const std::string& error) {
+        problems.push_back(error);
+        return false;
+    });
+    port->sent.clear();
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(problems, Lines{"COM1 does not exist"});
+    EXPECT_EQ(refusals, 2);
+    EXPECT_TRUE(port->sent.empty());
+
+    // Back: OK on the same port opens it, and the next command finds the speed again.
+    port->available = {1};
+    link->set_port_number(1);
+    EXPECT_TRUE(port->is_open());
+    link->run_command("RSTRT", [] {});
+    ASSERT_EQ(port->sent.size(), 1u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[0].baud, 9600);
+    EXPECT_EQ(statuses.size(), 1u);
 }
 
 }  // namespace
