@@ -79,7 +79,10 @@ TEST(ChangedOnly, SendsWhatTheInstrumentLacksAndKeepsItsCopyTrueUntilARestart) {
     port.deliver("@\r");
     port.sent.clear();
     ops.send_files({path}, nullptr);
-    EXPECT_EQ(sent(), Lines{"GET_CONFIG"});
+    // The restarted instrument's speed is found again first.
+    EXPECT_EQ(sent(), Lines{"SET_BAUD 38400"});
+    port.deliver("@\r");
+    EXPECT_EQ(sent().back(), "GET_CONFIG");
     EXPECT_TRUE(messages.errors.empty());
     std::filesystem::remove_all(dir);
 }
