@@ -85,6 +85,9 @@ struct Configuration {
     ValueList lists[MAX_LISTS];
     ClassRecord classes[MAX_CLASSES];
     ObjectRecord objects[MAX_OBJECTS];
+    // Set for each number below list_count that no list of the text bore: such a slot holds
+    // an empty list and is not written, so lists keep their numbers through a file.
+    std::uint8_t list_unnamed[MAX_LISTS];
 };
 
 static_assert(std::is_trivially_copyable_v<Configuration>,

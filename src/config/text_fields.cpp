@@ -158,4 +158,31 @@ std::string decimal(std::int64_t value) {
     return std::to_string(value);
 }
 
+std::size_t control_char_at(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string printable(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) c = '?';
+    }
+    return shown;
+}
+
+std::string control_char_message(std::string_view text, std::string_view where) {
+    const std::size_t at = control_char_at(text);
+    const unsigned c = at == std::string_view::npos ? 0 : static_cast<unsigned char>(text[at]);
+    static const char digits[] = "0123456789ABCDEF";
+    std::string code = "0x";
+    code += digits[(c >> 4) & 0xF];
+    code += digits[c & 0xF];
+    return "Control character " + code + " in " + printable(where);
+}
+
 }  // namespace vexilo
