@@ -247,9 +247,10 @@ bool read_comments(const std::string& path, std::vector<std::string>& comments) 
         comments.clear();
         return true;
     }
-    auto lines = read_text_lines(path);
+    std::string problem;
+    auto lines = read_text_lines(path, &problem);
     if (!lines) {
-        show_error("Cannot open file " + path);
+        show_error(cannot_open_message(path, problem));
         return false;
     }
     const int last = last_comment_line(*lines);
@@ -264,9 +265,10 @@ bool replace_comments(const std::vector<std::string>& comments, const std::strin
         return false;
     }
     if (!exists(path)) return true;
-    auto lines = read_text_lines(path);
+    std::string problem;
+    auto lines = read_text_lines(path, &problem);
     if (!lines) {
-        show_error("Cannot open file " + path);
+        show_error(cannot_open_message(path, problem));
         return false;
     }
     const int last = last_comment_line(*lines);

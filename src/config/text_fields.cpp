@@ -144,8 +144,9 @@ std::string file_name_part(std::string_view path) {
 bool file_exists(const std::string& name) {
     if (name.empty()) return false;
     // A folder "opens" on some systems but is never a file we can read.
+    // Only regular files: opening a FIFO to look would block until someone writes to it.
     std::error_code error;
-    if (std::filesystem::is_directory(name, error)) return false;
+    if (!std::filesystem::is_regular_file(name, error)) return false;
     std::ifstream in(name, std::ios::binary);
     return in.is_open();
 }
