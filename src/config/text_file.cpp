@@ -61,11 +61,8 @@ std::optional<std::vector<std::string>> read_text_lines(const std::string& path,
     if (!error && size > MAX_TEXT_FILE_SIZE) return refuse(too_large.c_str());
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
-    std::string text;
-    text.resize(MAX_TEXT_FILE_SIZE + 1);
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return std::nullopt;
-    text.resize(static_cast<std::size_t>(in.gcount()));
 #else
     // Opened without waiting, so that a FIFO without a writer cannot hang the program.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
