@@ -54,15 +54,18 @@ bool number_or_refuse(std::string_view field, std::string_view a, std::string_vi
     return false;
 }
 
-bool read_lists(Configuration& target, const std::vector<std::string>& lines, Range range,
-                std::vector<std::string_view>& fields) {
+// Per line: true when it holds a control character (found while translating).
+using ControlFlags = std::vector<char>;
+
+bool read_lists(Configuration& target, const std::vector<std::string>& lines,
+                const ControlFlags& control, Range range, std::vector<std::string_view>& fields) {
     // Lists keep their numbers: list_count is one past the highest number named, and the
     // numbers below it that the text does not name are marked, so that a text with lists 0
     // and 5 is written back with 0 and 5 and nothing else.
     target.list_count = 0;
     bool named[MAX_LISTS] = {};
     for (std::size_t i = range.begin; i < range.end; ++i) {
-        if (control_char_at(lines[i]) != std::string_view::npos) {
+        if (control[i]) {
             std::string_view cursor = lines[i];
             show_error(control_char_message(lines[i], "list " + text(next_field(cursor, ';')) +
                                                           " (line " +
@@ -186,8 +189,8 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
     return true;
 }
 
-bool read_classes(Configuration& target, const std::vector<std::string>& lines, Range range,
-                  std::vector<std::string_view>& fields) {
+bool read_classes(Configuration& target, const std::vector<std::string>& lines,
+                  const ControlFlags& control, Range range, std::vector<std::string_view>& fields) {
     target.class_count = 0;
     // Every class name is known before any field line is read, so an Atom may name a class
     // defined further down.
@@ -195,7 +198,7 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
         std::string_view cursor = lines[i];
         const std::string_view first = next_field(cursor, ';');
         if (first.empty() || first[0] != '!') continue;
-        if (control_char_at(lines[i]) != std::string_view::npos) {
+        if (control[i]) {
             show_error(control_char_message(lines[i], "class " + text(first.substr(1)) + " (line " +
                                                           decimal(static_cast<long>(i + 1)) + ")"));
             return false;
@@ -223,7 +226,7 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
             return false;
         }
         ClassRecord& cls = target.classes[current];
-        if (control_char_at(lines[i]) != std::string_view::npos) {
+        if (control[i]) {
             show_error(control_char_message(lines[i], text(text_of(cls.name)) + ":" + text(first) +
                                                           " (line " +
                                                           decimal(static_cast<long>(i + 1)) + ")"));
@@ -318,8 +321,8 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
     return true;
 }
 
-bool read_objects(Configuration& target, const std::vector<std::string>& lines, Range range,
-                  std::vector<std::string_view>& fields) {
+bool read_objects(Configuration& target, const std::vector<std::string>& lines,
+                  const ControlFlags& control, Range range, std::vector<std::string_view>& fields) {
     target.object_count = 0;
     target.data_used = 0;
     std::memset(target.object_data, 0, sizeof target.object_data);
@@ -328,9 +331,9 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
         return false;
     }
     for (std::size_t i = range.begin; i < range.end; ++i) {
-        if (const std::string problem = object_control_problem(target, lines[i]);
-            !problem.empty()) {
-            show_error(problem + " (line " + decimal(static_cast<long>(i + 1)) + ")");
+        if (control[i]) {
+            show_error(object_control_problem(target, lines[i]) + " (line " +
+                       decimal(static_cast<long>(i + 1)) + ")");
             return false;
         }
     }
@@ -373,14 +376,16 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
 
 bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
     // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
-    for (std::string& line : lines)
-        translate_instrument_line(line);
+    // Control characters are looked for after translation, in the same pass.
+    ControlFlags control(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        control[i] = translate_instrument_line(lines[i]) ? 1 : 0;
     const auto sections = find_sections(lines);
     std::vector<std::string_view> fields;
     fields.reserve(MAX_LINE_FIELDS);
-    return read_lists(target, lines, sections[SectionLists], fields) &&
-           read_classes(target, lines, sections[SectionClasses], fields) &&
-           read_objects(target, lines, sections[SectionObjects], fields);
+    return read_lists(target, lines, control, sections[SectionLists], fields) &&
+           read_classes(target, lines, control, sections[SectionClasses], fields) &&
+           read_objects(target, lines, control, sections[SectionObjects], fields);
 }
 
 bool read_object_line(Configuration& target, std::string_view line, int k) {
