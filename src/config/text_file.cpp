@@ -249,13 +249,15 @@ bool write_file_atomically(const std::string& path, const std::string& bytes) {
     }
     const bool written = write_and_sync(temporary, bytes);
 #else
+    // The kernel's own view first: /dev/stdout and its kind lead to a pipe or a terminal
+    // through links that name no file.
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode))) {
+        return write_in_place(path, bytes);
+    }
     const std::string target = resolve_links(path);
     if (target.empty()) return false;
-    struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode))) {
-        return write_in_place(target, bytes);
-    }
     if (exists && !S_ISREG(old.st_mode)) return false;
     // A file the user may not write stays protected, as it was when files were written in
     // place: renaming over it would otherwise replace it.
