@@ -10,9 +10,10 @@ namespace vexilo::cli {
 
 int check(const Args& args, const Options&) {
     if (args.size() != 1) return usage_error("check takes one FILE");
-    auto lines = read_text_lines(args[0]);
+    std::string problem;
+    auto lines = read_text_lines(system_path(args[0]), &problem);
     if (!lines) {
-        show_error("Cannot open file " + args[0]);
+        show_error(cannot_open_message(args[0], problem));
         return kFailed;
     }
     auto config = std::make_unique<Configuration>();

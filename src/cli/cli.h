@@ -30,6 +30,13 @@ void print_line(const std::string& text);
 // Prints "status: TEXT" on stderr.
 void print_status(const std::string& text);
 
+// Command-line arguments are program text (Windows-1252), converted from UTF-8 once as they
+// are taken, so that names match the lists' names and messages show them right. A file is
+// opened by system_path of its argument: the bytes the system gave.
+std::string program_argument(const std::string& raw);
+std::string system_path(const std::string& argument);
+std::vector<std::string> system_paths(const std::vector<std::string>& arguments);
+
 // Reads an object list file (or a saved configuration reply) into config; the comment block
 // as it stands in the file when comments is given. False after a message.
 bool load_list(const std::string& path, Configuration& config, std::vector<std::string>* comments);

@@ -79,7 +79,7 @@ int convert(const Args& args, const Options&) {
         if (!add.add_object_carefully(k)) show_info(add.refusal());
     }
     scope.reset();
-    return write_object_list(*dest, out, dest_comments) ? kDone : kFailed;
+    return write_object_list(*dest, system_path(out), dest_comments) ? kDone : kFailed;
 }
 
 }  // namespace vexilo::cli

@@ -31,7 +31,7 @@ int download_lines(const Args& args, const Options&) {
     }
     DownloadHooks hooks;
     hooks.set_status = print_status;
-    const DownloadQueue queue = module_download_lines(*instrument, files, hooks);
+    const DownloadQueue queue = module_download_lines(*instrument, system_paths(files), hooks);
     if (!queue.ok) return kFailed;
     if (queue.commands.empty()) {
         show_error("No objects selected for download");

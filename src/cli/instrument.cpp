@@ -31,7 +31,9 @@ int get_config(const Args& args, const Options& options) {
     if (session.run() != kDone) return kFailed;
     const Configuration& instrument = session.operations().instrument();
     if (!out.empty()) {
-        return write_object_list(instrument, out, {}, &session.link().config_box) ? kDone : kFailed;
+        return write_object_list(instrument, system_path(out), {}, &session.link().config_box)
+                   ? kDone
+                   : kFailed;
     }
     for (const std::string& line : object_display_lines(instrument))
         print_line(line);
@@ -54,7 +56,7 @@ int send(const Args& args, const Options& options) {
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
     session.operations().set_changed_only(changed_only);
-    session.operations().send_files(files, &session.progress());
+    session.operations().send_files(system_paths(files), &session.progress());
     return session.run();
 }
 
@@ -78,7 +80,7 @@ int send_objects(const Args& args, const Options& options) {
     // The rows the object list box would show, selected as the command line names them.
     VectorSelectionList selection;
     for (int k = 0; k < destination->object_count; ++k) {
-        selection.rows.push_back({display_line(*destination, k), names.empty()});
+        selection.rows.push_back({display_line(*destination, k), names.empty(), k});
     }
     for (const std::string& name : names) {
         const int k = find_object(*destination, name);

@@ -12,9 +12,10 @@
 namespace vexilo::cli {
 
 bool load_list(const std::string& path, Configuration& config, std::vector<std::string>* comments) {
-    auto lines = read_text_lines(path);
+    std::string problem;
+    auto lines = read_text_lines(system_path(path), &problem);
     if (!lines) {
-        show_error("Cannot open file " + path);
+        show_error(cannot_open_message(path, problem));
         return false;
     }
     // Taken before reading: the reader translates instrument codes in every line in place,
@@ -31,7 +32,7 @@ int rewrite(const Args& args, const Options&) {
     auto config = std::make_unique<Configuration>();
     std::vector<std::string> comments;
     if (!load_list(args[0], *config, &comments)) return kFailed;
-    return write_object_list(*config, args[1], comments) ? kDone : kFailed;
+    return write_object_list(*config, system_path(args[1]), comments) ? kDone : kFailed;
 }
 
 int comments(const Args& args, const Options&) {
@@ -54,23 +55,24 @@ int comments(const Args& args, const Options&) {
     // The list operations pass over a missing file in silence; on a command line that would
     // hide a mistyped name.
     std::error_code error;
-    if (!std::filesystem::exists(file, error) && !error) {
+    if (!std::filesystem::exists(system_path(file), error) && !error) {
         show_error("Cannot open file " + file);
         return kFailed;
     }
     if (!set) {
         std::vector<std::string> block;
-        if (!read_comments(file, block)) return kFailed;
+        if (!read_comments(system_path(file), block)) return kFailed;
         for (const std::string& line : block)
             print_line(line);
         return kDone;
     }
-    auto lines = read_text_lines(text_file);
+    std::string problem;
+    auto lines = read_text_lines(system_path(text_file), &problem);
     if (!lines) {
-        show_error("Cannot open file " + text_file);
+        show_error(cannot_open_message(text_file, problem));
         return kFailed;
     }
-    return replace_comments(*lines, file) ? kDone : kFailed;
+    return replace_comments(*lines, system_path(file)) ? kDone : kFailed;
 }
 
 }  // namespace vexilo::cli

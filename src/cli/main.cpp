@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -157,7 +158,8 @@ int run(int& argc, char** argv) {
         } else if (name.empty()) {
             name = arg;
         } else {
-            args.push_back(arg);
+            // Device paths of "ports" stay the system's bytes.
+            args.push_back(name == "ports" ? arg : program_argument(arg));
         }
     }
     if (name.empty()) return usage_error("no command given");
@@ -175,5 +177,10 @@ int run(int& argc, char** argv) {
 }  // namespace vexilo::cli
 
 int main(int argc, char** argv) {
+#if defined(SIGXFSZ)
+    // A file that grows past the size limit must fail its write and be reported, not end
+    // the program half-way through a save.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     return vexilo::cli::run(argc, argv);
 }

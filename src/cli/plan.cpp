@@ -123,12 +123,12 @@ int plan(const Args& args, const Options& options) {
     if (!instrument_file.empty()) {
         auto instrument = std::make_unique<Configuration>();
         if (!load_list(instrument_file, *instrument, nullptr)) return kFailed;
-        return report(plan_lists(*instrument, files), json);
+        return report(plan_lists(*instrument, system_paths(files)), json);
     }
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
     int status = kFailed;
-    session.operations().plan_files(files, &session.progress(),
+    session.operations().plan_files(system_paths(files), &session.progress(),
                                     [&session, &status, json](const Plan& plan) {
                                         status = report(plan, json);
                                         session.finish(status);

@@ -85,6 +85,9 @@ struct Configuration {
     ValueList lists[MAX_LISTS];
     ClassRecord classes[MAX_CLASSES];
     ObjectRecord objects[MAX_OBJECTS];
+    // Set for each number below list_count that no list of the text bore: such a slot holds
+    // an empty list and is not written, so lists keep their numbers through a file.
+    std::uint8_t list_unnamed[MAX_LISTS];
 };
 
 static_assert(std::is_trivially_copyable_v<Configuration>,
@@ -123,7 +126,8 @@ void lay_out_class(ClassRecord& cls);
 unsigned char translate_instrument_char(unsigned char c);
 void translate_instrument_chars(char* text);  // zero-terminated, changed in place
 void translate_instrument_chars(std::string& text);
-// The same, and the text ends at its first zero byte.
-void translate_instrument_line(std::string& text);
+// The same, and the text ends at its first zero byte. True when the translated text holds a
+// control character (below 0x20, or 0x7F), which no command line may carry.
+bool translate_instrument_line(std::string& text);
 
 }  // namespace vexilo

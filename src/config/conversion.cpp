@@ -345,6 +345,17 @@ bool DownloadConverter::make_download_line(int k) {
         return false;
     }
     const ClassRecord& instrument_class = instrument_.classes[tc];
+    // Nothing with a control character may reach the line: a CR would end the command there
+    // and send the rest as one of its own.
+    const auto refuse_control = [&](std::string_view value, const std::string& where) {
+        if (control_char_at(value) == std::string_view::npos) return false;
+        show_error(control_char_message(value, where));
+        return true;
+    };
+    if (refuse_control(text_of(lc.name), "the class name of object " + text(text_of(o.name))) ||
+        refuse_control(text_of(o.name), "the name of object " + text(text_of(o.name)))) {
+        return false;
+    }
     std::string line = text(text_of(lc.name)) + ";" + text(text_of(o.name)) + ";";
     for (int p = 0; p < instrument_class.field_count; ++p) {
         const ClassField& f = instrument_class.fields[p];
@@ -377,10 +388,17 @@ bool DownloadConverter::make_download_line(int k) {
                 break;
             }
             case FieldKind::Text:
+                if (refuse_control(get_text_value(list_, o, s),
+                                   text(text_of(o.name)) + ":" + text(text_of(f.name)))) {
+                    return false;
+                }
                 line += text(get_text_value(list_, o, s)) + ";";
                 break;
             case FieldKind::Atom: {
                 const std::string_view t = get_text_value(list_, o, s);
+                if (refuse_control(t, text(text_of(o.name)) + ":" + text(text_of(f.name)))) {
+                    return false;
+                }
                 if (!same_text(t, "None")) {
                     if (find_object(list_, t) >= list_.object_count) {
                         show_error("Unknown object: \"" + text(t) + "\"");

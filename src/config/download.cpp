@@ -49,9 +49,10 @@ DownloadQueue module_download_lines(const Configuration& instrument,
     auto work = std::make_unique<Configuration>();
     for (const std::string& path : paths) {
         status("Downloading module " + list_name(path));
-        auto lines = read_text_lines(path);
+        std::string problem;
+        auto lines = read_text_lines(path, &problem);
         if (!lines) {
-            show_error("Cannot open file " + path);
+            show_error(cannot_open_message(path, problem));
             status("Download cancelled");
             return finished(false, notes, commands);
         }
@@ -73,17 +74,22 @@ DownloadQueue module_download_lines(const Configuration& instrument,
 
 DownloadQueue object_download_lines(const Configuration& list, const Configuration& instrument,
                                     const std::vector<std::string>& object_names) {
-    VectorLineList notes;
-    VectorLineList commands;
     std::vector<int> objects;
     for (const std::string& name : object_names) {
         const int k = find_object(list, name);
         if (k >= list.object_count) {
             show_error("Unknown object: \"" + name + "\"");
-            return finished(false, notes, commands);
+            return DownloadQueue{};
         }
         objects.push_back(k);
     }
+    return download_lines_for_objects(list, instrument, objects);
+}
+
+DownloadQueue download_lines_for_objects(const Configuration& list, const Configuration& instrument,
+                                         const std::vector<int>& objects) {
+    VectorLineList notes;
+    VectorLineList commands;
     const bool ok = convert_objects(list, instrument, objects, notes, commands);
     return finished(ok, notes, commands);
 }

@@ -48,5 +48,8 @@ DownloadQueue module_download_lines(const Configuration& instrument,
 // or the first misfit stops the download with nothing queued.
 DownloadQueue object_download_lines(const Configuration& list, const Configuration& instrument,
                                     const std::vector<std::string>& object_names);
+// The same for objects given by their index in the list (all below its object_count).
+DownloadQueue download_lines_for_objects(const Configuration& list, const Configuration& instrument,
+                                         const std::vector<int>& objects);
 
 }  // namespace vexilo

@@ -1,5 +1,6 @@
 #include "field_text.h"
 
+#include "sections.h"
 #include "text_fields.h"
 
 namespace vexilo {
@@ -37,15 +38,11 @@ std::string field_units_text(const ClassField& field) {
 }
 
 ObjectLineRange find_object_lines(const std::vector<std::string>& lines) {
+    const SectionRange objects = find_sections(lines)[SectionObjects];
     ObjectLineRange range;
-    std::size_t i = 0;
-    while (i < lines.size() && !same_text(lines[i], "[OBJECTS]"))
-        ++i;
-    if (i == lines.size()) return range;
-    range.first = i + 1;
-    range.end = range.first;
-    while (range.end < lines.size() && !same_text(lines[range.end], "[ATOMS]"))
-        ++range.end;
+    if (!objects.present) return range;
+    range.first = objects.begin;
+    range.end = objects.end;
     return range;
 }
 

@@ -20,11 +20,10 @@ std::string field_value_text(const Configuration& config, const ObjectRecord& ob
 // The field's units; the units "E" (any case) stand for none and give the empty text.
 std::string field_units_text(const ClassField& field);
 
-// The object lines of a file's lines: from the line after the first "[OBJECTS]" up to the
-// line before the next "[ATOMS]", or to the last line. Markers match whole lines without
-// regard to case. The range is half-open; it is empty when there is no "[OBJECTS]" line,
-// when that is the last line, or when "[ATOMS]" follows it directly. Line first + n stands
-// for object n of the configuration read from the same lines.
+// The object lines of a file's lines: the objects section as the reader finds it
+// (find_sections). The range is half-open; it is empty when there is no "[OBJECTS]" line,
+// when that is the last line, or when the next section's header follows it directly. Line
+// first + n stands for object n of the configuration read from the same lines.
 struct ObjectLineRange {
     std::size_t first = 0;
     std::size_t end = 0;  // one past the last object line

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "messages.h"
+#include "sections.h"
 #include "text_fields.h"
 #include "text_file.h"
 
@@ -114,6 +115,7 @@ void emit_object_list(const Configuration& config, const std::vector<std::string
     out += "[LISTS]";
     end_line();
     for (int n = 0; n < config.list_count && n < MAX_LISTS; ++n) {
+        if (config.list_unnamed[n] != 0) continue;
         const ValueList& list = config.lists[n];
         append_number(out, n);
         append_numbers(out, {list.max});
@@ -194,8 +196,22 @@ std::vector<std::string> object_list_lines(const Configuration& config,
     return lines;
 }
 
+std::string comment_lines_problem(const std::vector<std::string>& comments) {
+    for (std::size_t i = 0; i < comments.size(); ++i) {
+        if (section_header_of(comments[i]) >= 0) {
+            return "Comment line " + decimal(static_cast<long>(i + 1)) + " reads as the header " +
+                   printable(comments[i]) + ": the list would not read back";
+        }
+    }
+    return {};
+}
+
 bool write_object_list(const Configuration& config, const std::string& path,
                        const std::vector<std::string>& comments, LineList* config_box) {
+    if (const std::string problem = comment_lines_problem(comments); !problem.empty()) {
+        show_error(problem);
+        return false;
+    }
     warn_dangling_references(config);
     if (config_box != nullptr) config_box->clear();
     std::string bytes;
@@ -222,10 +238,8 @@ std::string list_path(const std::string& folder, const std::string& name) {
 }
 
 int last_comment_line(const std::vector<std::string>& lines) {
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (same_text(lines[i], "[LISTS]")) return static_cast<int>(i) - 1;
-    }
-    return -1;
+    const SectionRange lists = find_sections(lines)[SectionLists];
+    return lists.present ? static_cast<int>(lists.header) - 1 : -1;
 }
 
 bool read_comments(const std::string& path, std::vector<std::string>& comments) {
@@ -233,9 +247,10 @@ bool read_comments(const std::string& path, std::vector<std::string>& comments) 
         comments.clear();
         return true;
     }
-    auto lines = read_text_lines(path);
+    std::string problem;
+    auto lines = read_text_lines(path, &problem);
     if (!lines) {
-        show_error("Cannot open file " + path);
+        show_error(cannot_open_message(path, problem));
         return false;
     }
     const int last = last_comment_line(*lines);
@@ -245,13 +260,27 @@ bool read_comments(const std::string& path, std::vector<std::string>& comments) 
 }
 
 bool replace_comments(const std::vector<std::string>& comments, const std::string& path) {
+    if (const std::string problem = comment_lines_problem(comments); !problem.empty()) {
+        show_error(problem);
+        return false;
+    }
     if (!exists(path)) return true;
-    auto lines = read_text_lines(path);
+    std::string problem;
+    auto lines = read_text_lines(path, &problem);
     if (!lines) {
-        show_error("Cannot open file " + path);
+        show_error(cannot_open_message(path, problem));
         return false;
     }
     const int last = last_comment_line(*lines);
+    // The block to replace must hold comments only: where other sections stand before the
+    // lists, replacing it would throw them away.
+    for (int i = 0; i <= last; ++i) {
+        if (section_header_of((*lines)[static_cast<std::size_t>(i)]) >= 0) {
+            show_error("Cannot replace the comments of " + path + ": its line " + decimal(i + 1) +
+                       " is a section header before [LISTS]");
+            return false;
+        }
+    }
     std::vector<std::string> result = comments;
     result.insert(result.end(), lines->begin() + (last + 1), lines->end());
     if (!write_text_lines(path, result)) {

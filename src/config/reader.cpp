@@ -3,49 +3,13 @@
 #include <array>
 
 #include "messages.h"
+#include "sections.h"
 #include "text_fields.h"
 
 namespace vexilo {
 namespace {
 
-enum Section { Lists, Classes, Objects, Atoms, SectionCount };
-
-constexpr std::array<std::string_view, SectionCount> kHeaders = {"[lists]", "[classes]",
-                                                                 "[objects]", "[atoms]"};
-
-struct Range {
-    std::size_t begin = 0;
-    std::size_t end = 0;  // one past the last line
-};
-
-int header_of(std::string_view line) {
-    if (line.size() < 7 || line.size() > 9 || line[0] != '[') return -1;
-    for (int h = 0; h < SectionCount; ++h) {
-        if (same_text(line, kHeaders[h])) return h;
-    }
-    return -1;
-}
-
-// Each section starts after the last occurrence of its header and ends before the next
-// header line of any kind. A missing header gives an empty section. So headers out of order
-// or repeated never let one section's lines be read as another's.
-std::array<Range, SectionCount> find_sections(const std::vector<std::string>& lines) {
-    std::array<long, SectionCount> start;
-    start.fill(-1);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const int h = header_of(lines[i]);
-        if (h >= 0) start[h] = static_cast<long>(i);
-    }
-    std::array<Range, SectionCount> ranges{};
-    for (int h = 0; h < SectionCount; ++h) {
-        if (start[h] < 0) continue;
-        std::size_t end = static_cast<std::size_t>(start[h]) + 1;
-        while (end < lines.size() && header_of(lines[end]) < 0)
-            ++end;
-        ranges[h] = {static_cast<std::size_t>(start[h]) + 1, end};
-    }
-    return ranges;
-}
+using Range = SectionRange;
 
 std::string text(std::string_view a) {
     return std::string(a);
@@ -90,10 +54,24 @@ bool number_or_refuse(std::string_view field, std::string_view a, std::string_vi
     return false;
 }
 
-bool read_lists(Configuration& target, const std::vector<std::string>& lines, Range range,
-                std::vector<std::string_view>& fields) {
+// Per line: true when it holds a control character (found while translating).
+using ControlFlags = std::vector<char>;
+
+bool read_lists(Configuration& target, const std::vector<std::string>& lines,
+                const ControlFlags& control, Range range, std::vector<std::string_view>& fields) {
+    // Lists keep their numbers: list_count is one past the highest number named, and the
+    // numbers below it that the text does not name are marked, so that a text with lists 0
+    // and 5 is written back with 0 and 5 and nothing else.
     target.list_count = 0;
+    bool named[MAX_LISTS] = {};
     for (std::size_t i = range.begin; i < range.end; ++i) {
+        if (control[i]) {
+            std::string_view cursor = lines[i];
+            show_error(control_char_message(lines[i], "list " + text(next_field(cursor, ';')) +
+                                                          " (line " +
+                                                          decimal(static_cast<long>(i + 1)) + ")"));
+            return false;
+        }
         const auto refuse_number = [&] {
             show_error("Not a number:list " + decimal(static_cast<long>(i - range.begin + 1)));
             return false;
@@ -129,7 +107,15 @@ bool read_lists(Configuration& target, const std::vector<std::string>& lines, Ra
             store_text(list.entries[count++], fields[f]);
         }
         list.entry_count = count;
-        ++target.list_count;
+        named[number] = true;
+        if (number >= target.list_count) target.list_count = number + 1;
+    }
+    for (int n = 0; n < target.list_count; ++n) {
+        target.list_unnamed[n] = named[n] ? 0 : 1;
+        if (!named[n]) {
+            target.lists[n].entry_count = 0;
+            target.lists[n].max = 0;
+        }
     }
     return true;
 }
@@ -189,14 +175,22 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
             !read_field_number(field_at(fields, 4), cls, first, " increment", field.increment)) {
             return false;
         }
+        // Written back in decimal, a minimum such as "+5" or "05" would name a class "5" and
+        // turn the field into a reference.
+        if (const std::string min = decimal(field.min);
+            find_class(target, min) < target.class_count) {
+            show_error(text(text_of(cls.name)) + ":" + text(first) + " min " + min +
+                       " is also the name of a class");
+            return false;
+        }
         store_text(field.units, field_at(fields, 5));
     }
     ++cls.field_count;
     return true;
 }
 
-bool read_classes(Configuration& target, const std::vector<std::string>& lines, Range range,
-                  std::vector<std::string_view>& fields) {
+bool read_classes(Configuration& target, const std::vector<std::string>& lines,
+                  const ControlFlags& control, Range range, std::vector<std::string_view>& fields) {
     target.class_count = 0;
     // Every class name is known before any field line is read, so an Atom may name a class
     // defined further down.
@@ -204,6 +198,11 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
         std::string_view cursor = lines[i];
         const std::string_view first = next_field(cursor, ';');
         if (first.empty() || first[0] != '!') continue;
+        if (control[i]) {
+            show_error(control_char_message(lines[i], "class " + text(first.substr(1)) + " (line " +
+                                                          decimal(static_cast<long>(i + 1)) + ")"));
+            return false;
+        }
         if (target.class_count == MAX_CLASSES) {
             show_error("Too many classes (at most " + decimal(MAX_CLASSES) +
                        "): " + text(first.substr(1)));
@@ -227,6 +226,12 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
             return false;
         }
         ClassRecord& cls = target.classes[current];
+        if (control[i]) {
+            show_error(control_char_message(lines[i], text(text_of(cls.name)) + ":" + text(first) +
+                                                          " (line " +
+                                                          decimal(static_cast<long>(i + 1)) + ")"));
+            return false;
+        }
         if (!split_or_refuse(lines[i], fields, text_of(cls.name), ":" + text(first))) {
             return false;
         }
@@ -235,6 +240,35 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
     for (int c = 0; c < target.class_count; ++c)
         lay_out_class(target.classes[c]);
     return true;
+}
+
+// Empty when the object line holds no control character; else the message, naming the
+// object and the field that holds it.
+std::string object_control_problem(const Configuration& target, std::string_view line) {
+    const std::size_t at = control_char_at(line);
+    if (at == std::string_view::npos) return {};
+    std::size_t field = 0;
+    for (std::size_t i = 0; i < at; ++i)
+        field += line[i] == ';' ? 1 : 0;
+    std::string_view cursor = line;
+    const std::string_view class_name = next_field(cursor, ';');
+    const std::string_view object_name = next_field(cursor, ';');
+    std::string where;
+    if (field == 0) {
+        where = "the class name of object " + text(object_name);
+    } else if (field == 1) {
+        where = "the name of object " + text(object_name);
+    } else {
+        const int c = find_class(target, class_name);
+        const std::size_t f = field - 2;
+        where = text(object_name) + ":";
+        if (c < target.class_count && f < static_cast<std::size_t>(target.classes[c].field_count)) {
+            where += text(text_of(target.classes[c].fields[f].name));
+        } else {
+            where += "value " + decimal(static_cast<long>(f + 1));
+        }
+    }
+    return control_char_message(line, where);
 }
 
 bool fill_object(Configuration& target, const std::vector<std::string_view>& fields, int k,
@@ -287,14 +321,21 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
     return true;
 }
 
-bool read_objects(Configuration& target, const std::vector<std::string>& lines, Range range,
-                  std::vector<std::string_view>& fields) {
+bool read_objects(Configuration& target, const std::vector<std::string>& lines,
+                  const ControlFlags& control, Range range, std::vector<std::string_view>& fields) {
     target.object_count = 0;
     target.data_used = 0;
     std::memset(target.object_data, 0, sizeof target.object_data);
     if (target.class_count == 0) {
         show_error("No classes are defined! How then, shall I define objects?!");
         return false;
+    }
+    for (std::size_t i = range.begin; i < range.end; ++i) {
+        if (control[i]) {
+            show_error(object_control_problem(target, lines[i]) + " (line " +
+                       decimal(static_cast<long>(i + 1)) + ")");
+            return false;
+        }
     }
     ClassLookup classes;
     for (std::size_t i = range.begin; i < range.end; ++i) {
@@ -335,14 +376,16 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
 
 bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
     // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
-    for (std::string& line : lines)
-        translate_instrument_line(line);
+    // Control characters are looked for after translation, in the same pass.
+    ControlFlags control(lines.size());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        control[i] = translate_instrument_line(lines[i]) ? 1 : 0;
     const auto sections = find_sections(lines);
     std::vector<std::string_view> fields;
     fields.reserve(MAX_LINE_FIELDS);
-    return read_lists(target, lines, sections[Lists], fields) &&
-           read_classes(target, lines, sections[Classes], fields) &&
-           read_objects(target, lines, sections[Objects], fields);
+    return read_lists(target, lines, control, sections[SectionLists], fields) &&
+           read_classes(target, lines, control, sections[SectionClasses], fields) &&
+           read_objects(target, lines, control, sections[SectionObjects], fields);
 }
 
 bool read_object_line(Configuration& target, std::string_view line, int k) {
@@ -350,6 +393,10 @@ bool read_object_line(Configuration& target, std::string_view line, int k) {
     std::string_view cursor = line;
     const std::string_view name = (next_field(cursor, ';'), next_field(cursor, ';'));
     if (!split_or_refuse(line, fields, name)) return false;
+    if (const std::string problem = object_control_problem(target, line); !problem.empty()) {
+        show_error(problem);
+        return false;
+    }
     ClassLookup classes;
     return fill_object(target, fields, k, classes);
 }

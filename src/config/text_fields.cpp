@@ -144,8 +144,9 @@ std::string file_name_part(std::string_view path) {
 bool file_exists(const std::string& name) {
     if (name.empty()) return false;
     // A folder "opens" on some systems but is never a file we can read.
+    // Only regular files: opening a FIFO to look would block until someone writes to it.
     std::error_code error;
-    if (std::filesystem::is_directory(name, error)) return false;
+    if (!std::filesystem::is_regular_file(name, error)) return false;
     std::ifstream in(name, std::ios::binary);
     return in.is_open();
 }
@@ -156,6 +157,33 @@ std::string copy_text(std::string_view text) {
 
 std::string decimal(std::int64_t value) {
     return std::to_string(value);
+}
+
+std::size_t control_char_at(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string printable(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) c = '?';
+    }
+    return shown;
+}
+
+std::string control_char_message(std::string_view text, std::string_view where) {
+    const std::size_t at = control_char_at(text);
+    const unsigned c = at == std::string_view::npos ? 0 : static_cast<unsigned char>(text[at]);
+    static const char digits[] = "0123456789ABCDEF";
+    std::string code = "0x";
+    code += digits[(c >> 4) & 0xF];
+    code += digits[c & 0xF];
+    return "Control character " + code + " in " + printable(where);
 }
 
 }  // namespace vexilo

@@ -39,13 +39,63 @@ std::vector<std::string> split_text_lines(const std::string& text) {
     return lines;
 }
 
-std::optional<std::vector<std::string>> read_text_lines(const std::string& path) {
+std::string cannot_open_message(const std::string& path, const std::string& problem) {
+    return "Cannot open file " + path + (problem.empty() ? "" : " (" + problem + ")");
+}
+
+std::optional<std::vector<std::string>> read_text_lines(const std::string& path,
+                                                        std::string* problem) {
+    const auto refuse = [problem](const char* why) {
+        if (problem != nullptr) *problem = why;
+        return std::nullopt;
+    };
+    if (problem != nullptr) problem->clear();
+    if (path.empty()) return std::nullopt;
+    static const std::string too_large =
+        "larger than " + std::to_string(MAX_TEXT_FILE_SIZE >> 20) + " MiB";
+#if defined(_WIN32)
     std::error_code error;
-    if (path.empty() || std::filesystem::is_directory(path, error)) return std::nullopt;
+    if (!std::filesystem::exists(path, error)) return std::nullopt;
+    if (!std::filesystem::is_regular_file(path, error)) return refuse("not a regular file");
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && size > MAX_TEXT_FILE_SIZE) return refuse(too_large.c_str());
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return std::nullopt;
+#else
+    // Opened without waiting, so that a FIFO without a writer cannot hang the program.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return refuse("not a regular file");
+    }
+    if (static_cast<unsigned long long>(info.st_size) > MAX_TEXT_FILE_SIZE) {
+        ::close(fd);
+        return refuse(too_large.c_str());
+    }
+    std::string text;
+    text.resize(static_cast<std::size_t>(info.st_size) + 1);
+    std::size_t done = 0;
+    bool ok = true;
+    // The file may grow while it is read: the limit holds all the same.
+    while (done <= MAX_TEXT_FILE_SIZE) {
+        if (done == text.size()) text.resize(std::min(text.size() * 2, MAX_TEXT_FILE_SIZE + 1));
+        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (!ok) return std::nullopt;
+    text.resize(done);
+#endif
+    if (text.size() > MAX_TEXT_FILE_SIZE) return refuse(too_large.c_str());
     return split_text_lines(text);
 }
 
@@ -56,6 +106,36 @@ std::string temporary_name(const std::string& path) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
     return path + suffix;
+}
+
+bool is_hex_digit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+}
+
+// The temporary files that earlier saves of the target left when they were killed: the
+// target's name, "." and 16 hex digits, ".tmp". One scan of the folder per save.
+void remove_stale_temporaries(const std::string& target) {
+    const std::filesystem::path file(target);
+    const std::string name = file.filename().string();
+    const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+    std::error_code error;
+    std::filesystem::directory_iterator it(folder, error);
+    if (error) return;
+    const std::size_t length = name.size() + 1 + 16 + 4;
+    for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+        if (error) return;
+        const std::string other = it->path().filename().string();
+        if (other.size() != length || other.compare(0, name.size(), name) != 0 ||
+            other[name.size()] != '.' || other.compare(length - 4, 4, ".tmp") != 0) {
+            continue;
+        }
+        if (!std::all_of(other.begin() + static_cast<long>(name.size()) + 1, other.end() - 4,
+                         is_hex_digit)) {
+            continue;
+        }
+        std::error_code ignored;
+        std::filesystem::remove(it->path(), ignored);
+    }
 }
 
 #if defined(_WIN32)
@@ -98,6 +178,41 @@ bool write_and_sync(const std::string& name, const std::string& bytes, const str
     return ok;
 }
 
+// A FIFO or a character device takes the bytes in place; a FIFO nobody reads from is
+// refused rather than waited on.
+bool write_in_place(const std::string& path, const std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const int flags = ::fcntl(fd, F_GETFL);
+    bool ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = (::close(fd) == 0) && ok;
+    return ok;
+}
+
+// The file a path finally names: symbolic links are followed (a link to a missing file names
+// the file to create). Empty for a loop of links.
+std::string resolve_links(const std::string& path) {
+    std::filesystem::path current(path);
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return current.string();
+        }
+        std::error_code error;
+        const std::filesystem::path next = std::filesystem::read_symlink(current, error);
+        if (error) return {};
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    return {};
+}
+
 bool replace_file(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) return false;
     // Make the rename itself durable; the file is complete either way.
@@ -114,28 +229,44 @@ bool replace_file(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+std::string temporary_file_name(const std::string& path) {
+    return temporary_name(path);
+}
+
 bool write_file_atomically(const std::string& path, const std::string& bytes) {
     if (path.empty()) return false;
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return false;
-    const std::string temporary = temporary_name(path);
 #if defined(_WIN32)
+    const std::string& target = path;
+    if (std::filesystem::is_directory(target, error)) return false;
+    remove_stale_temporaries(target);
+    const std::string temporary = temporary_name(target);
     // A read-only file stays protected. MoveFileEx refuses to replace one on Windows itself,
     // but not everywhere the program runs (wine replaces it), so it is asked first.
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         return false;
     }
     const bool written = write_and_sync(temporary, bytes);
 #else
+    // The kernel's own view first: /dev/stdout and its kind lead to a pipe or a terminal
+    // through links that name no file.
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0 && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode))) {
+        return write_in_place(path, bytes);
+    }
+    const std::string target = resolve_links(path);
+    if (target.empty()) return false;
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode)) return false;
     // A file the user may not write stays protected, as it was when files were written in
     // place: renaming over it would otherwise replace it.
-    struct stat old {};
-    const bool exists = ::stat(path.c_str(), &old) == 0;
-    if (exists && ::access(path.c_str(), W_OK) != 0) return false;
+    if (exists && ::access(target.c_str(), W_OK) != 0) return false;
+    remove_stale_temporaries(target);
+    const std::string temporary = temporary_name(target);
     const bool written = write_and_sync(temporary, bytes, exists ? &old : nullptr);
 #endif
-    if (!written || !replace_file(temporary, path)) {
+    if (!written || !replace_file(temporary, target)) {
         std::filesystem::remove(temporary, error);
         return false;
     }

@@ -54,18 +54,25 @@ bool InstrumentOperations::get_config(Configuration& target, const std::string& 
 
 void InstrumentOperations::send_selected_objects() {
     link_.clear_queue();
-    std::vector<std::string> names;
+    // Each row carries its object: a class or object name holding ":" cannot mislead.
+    std::vector<int> objects;
     if (selection_ != nullptr && destination_ != nullptr) {
-        for (std::string row : selected_rows(*selection_)) {
-            cut_through_char(row, ':');
-            names.push_back(std::move(row));
+        for (int row = 0; row < selection_->row_count(); ++row) {
+            if (!selection_->row_selected(row)) continue;
+            const int k = selection_->row_object(row);
+            if (k < 0 || k >= destination_->object_count) {
+                show_error("Unknown object: \"" + selection_->row_text(row) + "\"");
+                download_ended(false);
+                return;
+            }
+            objects.push_back(k);
         }
     }
-    if (names.empty()) {
+    if (objects.empty()) {
         start_download();
         return;
     }
-    const DownloadQueue queue = object_download_lines(*destination_, *instrument_, names);
+    const DownloadQueue queue = download_lines_for_objects(*destination_, *instrument_, objects);
     queue_download(queue.ok, queue.commands, queue.notes);
 }
 

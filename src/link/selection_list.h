@@ -15,6 +15,9 @@ class SelectionList {
     virtual int row_count() const = 0;
     virtual std::string row_text(int row) const = 0;
     virtual bool row_selected(int row) const = 0;
+    // The object of the list being edited that the row stands for (its index), or -1 for a
+    // row that stands for no object (a list name). Downloads go by this, never by the text.
+    virtual int row_object(int) const { return -1; }
 };
 
 class VectorSelectionList final : public SelectionList {
@@ -22,6 +25,7 @@ class VectorSelectionList final : public SelectionList {
     struct Row {
         std::string text;
         bool selected = false;
+        int object = -1;
     };
 
     VectorSelectionList() = default;
@@ -30,6 +34,7 @@ class VectorSelectionList final : public SelectionList {
     int row_count() const override { return static_cast<int>(rows.size()); }
     std::string row_text(int row) const override { return in(row) ? rows[at(row)].text : ""; }
     bool row_selected(int row) const override { return in(row) && rows[at(row)].selected; }
+    int row_object(int row) const override { return in(row) ? rows[at(row)].object : -1; }
 
     std::vector<Row> rows;
 

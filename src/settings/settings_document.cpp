@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <unordered_map>
 
 namespace vexilo {
 namespace {
@@ -173,7 +174,16 @@ bool SettingsDocument::Key::remove(const std::string& name) {
 }
 
 SettingsDocument SettingsDocument::parse(const std::string& bytes) {
+    // Keys and names are looked up in tables built as the text is read, and the blank lines
+    // at the end of each key are held apart until the end (a new value goes before them, as
+    // Key::set puts it): a file of many thousand lines parses in linear time.
+    struct Building {
+        std::unordered_map<std::string, std::size_t> values;  // name -> index in lines
+        std::vector<Line> trailing_blanks;
+    };
     SettingsDocument document;
+    std::vector<Building> building(1);
+    std::unordered_map<std::string, std::size_t> key_index;
     std::size_t current = 0;
     std::size_t start = 0;
     while (start < bytes.size()) {
@@ -188,22 +198,49 @@ SettingsDocument SettingsDocument::parse(const std::string& bytes) {
             const std::string path =
                 normal_path(unescape_setting_text(text.substr(1, text.size() - 2)));
             if (!path.empty()) {
-                Key* key = document.find_key(path);
-                if (key == nullptr) key = &document.add_key(path);
-                current = static_cast<std::size_t>(key - document.keys_.data());
+                std::string folded = path;
+                std::transform(folded.begin(), folded.end(), folded.begin(), lower);
+                const auto [found, added] = key_index.emplace(folded, document.keys_.size());
+                if (added) {
+                    document.add_key(path);
+                    building.emplace_back();
+                }
+                current = found->second;
                 continue;
             }
         }
+        Key& key = document.keys_[current];
+        Building& state = building[current];
         std::string name;
         SettingValue value;
         const bool is_comment = text.empty() || text.front() == '#' || text.front() == ';';
         if (current != 0 && !is_comment && parse_value_line(line, name, value)) {
-            document.keys_[current].set(name, value);
-        } else {
-            Line raw;
-            raw.raw = line;
-            document.keys_[current].lines.push_back(std::move(raw));
+            const auto [found, added] = state.values.emplace(name, key.lines.size());
+            if (!added) {
+                key.lines[found->second].value = value;
+                continue;
+            }
+            Line entry;
+            entry.is_value = true;
+            entry.name = std::move(name);
+            entry.value = std::move(value);
+            key.lines.push_back(std::move(entry));
+            continue;
         }
+        Line raw;
+        raw.raw = std::move(line);
+        if (text.empty()) {
+            state.trailing_blanks.push_back(std::move(raw));
+            continue;
+        }
+        for (Line& blank : state.trailing_blanks)
+            key.lines.push_back(std::move(blank));
+        state.trailing_blanks.clear();
+        key.lines.push_back(std::move(raw));
+    }
+    for (std::size_t k = 0; k < building.size(); ++k) {
+        for (Line& blank : building[k].trailing_blanks)
+            document.keys_[k].lines.push_back(std::move(blank));
     }
     return document;
 }

@@ -34,10 +34,9 @@ class EditLink {
     virtual void take_received_configuration() = 0;
     virtual const Configuration& instrument_configuration() const = 0;
 
-    // Checks and downloads the objects of the list that the "Class:Object" lines name, in
-    // their order; the bar follows the queue.
-    virtual void send_selected_objects(const Configuration& list,
-                                       const std::vector<std::string>& lines,
+    // Checks and downloads the objects of the list given by their indexes, in that order;
+    // the bar follows the queue.
+    virtual void send_selected_objects(const Configuration& list, const std::vector<int>& objects,
                                        ProgressSink* queue_bar) = 0;
 
     // The link's view of the lines of the list file last loaded or written; none by default.

@@ -479,12 +479,12 @@ void EditListsTab::send_buttonClick() {
 }
 
 void EditListsTab::send_selected() {
-    std::vector<std::string> lines;
-    for (int i = 0; i < new_list_box->count(); ++i) {
-        if (new_list_box->item(i)->isSelected())
-            lines.push_back(to_text(new_list_box->item(i)->text()));
+    // Row i of the box stands for object i of the list; the text is never parsed again.
+    std::vector<int> objects;
+    for (int i = 0; i < new_list_box->count() && i < state_.destination->object_count; ++i) {
+        if (new_list_box->item(i)->isSelected()) objects.push_back(i);
     }
-    services_.link->send_selected_objects(*state_.destination, lines, send_sink_.get());
+    services_.link->send_selected_objects(*state_.destination, objects, send_sink_.get());
 }
 
 }  // namespace vexilo

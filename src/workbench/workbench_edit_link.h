@@ -23,7 +23,7 @@ class WorkbenchEditLink final : public EditLink {
     const Configuration& instrument_configuration() const override {
         return operations_.instrument();
     }
-    void send_selected_objects(const Configuration& list, const std::vector<std::string>& lines,
+    void send_selected_objects(const Configuration& list, const std::vector<int>& objects,
                                ProgressSink* queue_bar) override;
     LineList* config_box() override { return &operations_.link().config_box; }
 

@@ -1,9 +1,11 @@
 // vexilo-cli's list commands, run as a separate program: output streams and exit status.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -54,8 +56,9 @@ class Cli : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    Result run(const Lines& args) {
-        std::string command = quoted(VEXILO_CLI);
+    // shell_prefix runs before the program in the same shell (a ulimit, say).
+    Result run(const Lines& args, const std::string& shell_prefix = "") {
+        std::string command = shell_prefix + quoted(VEXILO_CLI);
         for (const std::string& arg : args) {
             command += ' ';
             command += quoted(arg);
@@ -239,6 +242,69 @@ TEST_F(Cli, InstrumentCommandsWithoutAnInstrument) {
     const Result mapped = run({"--port", "4", "restart"});
     EXPECT_NE(mapped.err.find("(" + path("tty4") + ")"), std::string::npos) << mapped.err;
     EXPECT_EQ(run({"ports", "/dev/x", "y"}).status, 2);
+}
+
+TEST_F(Cli, WritingFollowsLinksAndNeverRenamesOverOtherFiles) {
+    const std::string in = kExamples + "/lists/wash.nol";
+    // A link keeps pointing at its file, which gets the new text.
+    write("real.nol", "old\r\n");
+    fs::create_symlink("real.nol", path("link.nol"));
+    write("real.nol.0123456789abcdef.tmp", "left by a killed save");
+    ASSERT_EQ(run({"rewrite", in, path("link.nol")}).status, 0);
+    EXPECT_TRUE(fs::is_symlink(path("link.nol")));
+    ASSERT_EQ(run({"rewrite", in, path("plain.nol")}).status, 0);
+    EXPECT_EQ(read_file(path("real.nol")), read_file(path("plain.nol")));
+    EXPECT_FALSE(fs::exists(path("real.nol.0123456789abcdef.tmp")));
+
+    // A device is written in place, a FIFO nobody reads is refused without waiting.
+    EXPECT_EQ(run({"rewrite", in, "/dev/null"}).status, 0);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    const Result fifo = run({"rewrite", in, path("fifo")});
+    EXPECT_EQ(fifo.status, 1);
+    EXPECT_EQ(fifo.err, "error: Cannot create file " + path("fifo") + "\n");
+    EXPECT_TRUE(fs::is_fifo(path("fifo")));
+
+    // A file too large for the limit is an error like any other; the old file stays.
+    write("small.nol", "old\r\n");
+    const Result limited =
+        run({"rewrite", kExamples + "/instrument.nol", path("small.nol")}, "ulimit -f 1; ");
+    EXPECT_EQ(limited.status, 1);
+    EXPECT_EQ(limited.err, "error: Cannot create file " + path("small.nol") + "\n");
+    EXPECT_EQ(read_file(path("small.nol")), "old\r\n");
+    write("old.pdf", "old");
+    const Result pdf = run({"listing", in, "--pdf", path("old.pdf")}, "ulimit -f 1; ");
+    EXPECT_EQ(pdf.status, 1);
+    EXPECT_EQ(pdf.err.find("Module descriptions printed"), std::string::npos) << pdf.err;
+    EXPECT_EQ(read_file(path("old.pdf")), "old");
+    for (const auto& entry : fs::directory_iterator(dir_))
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+}
+
+TEST_F(Cli, ReadsOnlyRegularFiles) {
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    for (const std::string& file : {path("fifo"), std::string("/dev/zero")}) {
+        const Result r = run({"check", file});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "error: Cannot open file " + file + " (not a regular file)\n");
+    }
+}
+
+TEST_F(Cli, ArgumentsAreConvertedForNamesAndKeptForPaths) {
+    // The list holds Windows-1252 ("W\xe4sche"); the file's own name is the system's UTF-8.
+    std::string text = read_file(kExamples + "/lists/wash.nol");
+    const std::size_t at = text.find("Method;Wash;");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at + 7, 4, "W\xe4sche");
+    const std::string file = path("W\xc3\xa4sche.nol");
+    write("W\xc3\xa4sche.nol", text);
+    const Result r = run({"describe", file, "W\xc3\xa4sche"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines_of(r.out).front(), "Step\tWash\t");
+    const Lines objects = lines_of(run({"check", file}).out);
+    EXPECT_NE(std::find(objects.begin(), objects.end(), "Method:W\xc3\xa4sche"), objects.end());
+    // A message shows the name as it was typed.
+    EXPECT_EQ(run({"describe", file, "N\xc3\xa4"}).err, "error: Unknown object: \"N\xc3\xa4\"\n");
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(FieldUnitsText, TheUnitsEStandForNone) {
     EXPECT_EQ(field_units_text(field), "Em");
 }
 
-TEST(FindObjectLines, RunsFromTheFirstObjectsMarkerToAtomsOrTheEnd) {
+TEST(FindObjectLines, RunsFromTheObjectsMarkerToAtomsOrTheEnd) {
     auto range = [](std::vector<std::string> lines) {
         const ObjectLineRange r = find_object_lines(lines);
         return std::make_pair(r.first, r.end);
@@ -91,9 +91,9 @@ TEST(FindObjectLines, RunsFromTheFirstObjectsMarkerToAtomsOrTheEnd) {
     using P = std::pair<std::size_t, std::size_t>;
     EXPECT_EQ(range({"c", "[objects]", "a;1", "b;2", "[Atoms]", "x"}), P(2, 4));
     EXPECT_EQ(range({"[OBJECTS]", "a;1", "b;2"}), P(1, 3));
-    // Only the first marker counts, and only whole lines are markers.
-    EXPECT_EQ(range({"[OBJECTS] ", "[OBJECTS]", "a;1", " [ATOMS]", "[OBJECTS]", "[ATOMS]"}),
-              P(2, 5));
+    // The last marker counts, as for the reader, and only whole lines are markers.
+    EXPECT_EQ(range({"[OBJECTS] ", "[OBJECTS]", "a;1", " [ATOMS]", "[OBJECTS]", "b;2", "[ATOMS]"}),
+              P(5, 6));
     EXPECT_TRUE(find_object_lines({"[LISTS]", "[CLASSES]"}).empty());
     EXPECT_TRUE(find_object_lines({}).empty());
     EXPECT_TRUE(find_object_lines({"x", "[OBJECTS]"}).empty());

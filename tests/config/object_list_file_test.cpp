@@ -186,7 +186,7 @@ TEST_F(ObjectListFile, ReplacedFileKeepsItsPermissionsAndAReadOnlyFileIsKept) {
 }
 
 TEST_F(ObjectListFile, CommentBlockRules) {
-    EXPECT_EQ(last_comment_line({"a", "b", "[lists]", "[LISTS]"}), 1);
+    EXPECT_EQ(last_comment_line({"a", "b", "[lists]", "[LISTS]"}), 2);
     EXPECT_EQ(last_comment_line({"[Lists]"}), -1);
     EXPECT_EQ(last_comment_line({"a", " [LISTS]"}), -1);
 
@@ -211,6 +211,45 @@ TEST_F(ObjectListFile, CommentBlockRules) {
     ASSERT_TRUE(replace_comments({"x"}, path("missing.nol")));
     EXPECT_FALSE(fs::exists(path("missing.nol")));
     EXPECT_TRUE(messages.errors.empty());
+}
+
+TEST_F(ObjectListFile, ListsKeepTheirNumbers) {
+    std::vector<std::string> text = kText;
+    text[2] = "5;0;Low;High";
+    auto config = read_lines(text);
+    const std::string p = path("gap.nol");
+    ASSERT_TRUE(write_object_list(*config, p, {}));
+    auto lines = *read_text_lines(p);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + 1, lines.begin() + 4),
+              (std::vector<std::string>{"0;2;Off;On", "5;0;Low;High", "[CLASSES]"}));
+    auto again = read_lines(lines);
+    EXPECT_EQ(again->list_count, 6);
+    EXPECT_EQ(text_of(again->lists[5].entries[1]), "High");
+    EXPECT_EQ(again->lists[3].entry_count, 0);
+}
+
+TEST_F(ObjectListFile, CommentsThatWouldEndTheBlockOrHideSectionsAreRefused) {
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    const std::string p = path("h.nol");
+    // "[LISTS]" followed by a zero byte is a header to the reader too.
+    EXPECT_FALSE(write_object_list(*config, p, {"ok", std::string("[LISTS]\0x", 9)}));
+    EXPECT_FALSE(fs::exists(p));
+    EXPECT_EQ(messages.errors,
+              (std::vector<std::string>{
+                  "Comment line 2 reads as the header [LISTS]?x: the list would not read back"}));
+
+    // Classes and objects before "[LISTS]": a file that reads, whose comments cannot be
+    // replaced without losing them.
+    const std::string before = "[CLASSES]\r\n!T\r\n[OBJECTS]\r\nT;a\r\n[LISTS]\r\n";
+    { std::ofstream(p, std::ios::binary) << before; }
+    EXPECT_TRUE(read_lines(*read_text_lines(p))->object_count == 1);
+    messages.errors.clear();
+    EXPECT_FALSE(replace_comments({"new"}, p));
+    EXPECT_EQ(bytes_of(p), before);
+    ASSERT_EQ(messages.errors.size(), 1u);
+    EXPECT_NE(messages.errors[0].find("section header before [LISTS]"), std::string::npos);
+    EXPECT_FALSE(replace_comments({"[objects]"}, path("c.nol")));
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST(Reader, HeadersMissingOrOutOfOrderNeverMixSections) {
 TEST(Reader, ListsSection) {
     Reading r = read(with_section("[lists]", {"3;0;red;;blue", "$a;7"}));
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.config->list_count, 2);
+    EXPECT_EQ(r.config->list_count, 11);  // one past the highest number
     EXPECT_EQ(r.config->lists[3].entry_count, 1);
     EXPECT_EQ(text_of(r.config->lists[3].entries[0]), "red");
     EXPECT_EQ(r.config->lists[10].max, 7);
@@ -296,6 +296,48 @@ TEST(Reader, FailedSectionLeavesLaterSectionsAlone) {
     EXPECT_FALSE(read_configuration(*r.config, bad));
     EXPECT_EQ(r.config->class_count, 2);
     EXPECT_EQ(r.config->object_count, 2);
+}
+
+TEST(Reader, ControlCharactersAreRefusedNamingWhere) {
+    // After translation: the instrument's 0x7F is a display character, not a control one.
+    EXPECT_TRUE(read(with_section("[objects]", {"Tray;T;5;0;a\x7F"})).ok);
+    EXPECT_EQ(only_error(read(with_section("[objects]", {"Tray;T;5;0;ab\rRSTRT"}))),
+              "Control character 0x0D in T:Label (line 11)");
+    EXPECT_EQ(only_error(read(with_section("[objects]", {"Tray;T\x13;5;0;a"}))),
+              "Control character 0x13 in the name of object T? (line 11)");
+    EXPECT_EQ(only_error(read(with_section("[lists]", {"0;2;Off\t;On"}))),
+              "Control character 0x09 in list 0 (line 2)");
+    EXPECT_EQ(only_error(read(with_section("[classes]", {"!Tray", "&La\x11" "bel"}))),
+              "Control character 0x11 in Tray:&La?bel (line 5)");
+
+    // The new object dialog's path names the field too; nothing is stored.
+    Reading r = read(kExample);
+    test::MessageRecorder messages;
+    EXPECT_FALSE(read_object_line(*r.config, "Tray;T2;5;0;x\ny", r.config->object_count));
+    EXPECT_EQ(messages.errors, (std::vector<std::string>{"Control character 0x0A in T2:Label"}));
+    EXPECT_EQ(r.config->object_count, 2);
+}
+
+TEST(Reader, RepeatedHeadersInOrderTakeTheLastAndReportStrayOnes) {
+    // A stray "[objects]" among the classes is read as a line of the classes, not skipped.
+    std::vector<std::string> stray = kExample;
+    stray.insert(stray.begin() + 7, "[objects]");
+    EXPECT_EQ(only_error(read(stray)), "Not a number:Tray:[objects] min");
+    // Out of order ("[OBJECTS]" again after "[ATOMS]"): the last one's lines, for the reader
+    // and the object lines alike.
+    std::vector<std::string> late = kExample;
+    late.insert(late.end(), {"[OBJECTS]", "Tray;Late;1;0;z"});
+    Reading r = read(late);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(object_display_lines(*r.config), (std::vector<std::string>{"Tray:Late"}));
+}
+
+TEST(Reader, NumberMinimumThatWouldReadBackAsAClassIsRefused) {
+    EXPECT_EQ(only_error(read(with_section("[classes]", {"!5", "!Tray", "P;+5;9;5;1;mm"}))),
+              "Tray:P min 5 is also the name of a class");
+    EXPECT_TRUE(
+        read(with_section("[classes]", {"!5", "!Tray", "P;+6;9;6;1;mm", "!Rack", "Holder;Tray"}))
+            .ok);
 }
 
 }  // namespace

@@ -123,5 +123,33 @@ TEST_F(CliSim, SilentInstrumentEndsTheCommandWithATimeOut) {
     EXPECT_EQ(next.err, "status: Restart Nimbra\n");
 }
 
+TEST_F(CliSim, CommandLinesCarryOnlyWhatTheOperatorWrote) {
+    // A class whose name holds ":" and an object named like the rest of its display line.
+    const std::string classes = "[CLASSES]\r\n!A:B\r\n&Label\r\n!C\r\n&Label\r\n[OBJECTS]\r\n";
+    std::ofstream(dir.file("instrument.nol"), std::ios::binary) << "[LISTS]\r\n" << classes;
+    std::ofstream(dir.file("colon.nol"), std::ios::binary)
+        << "[LISTS]\r\n"
+        << classes << "A:B;X;one\r\nC;B:X;two\r\n";
+    // A value holding a CR and a command after it.
+    std::ofstream(dir.file("cr.nol"), std::ios::binary) << "[LISTS]\r\n"
+                                                        << classes << "C;Y;ab\rRSTRT\r\n";
+    Lines args = {"--config", dir.file("instrument.nol"), "--state", dir.file("state.nol"),
+                  "--link",   dir.file("nimbra")};
+    sim = std::make_unique<SimProcess>(NIMBRA_SIM_PATH, args, dir);
+    ASSERT_TRUE(sim->started());
+    ASSERT_TRUE(sim->port()) << sim->log();
+
+    const CliResult cr = cli({"send", dir.file("cr.nol")});
+    EXPECT_EQ(cr.status, 1);
+    EXPECT_NE(cr.err.find("error: Control character 0x0D in Y:Label"), std::string::npos) << cr.err;
+    const CliResult colon = cli({"send-objects", dir.file("colon.nol"), "--object", "X"});
+    EXPECT_EQ(colon.status, 0) << colon.err;
+
+    EXPECT_EQ(held_objects(), (Lines{"A:B;X;one"}));
+    const Lines commands = logged_commands(sim->log());
+    EXPECT_EQ(count_of(commands, "DLD_OBJ"), 1);
+    EXPECT_EQ(count_of(commands, "RSTRT"), 0);
+}
+
 }  // namespace
 }  // namespace vexilo::test

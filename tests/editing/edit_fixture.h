@@ -73,7 +73,11 @@ class FakeLink final : public EditLink {
         known = read_configuration(*instrument, lines);
     }
     const Configuration& instrument_configuration() const override { return *instrument; }
-    void send_selected_objects(const Configuration&, const Lines& lines, ProgressSink*) override {
+    void send_selected_objects(const Configuration& list, const std::vector<int>& objects,
+                               ProgressSink*) override {
+        Lines lines;
+        for (const int k : objects)
+            lines.push_back(display_line(list, k));
         sent.push_back(lines);
     }
 

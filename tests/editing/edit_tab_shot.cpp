@@ -31,7 +31,7 @@ class FileOnly final : public EditLink {
     void request_configuration(ProgressSink*, Action) override {}
     void take_received_configuration() override {}
     const Configuration& instrument_configuration() const override { return *none_; }
-    void send_selected_objects(const Configuration&, const std::vector<std::string>&,
+    void send_selected_objects(const Configuration&, const std::vector<int>&,
                                ProgressSink*) override {}
 
   private:

@@ -194,7 +194,10 @@ TEST_F(OperationsTest, SelectedObjectsOfTheDestinationGoOneAfterTheOther) {
     lines.insert(lines.end(), {"Tray;Second;7;2;y", "Lamp;L;9"});
     ASSERT_TRUE(read_configuration(*destination, lines));
     ops->set_destination(destination.get());
-    selection.rows = {{"Tray:Held", false}, {"Tray:Second", true}, {"Lamp:L", true}};
+    // Rows carry their object; the text is for the eye only.
+    selection.rows = {{"Tray:Held", false, find_object(*destination, "Held")},
+                      {"Tray:Second", true, find_object(*destination, "Second")},
+                      {"Lamp:L", true, find_object(*destination, "L")}};
 
     ops->send_objects(nullptr);
     port->deliver("@\r");

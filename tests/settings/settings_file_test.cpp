@@ -212,5 +212,13 @@ TEST(SettingsDocument, EveryByteSurvivesTheText) {
     EXPECT_EQ(unescape_setting_text("100% %4g %41%"), "100% %4g A%");
 }
 
+TEST(SettingsDocument, RepeatedKeysAndNamesGatherUnderTheFirst) {
+    const std::string text =
+        "# top\n[K]\nA=int:1\n\nB=int:2\n\n[Other]\nX=text:x\n[k]\nA=int:3\nC=int:4\n\n# end\n";
+    const SettingsDocument document = SettingsDocument::parse(text);
+    EXPECT_EQ(document.format(),
+              "# top\n\n[K]\nA=int:3\nB=int:2\nC=int:4\n\n\n\n# end\n\n[Other]\nX=text:x\n");
+}
+
 }  // namespace
 }  // namespace vexilo
