@@ -245,19 +245,13 @@ bool EditListsTab::get_and_show_config(const std::string& path) {
 }
 
 void EditListsTab::get_from_nimbra_buttonClick() {
-    // The old source goes at once: until the reply has been read there is none, and nothing
-    // may be built from a source the label no longer names.
-    state_.source_name = "NIMBRA";
-    source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
-    object_box->clear();
-    clear_configuration(*state_.source);
-    state_.no_source_yet = true;
+    // The loaded source stays until the reply has been read: a reply that times out or does
+    // not read must not cost the operator the list loaded before.
     if (services_.link == nullptr) return;
     services_.link->request_configuration(load_sink_.get(), [this] {
         EditLink& link = *services_.link;
         link.set_status("Nimbra configuration recieved");
         link.take_received_configuration();
-        // A reply that did not read leaves no source rather than half a configuration.
         if (!link.configuration_known()) return;
         state_.source_name = "NIMBRA";
         source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
@@ -449,8 +443,10 @@ void EditListsTab::save_buttonClick() {
     std::vector<std::string> comments;
     // A list that exists but cannot be read is not replaced: its comments would be lost.
     if (!read_comments(target, comments)) return;
-    comments = comment_form().edit(comments);
-    write_object_list(*state_.destination, target, comments,
+    // Cancel cancels the save: an old list keeps its file and its description.
+    const auto edited = comment_form().edit(comments);
+    if (!edited) return;
+    write_object_list(*state_.destination, target, *edited,
                       services_.link != nullptr ? services_.link->config_box() : nullptr);
 }
 
