@@ -101,7 +101,7 @@ EditListsTab::EditListsTab(EditState& state, QWidget* parent)
         make_label(this, "source_list_label", QStringLiteral("Objects"), 12, 4, 285);
     object_box = make_list(this, "object_box", 12, 32, 173, 197);
     get_objects_button =
-        make_button(this, "get_objects_button", "Get Object List from &File     ", 12, 237);
+        make_button(this, "get_objects_button", "Get Object List from F&ile     ", 12, 237);
     get_from_nimbra_button =
         make_button(this, "get_from_nimbra_button", "Get Object List from &Nimbra     ", 12, 268);
     load_progress = make_progress(this, "load_progress", 12, 300);
@@ -116,10 +116,11 @@ EditListsTab::EditListsTab(EditState& state, QWidget* parent)
     save_button = make_button(this, "save_button", "Save Object &List in File         ", 305, 176);
     send_button = make_button(this, "send_button", "&Send selected Objects to Nimbra", 305, 207);
     new_object_button =
-        make_button(this, "new_object_button", "Add a &New Object to the list  ", 305, 237);
+        make_button(this, "new_object_button", "Add a Ne&w Object to the list  ", 305, 237);
     delete_button = make_button(this, "delete_button", "&Remove selected Objects    ", 305, 268);
     send_progress = make_progress(this, "send_progress", 305, 300);
 
+    // Each button has a mnemonic of its own, and none is taken by the menu bar (Alt+F, Alt+H).
     up_button = make_button(this, "up_button", "Move object &Up", 483, 42, 105, 43);
     down_button = make_button(this, "down_button", "Move object &Down", 483, 96, 105, 43);
 
@@ -268,7 +269,8 @@ void EditListsTab::object_boxDblClick() {
     const int row = object_box->currentRow();
     if (row < 0 || row >= state_.source->object_count) return;
     describe_object(*state_.source, row, object_description().grid());
-    object_description().show_description(display_line(*state_.source, row));
+    // Beside the window, so that it covers none of the page's buttons.
+    object_description().show_description(display_line(*state_.source, row), this);
 }
 
 void EditListsTab::transfer_classes() {

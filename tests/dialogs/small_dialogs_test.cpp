@@ -286,6 +286,13 @@ TEST(ObjectDescription, TheGridShowsWhatDescribeObjectFills) {
     EXPECT_EQ(window.object_grid->rowCount(), 1);
     EXPECT_EQ(window.object_grid->item(0, 1), nullptr);
     EXPECT_EQ(window.height(), 2 * row);
+
+    // The whole title shows, however long the names; Escape closes the window.
+    const std::string longest(24, 'W');
+    window.show_description(longest + ":" + longest);
+    EXPECT_GT(window.width(), QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(AboutBox, ShowsTheVersionLabelOfTheProgram) {

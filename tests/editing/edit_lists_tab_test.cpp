@@ -296,9 +296,12 @@ TEST_F(EditTabTest, AFileThatDoesNotReadLeavesThePreviousSource) {
     EXPECT_EQ(state.source_name, file("first.nol"));
 
     // A double click describes the current source object beside the window.
+    tab.setGeometry(100, 100, 596, 320);
+    tab.show();
     tab.object_box->setCurrentRow(1);
     tab.object_boxDblClick();
     EXPECT_TRUE(description.isVisible());
+    EXPECT_FALSE(description.frameGeometry().intersects(tab.frameGeometry()));
     EXPECT_EQ(description.windowTitle(), "Pump:Tray2");
     ASSERT_EQ(description.object_grid->rowCount(), 3);
     EXPECT_EQ(description.object_grid->item(0, 1)->text(), "200");
