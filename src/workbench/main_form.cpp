@@ -270,6 +270,8 @@ void TMainForm::build_menus() {
 // The file lists follow their folder on disk, F5 reads it again, and the description of a
 // list can be edited from the keyboard as well as with the right mouse button.
 void TMainForm::build_list_keeping() {
+    show_hint = [](const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
+                   int ms) { QToolTip::showText(at, text, widget, band, ms); };
     folder_watcher_ = std::make_unique<ListFolderWatcher>([this] { refresh_list_folder(); });
     refreshitem = new QAction(QStringLiteral("Refresh object lists"), this);
     refreshitem->setObjectName(QStringLiteral("refreshitem"));
@@ -450,13 +452,15 @@ void TMainForm::descrip_hint(QListWidget& box, QWidget& viewport, const QPoint& 
         return;
     }
     // The hint stays while the mouse stays near the row it describes; leaving the band
-    // withdraws it, and resting over another row builds that row's hint.
-    const QRect band(-kHintReach, last_mouse_row_position - kHintBand, 2 * kHintReach,
-                     2 * kHintBand);
+    // withdraws it, and resting over another row builds that row's hint. The band runs across
+    // the whole row and beyond: a hint shown over the right half of a name must not vanish at
+    // the first move.
+    const QRect band(QPoint(-kHintReach, last_mouse_row_position - kHintBand),
+                     QPoint(viewport.width() + kHintReach, last_mouse_row_position + kHintBand));
     const QString shown = QStringLiteral("<p style='white-space:pre'>") +
                           text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")) +
                           QStringLiteral("</p>");
-    QToolTip::showText(global_position, shown, &viewport, band, kHintMs);
+    show_hint(global_position, shown, &viewport, band, kHintMs);
 }
 
 QListWidget* TMainForm::file_box_of_viewport(QObject* watched) const {

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,6 +147,11 @@ class TMainForm final : public QMainWindow {
 
     // Sets the box's hint to the description of the row under the mouse.
     void build_list_hint(QListWidget& box, int x, int y);
+    // Shows a file list's hint: at the mouse, kept while the mouse stays in the band (in the
+    // widget's coordinates), for at most ms milliseconds. QToolTip, unless a test looks.
+    std::function<void(const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
+                       int ms)>
+        show_hint;
     // Sends the selected lists of the box, the bar following the progress.
     void send_lists(QListWidget& box, QProgressBar& bar);
 
