@@ -137,6 +137,8 @@ void Tobject_description::place_beside(const QWidget& window) {
 void Tobject_description::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         close();
+        // Back to the window it describes for, so the keyboard goes on working there.
+        if (parentWidget() != nullptr) parentWidget()->window()->activateWindow();
         return;
     }
     QWidget::keyPressEvent(event);
