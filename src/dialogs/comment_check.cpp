@@ -13,8 +13,11 @@ CommentProblem comment_problem(const QString& text) {
     qsizetype line_start = 0;
     int line_number = 1;
     for (qsizetype i = 0; i < text.size();) {
-        const char32_t code = QStringView(text).mid(i).toUcs4().value(0);
-        const int units = code > 0xFFFF ? 2 : 1;
+        const bool pair =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const char32_t code =
+            pair ? QChar::surrogateToUcs4(text[i], text[i + 1]) : char32_t(text[i].unicode());
+        const int units = pair ? 2 : 1;
         const QString character = text.mid(i, units);
         if (code == U'\n') {
             ++line_number;
