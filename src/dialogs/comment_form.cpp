@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "comment_check.h"
 #include "memo_lines.h"
 #include "ui_helpers.h"
 
@@ -36,7 +37,7 @@ Tcomment_form::Tcomment_form(QWidget* parent)
     add_button->setAutoDefault(false);
     cancel_button->setAutoDefault(false);
     connect(add_button, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel_button, &QPushButton::clicked, this, &Tcomment_form::reject);
+    connect(cancel_button, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -50,9 +51,10 @@ Tcomment_form::Tcomment_form(QWidget* parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-std::vector<std::string> Tcomment_form::edit(const std::vector<std::string>& old_lines) {
+std::optional<std::vector<std::string>> Tcomment_form::edit(
+    const std::vector<std::string>& old_lines) {
     set_memo_lines(*comments_memo, old_lines);
-    exec();
+    if (exec() != QDialog::Accepted) return std::nullopt;
     return comment_lines();
 }
 
@@ -60,9 +62,8 @@ std::vector<std::string> Tcomment_form::comment_lines() const {
     return memo_lines(*comments_memo);
 }
 
-void Tcomment_form::reject() {
-    comments_memo->clear();
-    QDialog::reject();
+void Tcomment_form::accept() {
+    if (comments_can_be_saved(*comments_memo)) QDialog::accept();
 }
 
 void Tcomment_form::showEvent(QShowEvent* event) {

@@ -2,6 +2,7 @@
 // The comment entry dialog of the save command: the list's description lines.
 
 #include <QDialog>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,10 @@ class Tcomment_form : public QDialog {
     explicit Tcomment_form(QWidget* parent = nullptr);
 
     // Modal, with the old comment lines in the memo; answers the lines to save with the list.
-    // "&Add comments" keeps the edited lines; "&Cancel" (or Escape) empties them: the list
-    // is saved either way, then without comments.
-    std::vector<std::string> edit(const std::vector<std::string>& old_lines);
+    // "&Add comments" gives the edited lines, once they can be saved (see comment_check.h);
+    // "&Cancel" (or Escape) gives nothing: the save is cancelled, so an old list keeps its
+    // description.
+    std::optional<std::vector<std::string>> edit(const std::vector<std::string>& old_lines);
     std::vector<std::string> comment_lines() const;
 
     QLabel* label;
@@ -27,7 +29,7 @@ class Tcomment_form : public QDialog {
     QPushButton* add_button;
     QPushButton* cancel_button;
 
-    void reject() override;
+    void accept() override;
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "comment_check.h"
 #include "memo_lines.h"
 #include "ui_helpers.h"
 
@@ -29,6 +30,7 @@ Teditcommform::Teditcommform(QWidget* parent) : QDialog(parent) {
     ok_button->setAutoDefault(false);
     cancel_button->setAutoDefault(false);
     connect(ok_button, &QPushButton::clicked, this, [this] {
+        if (!comments_can_be_saved(*Memo1)) return;
         comments_accepted = true;
         accept();
     });

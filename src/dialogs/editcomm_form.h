@@ -15,7 +15,8 @@ class Teditcommform : public QDialog {
   public:
     explicit Teditcommform(QWidget* parent = nullptr);
 
-    // Modal, with the file's comment lines in Memo1. True (comments accepted) only for "OK";
+    // Modal, with the file's comment lines in Memo1. True (comments accepted) only for "OK",
+    // which takes only text that can be saved (see comment_check.h);
     // "Cancel", Escape and the close box leave comments_accepted false, so the caller writes
     // the file only after an explicit OK.
     bool edit(const std::vector<std::string>& lines);

@@ -42,7 +42,9 @@ bool MessageBoxHandler::ask_yes_no(const std::string& question) {
     prepare(box, "Information", QMessageBox::Information, question);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    // Every question of the program asks before something that cannot be undone (removing,
+    // overwriting, replacing, sending): Enter must not say yes to it.
+    box.setDefaultButton(no);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;

@@ -7,7 +7,7 @@ namespace vexilo {
 
 // Modal QMessageBox windows over the active window: "Error" with the critical icon and one
 // button "Cancel"; "Information" with one button "OK"; the question as "Information" with
-// "&Yes" and "&No", answering true only for Yes. Texts are Windows-1252.
+// "&Yes" and "&No" (the default, for Enter), answering true only for Yes. Texts are Windows-1252.
 class MessageBoxHandler final : public MessageHandler {
   public:
     void show_error(const std::string& text) override;

@@ -1,6 +1,10 @@
 #include "object_description.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -11,6 +15,12 @@ namespace vexilo {
 namespace {
 
 constexpr int kCellPadding = 10;  // the cell's margins around its text
+// What the window manager adds to a tool window: a title bar with its close button, and
+// borders. Only an estimate before the window is first shown.
+constexpr int kTitleButtons = 96;
+constexpr int kFrameTop = 32;
+constexpr int kFrameSide = 4;
+constexpr int kGap = 8;
 
 class TableGrid final : public DescriptionGrid {
   public:
@@ -68,8 +78,9 @@ DescriptionGrid& Tobject_description::grid() {
     return *grid_;
 }
 
-void Tobject_description::show_description(const std::string& display_line) {
-    setWindowTitle(to_qstring(display_line));
+void Tobject_description::show_description(const std::string& display_line, const QWidget* beside) {
+    const QString title = to_qstring(display_line);
+    setWindowTitle(title);
     // The given widths are the least a column gets: a column grows to its longest text
     // rather than cut a value short.
     int width = 0;
@@ -85,10 +96,52 @@ void Tobject_description::show_description(const std::string& display_line) {
         if (needed > object_grid->columnWidth(c)) object_grid->setColumnWidth(c, needed);
         width += object_grid->columnWidth(c);
     }
+    // The title names the object: it must not be cut short.
+    const QFont title_font = QApplication::font("QMdiSubWindowTitleBar");
+    QFont bold = title_font;
+    bold.setBold(true);
+    width = std::max(width, QFontMetrics(bold).horizontalAdvance(title) + kTitleButtons);
     const int row_height = object_grid->verticalHeader()->defaultSectionSize();
     setFixedSize(width, (object_grid->rowCount() + 1) * row_height);
+    if (beside != nullptr) place_beside(*beside->window());
     show();
     raise();
+    // Active, so that Escape closes it straight away.
+    activateWindow();
+}
+
+void Tobject_description::place_beside(const QWidget& window) {
+    const QRect keep_clear = window.frameGeometry();
+    const QScreen* screen = window.screen() != nullptr ? window.screen() : this->screen();
+    if (screen == nullptr) return;
+    const QRect room = screen->availableGeometry();
+    const QSize frame(width() + 2 * kFrameSide, height() + kFrameTop + kFrameSide);
+    const QPoint candidates[] = {
+        {keep_clear.right() + 1 + kGap, keep_clear.top()},
+        {keep_clear.left() - kGap - frame.width(), keep_clear.top()},
+        {keep_clear.right() + 1 - frame.width(), keep_clear.bottom() + 1 + kGap},
+        {keep_clear.right() + 1 - frame.width(), keep_clear.top() - kGap - frame.height()},
+    };
+    QPoint chosen(room.right() + 1 - frame.width(), keep_clear.top());
+    for (const QPoint& at : candidates) {
+        if (room.contains(QRect(at, frame))) {
+            chosen = at;
+            break;
+        }
+    }
+    chosen.setY(std::clamp(chosen.y(), room.top(),
+                           std::max(room.top(), room.bottom() + 1 - frame.height())));
+    move(chosen);
+}
+
+void Tobject_description::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        // Back to the window it describes for, so the keyboard goes on working there.
+        if (parentWidget() != nullptr) parentWidget()->window()->activateWindow();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace vexilo

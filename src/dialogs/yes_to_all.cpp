@@ -35,7 +35,8 @@ Tyes_to_all::Tyes_to_all(QWidget* parent) : QDialog(parent) {
     no_button->setObjectName(QStringLiteral("no_button"));
     stop_button = new QPushButton(QStringLiteral("Stop Adding"), this);
     stop_button->setObjectName(QStringLiteral("stop_button"));
-    yes_button->setDefault(true);
+    // Enter keeps the object: overwriting it cannot be undone.
+    no_button->setDefault(true);
 
     connect(yes_button, &QPushButton::clicked, this, [this] {
         flags.overwrite_confirmed = true;
@@ -78,6 +79,7 @@ void Tyes_to_all::reject() {
 }
 
 void Tyes_to_all::showEvent(QShowEvent* event) {
+    no_button->setFocus();
     adjustSize();
     center_on_screen(*this);
     QDialog::showEvent(event);

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <algorithm>
+#include <string_view>
 
 #include "config/encoding.h"
 #include "config/messages.h"
@@ -15,6 +17,12 @@
 
 namespace vexilo {
 namespace {
+
+constexpr int kLayoutDpi = 600;
+// However narrow the page, a wrapped line keeps a readable piece on each line.
+constexpr int kLeastColumnChars = 12;
+constexpr const char* kContinuation = "  ";
+constexpr std::string_view kChangeMark = " Last Change ";
 
 QString display_text(const std::string& program_text) {
     return QString::fromStdString(windows1252_to_utf8(program_text));
@@ -42,6 +50,39 @@ QFont listing_font() {
     return font;
 }
 
+std::vector<std::string> fit_to_width(const std::vector<std::string>& lines, int columns) {
+    const std::size_t room = static_cast<std::size_t>(std::max(columns, kLeastColumnChars));
+    std::vector<std::string> fitted;
+    fitted.reserve(lines.size());
+    for (const std::string& line : lines) {
+        if (line.size() <= room) {
+            fitted.push_back(line);
+            continue;
+        }
+        // A header keeps its date in one piece: it breaks before " Last Change". Other lines
+        // break at the last blank that leaves at least half a line, else at the edge. The rest
+        // goes on indented, so it reads as the same line continued.
+        std::string_view rest(line);
+        std::size_t width = room;
+        std::string indent;
+        while (rest.size() > width) {
+            std::size_t cut = rest.rfind(kChangeMark, width);
+            if (cut == std::string_view::npos || cut == 0) {
+                cut = rest.rfind(' ', width);
+                if (cut == std::string_view::npos || cut < width / 2) cut = width;
+            }
+            fitted.push_back(indent + std::string(rest.substr(0, cut)));
+            rest.remove_prefix(cut);
+            while (!rest.empty() && rest.front() == ' ')
+                rest.remove_prefix(1);
+            indent = kContinuation;
+            width = room - indent.size();
+        }
+        if (!rest.empty()) fitted.push_back(indent + std::string(rest));
+    }
+    return fitted;
+}
+
 bool print_listing(QPrinter& printer, const std::vector<std::string>& lines) {
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -50,13 +91,33 @@ bool print_listing(QPrinter& printer, const std::vector<std::string>& lines) {
                                   : "Cannot create file " + program_text(file));
         return false;
     }
-    painter.setFont(listing_font());
-    const PageGeometry geometry = PageGeometry::of(printer.logicalDpiY(), printer.height());
-    const std::vector<PrintedPage> pages = lay_out_pages(lines, geometry.lines_per_page);
+    // The page is laid out at a fixed resolution and scaled to the printer's, so it looks the
+    // same on every printer; sizes below are in layout dots.
+    const double scale_x = printer.logicalDpiX() / double(kLayoutDpi);
+    const double scale_y = printer.logicalDpiY() / double(kLayoutDpi);
+    painter.scale(scale_x, scale_y);
+    const int page_width = static_cast<int>(printer.width() / scale_x);
+    const int page_height = static_cast<int>(printer.height() / scale_y);
+    painter.setClipRect(0, 0, page_width, page_height);
+
+    QFont font = listing_font();
+    font.setPixelSize(10 * kLayoutDpi / 72);  // 10 points
+    painter.setFont(font);
+    const PageGeometry geometry = PageGeometry::of(kLayoutDpi, page_height);
+
+    // A line that is wider than its column wraps instead of running into the next column or
+    // off the page.
+    const int char_width = std::max(1, painter.fontMetrics().horizontalAdvance(QLatin1Char('M')));
+    const int left_room = geometry.column_x(1) - geometry.column_x(0) - char_width;
+    const int right_room = page_width - geometry.column_x(1);
+    const std::vector<std::string> fitted =
+        fit_to_width(lines, std::min(left_room, right_room) / char_width);
+
+    const std::vector<PrintedPage> pages = lay_out_pages(fitted, geometry.lines_per_page);
     for (const PrintedPage& page : pages) {
         if (page.number > 1) printer.newPage();
         for (const PlacedLine& placed : page.lines) {
-            const std::string& text = lines[placed.index];
+            const std::string& text = fitted[placed.index];
             if (text.empty()) continue;
             draw_at(painter, geometry.column_x(placed.column), geometry.y_of(placed.line),
                     display_text(text));

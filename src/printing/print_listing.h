@@ -21,7 +21,12 @@ inline constexpr const char* kNothingSelectedToPrint =
 // "Courier New" 10 points, or the system's fixed-pitch font in 10 points where that is missing.
 QFont listing_font();
 
-// Sets the lines on the printer as one document. False, with a message shown, when the
+// The lines broken so that none is longer than the given number of characters; the pieces
+// after the first are indented by two blanks. Empty lines and short lines stay as they are.
+std::vector<std::string> fit_to_width(const std::vector<std::string>& lines, int columns);
+
+// Sets the lines on the printer as one document, laid out at 600 dots per inch and scaled to
+// the printer's resolution and printable page. False, with a message shown, when the
 // printer cannot start the document.
 bool print_listing(QPrinter& printer, const std::vector<std::string>& lines);
 

@@ -101,7 +101,7 @@ EditListsTab::EditListsTab(EditState& state, QWidget* parent)
         make_label(this, "source_list_label", QStringLiteral("Objects"), 12, 4, 285);
     object_box = make_list(this, "object_box", 12, 32, 173, 197);
     get_objects_button =
-        make_button(this, "get_objects_button", "Get Object List from &File     ", 12, 237);
+        make_button(this, "get_objects_button", "Get Object List from F&ile     ", 12, 237);
     get_from_nimbra_button =
         make_button(this, "get_from_nimbra_button", "Get Object List from &Nimbra     ", 12, 268);
     load_progress = make_progress(this, "load_progress", 12, 300);
@@ -116,10 +116,11 @@ EditListsTab::EditListsTab(EditState& state, QWidget* parent)
     save_button = make_button(this, "save_button", "Save Object &List in File         ", 305, 176);
     send_button = make_button(this, "send_button", "&Send selected Objects to Nimbra", 305, 207);
     new_object_button =
-        make_button(this, "new_object_button", "Add a &New Object to the list  ", 305, 237);
+        make_button(this, "new_object_button", "Add a Ne&w Object to the list  ", 305, 237);
     delete_button = make_button(this, "delete_button", "&Remove selected Objects    ", 305, 268);
     send_progress = make_progress(this, "send_progress", 305, 300);
 
+    // Each button has a mnemonic of its own, and none is taken by the menu bar (Alt+F, Alt+H).
     up_button = make_button(this, "up_button", "Move object &Up", 483, 42, 105, 43);
     down_button = make_button(this, "down_button", "Move object &Down", 483, 96, 105, 43);
 
@@ -245,19 +246,13 @@ bool EditListsTab::get_and_show_config(const std::string& path) {
 }
 
 void EditListsTab::get_from_nimbra_buttonClick() {
-    // The old source goes at once: until the reply has been read there is none, and nothing
-    // may be built from a source the label no longer names.
-    state_.source_name = "NIMBRA";
-    source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
-    object_box->clear();
-    clear_configuration(*state_.source);
-    state_.no_source_yet = true;
+    // The loaded source stays until the reply has been read: a reply that times out or does
+    // not read must not cost the operator the list loaded before.
     if (services_.link == nullptr) return;
     services_.link->request_configuration(load_sink_.get(), [this] {
         EditLink& link = *services_.link;
         link.set_status("Nimbra configuration recieved");
         link.take_received_configuration();
-        // A reply that did not read leaves no source rather than half a configuration.
         if (!link.configuration_known()) return;
         state_.source_name = "NIMBRA";
         source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
@@ -274,7 +269,8 @@ void EditListsTab::object_boxDblClick() {
     const int row = object_box->currentRow();
     if (row < 0 || row >= state_.source->object_count) return;
     describe_object(*state_.source, row, object_description().grid());
-    object_description().show_description(display_line(*state_.source, row));
+    // Beside the window, so that it covers none of the page's buttons.
+    object_description().show_description(display_line(*state_.source, row), this);
 }
 
 void EditListsTab::transfer_classes() {
@@ -449,8 +445,10 @@ void EditListsTab::save_buttonClick() {
     std::vector<std::string> comments;
     // A list that exists but cannot be read is not replaced: its comments would be lost.
     if (!read_comments(target, comments)) return;
-    comments = comment_form().edit(comments);
-    write_object_list(*state_.destination, target, comments,
+    // Cancel cancels the save: an old list keeps its file and its description.
+    const auto edited = comment_form().edit(comments);
+    if (!edited) return;
+    write_object_list(*state_.destination, target, *edited,
                       services_.link != nullptr ? services_.link->config_box() : nullptr);
 }
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <algorithm>
+#include <utility>
 
 #include "config/object_list_file.h"
 #include "dialogs/ui_helpers.h"
@@ -60,6 +61,41 @@ void fill_list_names(const QString& pattern, QListWidget& box) {
     box.clear();
     box.addItems(list_names(pattern));
     if (box.count() > 0) box.setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
+void refill_list_names(const QString& pattern, QListWidget& box) {
+    const QString current = box.currentItem() != nullptr ? box.currentItem()->text() : QString();
+    QStringList selected;
+    for (const QListWidgetItem* item : box.selectedItems())
+        selected << item->text();
+    box.clear();
+    box.addItems(list_names(pattern));
+    for (int row = 0; row < box.count(); ++row) {
+        QListWidgetItem* item = box.item(row);
+        if (item->text() == current) box.setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        if (selected.contains(item->text())) item->setSelected(true);
+    }
+    if (box.currentRow() < 0 && box.count() > 0)
+        box.setCurrentRow(0, QItemSelectionModel::NoUpdate);
+}
+
+ListFolderWatcher::ListFolderWatcher(std::function<void()> changed, QObject* parent)
+    : QObject(parent), changed_(std::move(changed)) {
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, &settle_,
+            qOverload<>(&QTimer::start));
+    connect(&settle_, &QTimer::timeout, this, [this] { changed_(); });
+}
+
+void ListFolderWatcher::watch(const QString& folder) {
+    const QStringList watched = watcher_.directories();
+    if (watched.size() == 1 && watched.front() == folder) return;
+    if (!watched.isEmpty()) watcher_.removePaths(watched);
+    settle_.stop();
+    // A folder that cannot be watched (gone, or a file system without notices) still
+    // refreshes with F5.
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) watcher_.addPath(folder);
 }
 
 QString list_hint_text(const QString& name, const std::vector<std::string>& lines) {

@@ -3,8 +3,12 @@
 // name without folder and without its final ".nol" (in any letter case), so "x.y.nol" is the
 // list "x.y"; the list path of a name leads back to that same file.
 
+#include <QFileSystemWatcher>
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +32,27 @@ QStringList list_names(const QString& pattern);
 
 // Fills the box with list_names of the pattern and makes row 0 the current row.
 void fill_list_names(const QString& pattern, QListWidget& box);
+
+// Fills the box again with list_names of the pattern; the names that remain stay selected,
+// and the current row stays on its name while that remains.
+void refill_list_names(const QString& pattern, QListWidget& box);
+
+// Calls back when the files of the watched folder may have changed (a list added, removed
+// or renamed, by this program or another). A burst of changes, as a copy or a save makes,
+// gives one call shortly after it ends.
+class ListFolderWatcher final : public QObject {
+  public:
+    static constexpr int kSettleMs = 150;
+
+    explicit ListFolderWatcher(std::function<void()> changed, QObject* parent = nullptr);
+    // Watches this folder instead of the one before; an empty path watches nothing.
+    void watch(const QString& folder);
+
+  private:
+    QFileSystemWatcher watcher_;
+    QTimer settle_;
+    std::function<void()> changed_;
+};
 
 // The description hint of a list: "Object list NAME", and when the lines have a comment
 // block, ":" and each comment line after a line feed.

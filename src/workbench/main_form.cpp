@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -139,6 +140,7 @@ TMainForm::TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* p
     : QMainWindow(parent), link_(link) {
     build_window();
     build_menus();
+    build_list_keeping();
     FormCreate(arguments);
 }
 
@@ -274,6 +276,27 @@ void TMainForm::build_menus() {
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
 }
 
+// The file lists follow their folder on disk, F5 reads it again, and the description of a
+// list can be edited from the keyboard as well as with the right mouse button.
+void TMainForm::build_list_keeping() {
+    show_hint = [](const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
+                   int ms) { QToolTip::showText(at, text, widget, band, ms); };
+    folder_watcher_ = std::make_unique<ListFolderWatcher>([this] { refresh_list_folder(); });
+    refreshitem = new QAction(QStringLiteral("Refresh object lists"), this);
+    refreshitem->setObjectName(QStringLiteral("refreshitem"));
+    refreshitem->setShortcut(QKeySequence(Qt::Key_F5));
+    refreshitem->setShortcutContext(Qt::WindowShortcut);
+    addAction(refreshitem);
+    connect(refreshitem, &QAction::triggered, this, &TMainForm::refresh_list_folder);
+
+    descriptionitem =
+        new QAction(QStringLiteral("&Edit description of selected object list"), this);
+    descriptionitem->setObjectName(QStringLiteral("descriptionitem"));
+    File1->insertAction(RemoveallobjectsfromNimbra1, descriptionitem);
+    connect(descriptionitem, &QAction::triggered, this, &TMainForm::edit_selected_description);
+    file_box->installEventFilter(this);
+}
+
 void TMainForm::FormCreate(const QStringList& arguments) {
     tree_events_ = false;
     service_mode_ = false;
@@ -318,6 +341,7 @@ void TMainForm::set_presentation() {
     PageControl1->setVisible(service_mode_);
     send_panel->setVisible(!service_mode_);
     printitem->setVisible(service_mode_);
+    descriptionitem->setVisible(service_mode_);
     RemoveallobjectsfromNimbra1->setVisible(service_mode_);
     PageControl1->setTabVisible(PageControl1->indexOf(edit_tab), service_mode_);
     // The line sits above the panel, not under the hidden tab control.
@@ -374,10 +398,19 @@ void TMainForm::set_list_folder(const std::string& folder, bool store) {
     const QString pattern = path_to_qstring(list_path(std::string("*")));
     fill_list_names(pattern, *file_box);
     fill_list_names(pattern, *file_box_1);
+    folder_watcher_->watch(path_to_qstring(folder));
     if (store) {
         store_text_setting(kRootFolder, folder);
         store_text_setting(kListFolder, folder);
     }
+}
+
+void TMainForm::refresh_list_folder() {
+    const QString pattern = path_to_qstring(list_path(std::string("*")));
+    refill_list_names(pattern, *file_box);
+    refill_list_names(pattern, *file_box_1);
+    // The row under the mouse may hold another list now.
+    last_hovered_row = -2;
 }
 
 void TMainForm::fill_list_names(const QString& pattern, QListWidget& box) {
@@ -428,13 +461,15 @@ void TMainForm::descrip_hint(QListWidget& box, QWidget& viewport, const QPoint& 
         return;
     }
     // The hint stays while the mouse stays near the row it describes; leaving the band
-    // withdraws it, and resting over another row builds that row's hint.
-    const QRect band(-kHintReach, last_mouse_row_position - kHintBand, 2 * kHintReach,
-                     2 * kHintBand);
+    // withdraws it, and resting over another row builds that row's hint. The band runs across
+    // the whole row and beyond: a hint shown over the right half of a name must not vanish at
+    // the first move.
+    const QRect band(QPoint(-kHintReach, last_mouse_row_position - kHintBand),
+                     QPoint(viewport.width() + kHintReach, last_mouse_row_position + kHintBand));
     const QString shown = QStringLiteral("<p style='white-space:pre'>") +
                           text.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>")) +
                           QStringLiteral("</p>");
-    QToolTip::showText(global_position, shown, &viewport, band, kHintMs);
+    show_hint(global_position, shown, &viewport, band, kHintMs);
 }
 
 QListWidget* TMainForm::file_box_of_viewport(QObject* watched) const {
@@ -466,6 +501,24 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
                 file_boxMouseUp(mouse->button(), mouse->position().toPoint());
             }
             break;
+        case QEvent::KeyPress:
+            // The keyboard's ways to a context menu open the description of the list.
+            if (watched == file_box) {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                const bool menu_key =
+                    key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier;
+                const bool shift_f10 =
+                    key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier;
+                if (menu_key || shift_f10) {
+                    edit_selected_description();
+                    return true;
+                }
+            }
+            break;
+        case QEvent::ContextMenu:
+            // Already answered by the key press or the right button's release.
+            if (watched == file_box || watched == file_box->viewport()) return true;
+            break;
         case QEvent::ToolTip:
             if (QListWidget* box = file_box_of_viewport(watched); box && hint_hook_) {
                 descrip_hint(*box, *box->viewport(), static_cast<QHelpEvent*>(event)->globalPos());
@@ -480,8 +533,24 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::file_boxMouseUp(Qt::MouseButton button, const QPoint& position) {
     if (button != Qt::RightButton) return;
-    const int row = file_box->indexAt(position).row();
-    if (row < 0 || dialogs.editcommform == nullptr) return;
+    edit_description(file_box->indexAt(position).row());
+}
+
+void TMainForm::edit_selected_description() {
+    int row = file_box->currentRow();
+    if (row < 0 || !file_box->item(row)->isSelected()) {
+        const QList<QListWidgetItem*> selected = file_box->selectedItems();
+        if (!selected.isEmpty()) row = file_box->row(selected.front());
+    }
+    if (row < 0) {
+        show_error("No object list selected!");
+        return;
+    }
+    edit_description(row);
+}
+
+void TMainForm::edit_description(int row) {
+    if (row < 0 || row >= file_box->count() || dialogs.editcommform == nullptr) return;
     const std::string path = list_path(file_box->item(row)->text());
     std::vector<std::string> comments;
     // A file that exists but cannot be read is not offered for editing: accepting an empty

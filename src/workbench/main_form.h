@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@ namespace vexilo {
 
 class FolderTree;
 class HintHook;
+class ListFolderWatcher;
 class WindowOperations;
 class ProgressBarSink;
 class Tabout_form;
@@ -125,6 +127,8 @@ class TMainForm final : public QMainWindow {
     QAction* Exit1;
     QMenu* Help1;
     QAction* About1;
+    QAction* descriptionitem;  // File menu: edit the description of the selected list
+    QAction* refreshitem;      // F5: read the list folder again
 
     // The status line's text; every status of the program goes through the link to here.
     // Sets the status line through the link (its status sink writes the panel).
@@ -135,6 +139,9 @@ class TMainForm final : public QMainWindow {
     // Makes the folder current, shows it in both folder captions and refills both file lists;
     // with store, "Root Folder" and "List Folder" are both stored with it.
     void set_list_folder(const std::string& folder, bool store);
+    // Reads the current list folder again into both file lists, keeping the selection where
+    // the names remain; the folder's changes on disk do this by themselves.
+    void refresh_list_folder();
     void fill_list_names(const QString& pattern, QListWidget& box);
     // The current list folder, a separator, the name and ".nol"; "*" gives the pattern of
     // every object list file there.
@@ -143,6 +150,11 @@ class TMainForm final : public QMainWindow {
 
     // Sets the box's hint to the description of the row under the mouse.
     void build_list_hint(QListWidget& box, int x, int y);
+    // Shows a file list's hint: at the mouse, kept while the mouse stays in the band (in the
+    // widget's coordinates), for at most ms milliseconds. QToolTip, unless a test looks.
+    std::function<void(const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
+                       int ms)>
+        show_hint;
     // Sends the selected lists of the box, the bar following the progress.
     void send_lists(QListWidget& box, QProgressBar& bar);
 
@@ -161,6 +173,11 @@ class TMainForm final : public QMainWindow {
     void PTShellTree1Change(const QString& path);
     void PTShellTree2Change(const QString& path);
     void file_boxMouseUp(Qt::MouseButton button, const QPoint& position);
+    // The description of the list in the row of file_box, in the comment editing dialog.
+    void edit_description(int row);
+    // The File menu's item and the keyboard's context-menu keys on file_box: the current
+    // row when it is selected, else the first selected one.
+    void edit_selected_description();
     void send_modules_buttonClick();
     void send_modules_button_1Click();
     void send_tabEnter();
@@ -174,6 +191,7 @@ class TMainForm final : public QMainWindow {
   private:
     void build_window();
     void build_menus();
+    void build_list_keeping();
     void FormCreate(const QStringList& arguments);
     void set_presentation();
     void descrip_hint(QListWidget& box, QWidget& viewport, const QPoint& global_position);
@@ -189,6 +207,7 @@ class TMainForm final : public QMainWindow {
     bool show_link_window_ = false;
     bool tree_events_ = false;
     std::unique_ptr<HintHook> hint_hook_;
+    std::unique_ptr<ListFolderWatcher> folder_watcher_;
     int current_page_ = 0;
     std::string root_folder_;
     std::string current_list_folder_;

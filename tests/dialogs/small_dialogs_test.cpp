@@ -16,6 +16,7 @@
 #include "dialogs/copy_dialog.h"
 #include "dialogs/editcomm_form.h"
 #include "dialogs/folder_form.h"
+#include "dialogs/message_boxes.h"
 #include "dialogs/object_description.h"
 #include "dialogs/ver_info.h"
 #include "dialogs/yes_to_all.h"
@@ -177,7 +178,8 @@ TEST_F(FolderFormTest, WithoutRememberedFoldersOkWaitsForABrowsedFolder) {
     EXPECT_EQ(read_text_setting("Root Folder", ""), "/data/x");
 }
 
-TEST(CommentDialogs, AddKeepsTheLinesCancelEmptiesThem) {
+TEST(CommentDialogs, AddKeepsTheLinesCancelGivesNothingUnsavableTextIsRefused) {
+    test::MessageRecorder messages;
     Tcomment_form comments;
     EXPECT_EQ(comments.windowTitle(), "Saving object list");
     EXPECT_FALSE(comments.windowFlags() & Qt::WindowCloseButtonHint);
@@ -188,8 +190,27 @@ TEST(CommentDialogs, AddKeepsTheLinesCancelEmptiesThem) {
     EXPECT_EQ(comments.edit({"Pumps of line 2"}),
               (std::vector<std::string>{"Pumps of line 2", "Volumen in \xB5l"}));
     script.press("Saving object list", "&Cancel");
-    EXPECT_TRUE(comments.edit({"Pumps of line 2"}).empty());
+    EXPECT_FALSE(comments.edit({"Pumps of line 2"}).has_value());
     EXPECT_SCRIPT_DONE(script);
+
+    // Text a list file cannot hold keeps the dialog open, the offending part selected.
+    const auto refused = [&](const QString& text, const QString& selected) {
+        return [&comments, text, selected](QWidget&) {
+            EXPECT_EQ(comments.comments_memo->textCursor().selectedText(), selected);
+            comments.comments_memo->setPlainText(text);
+        };
+    };
+    const QString omega = QString::fromUtf8("\xCF\x89");
+    script
+        .press("Saving object list", "&Add comments",
+               [&](QWidget&) { comments.comments_memo->setPlainText("ok\nfrequency " + omega); })
+        .press("Saving object list", "&Add comments", refused("a\n[Lists]\nb", omega))
+        .press("Saving object list", "&Add comments", refused("a\n [LISTS]", "[Lists]"));
+    EXPECT_EQ(comments.edit({}), (std::vector<std::string>{"a", " [LISTS]"}));
+    EXPECT_SCRIPT_DONE(script);
+    ASSERT_EQ(messages.errors.size(), 2u);
+    EXPECT_NE(messages.errors[0].find("U+03C9 in comment line 2"), std::string::npos);
+    EXPECT_NE(messages.errors[1].find("\"[LISTS]\""), std::string::npos);
 
     Teditcommform edit;
     EXPECT_EQ(edit.windowTitle(), "Edit comments in object list");
@@ -205,6 +226,30 @@ TEST(CommentDialogs, AddKeepsTheLinesCancelEmptiesThem) {
     script.press("Edit comments in object list", "", [](QWidget& window) { window.close(); });
     EXPECT_FALSE(edit.edit({"old"}));
     EXPECT_FALSE(edit.comments_accepted);
+    script
+        .press("Edit comments in object list", "OK",
+               [&](QWidget&) { edit.Memo1->setPlainText("[lists]"); })
+        .press("Edit comments in object list", "Cancel");
+    EXPECT_FALSE(edit.edit({"old"}));
+    EXPECT_SCRIPT_DONE(script);
+    EXPECT_EQ(messages.errors.size(), 3u);
+}
+
+TEST(Questions, EnterAnswersNo) {
+    Tyes_to_all overwrite;
+    overwrite.flags.overwrite_confirmed = true;
+    ModalScript script;
+    script.press("Overwrite object?", "",
+                 [](QWidget& window) { QTest::keyClick(&window, Qt::Key_Return); });
+    overwrite.ask_about("Tray1");
+    EXPECT_FALSE(overwrite.flags.overwrite_confirmed);
+
+    script.press("Information", "", [](QWidget& window) {
+        QTest::keyClick(window.focusWidget() ? window.focusWidget() : &window, Qt::Key_Return);
+    });
+    EXPECT_FALSE(MessageBoxHandler().ask_yes_no("Do you really want to remove all objects?"));
+    script.press("Information", "&Yes");
+    EXPECT_TRUE(MessageBoxHandler().ask_yes_no("Do you really want to remove all objects?"));
     EXPECT_SCRIPT_DONE(script);
 }
 
@@ -241,6 +286,13 @@ TEST(ObjectDescription, TheGridShowsWhatDescribeObjectFills) {
     EXPECT_EQ(window.object_grid->rowCount(), 1);
     EXPECT_EQ(window.object_grid->item(0, 1), nullptr);
     EXPECT_EQ(window.height(), 2 * row);
+
+    // The whole title shows, however long the names; Escape closes the window.
+    const std::string longest(24, 'W');
+    window.show_description(longest + ":" + longest);
+    EXPECT_GT(window.width(), QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
 }
 
 TEST(AboutBox, ShowsTheVersionLabelOfTheProgram) {

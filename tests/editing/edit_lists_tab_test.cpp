@@ -174,7 +174,8 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
     ASSERT_TRUE(read_configuration(*reread, *saved));
     EXPECT_EQ(object_display_lines(*reread), lines_of(*tab.new_list_box));
 
-    // A new file is created only when confirmed; Cancel in the comments saves without any.
+    // A new file is created only when confirmed; Cancel in the comments cancels the save, so
+    // a new file is not written and an old one keeps every byte.
     files.saves.push_back(file("fresh"));
     messages.answers = {false};
     tab.save_button->click();
@@ -183,11 +184,18 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
     messages.answers = {true};
     script.press("Saving object list", "Cancel");
     tab.save_button->click();
-    saved = read_text_lines(file("fresh.nol"));
-    ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->front(), "[LISTS]");
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file("fresh.nol"))));
     EXPECT_EQ(messages.questions.back(),
               "fresh.nol\nThis file does not exist.\nDo you want to create it?");
+
+    const auto before = read_text_lines(lists + "/list.nol");
+    files.saves.push_back(lists + "/list.nol");
+    script.press("Saving object list", "Cancel", [](QWidget& window) {
+        static_cast<Tcomment_form&>(window).comments_memo->clear();
+    });
+    tab.save_button->click();
+    EXPECT_SCRIPT_DONE(script);
+    EXPECT_EQ(read_text_lines(lists + "/list.nol"), before);
 }
 
 TEST(ListSavePath, TheNameIsCutAtItsFirstDotUnlessItIsANolFileAlready) {
@@ -288,9 +296,12 @@ TEST_F(EditTabTest, AFileThatDoesNotReadLeavesThePreviousSource) {
     EXPECT_EQ(state.source_name, file("first.nol"));
 
     // A double click describes the current source object beside the window.
+    tab.setGeometry(100, 100, 596, 320);
+    tab.show();
     tab.object_box->setCurrentRow(1);
     tab.object_boxDblClick();
     EXPECT_TRUE(description.isVisible());
+    EXPECT_FALSE(description.frameGeometry().intersects(tab.frameGeometry()));
     EXPECT_EQ(description.windowTitle(), "Pump:Tray2");
     ASSERT_EQ(description.object_grid->rowCount(), 3);
     EXPECT_EQ(description.object_grid->item(0, 1)->text(), "200");
@@ -302,12 +313,14 @@ TEST_F(EditTabTest, AFileThatDoesNotReadLeavesThePreviousSource) {
 TEST_F(EditTabTest, TheInstrumentsConfigurationBecomesTheSource) {
     open_source("first.nol", kFirst);
     link.reply = list_file({"Plain;Cover", "Pump;P1;5;0;x"});
+    // The loaded source stays until the reply has been read.
     tab.get_from_nimbra_button->click();
-    EXPECT_EQ(tab.source_list_label->text(), "Objects in NIMBRA");
-    EXPECT_EQ(tab.object_box->count(), 0);
-    EXPECT_TRUE(state.no_source_yet);
+    EXPECT_EQ(lines_of(*tab.object_box),
+              (Lines{"Pump:Tray1", "Pump:Tray2", "Pump:Tray3", "Plain:Lid"}));
+    EXPECT_EQ(state.source->object_count, 4);
     link.answer();
     EXPECT_EQ(link.statuses, (Lines{"Nimbra configuration recieved"}));
+    EXPECT_EQ(tab.source_list_label->text(), "Objects in NIMBRA");
     EXPECT_EQ(lines_of(*tab.object_box), (Lines{"Plain:Cover", "Pump:P1"}));
     EXPECT_FALSE(state.no_source_yet);
     EXPECT_EQ(state.source_name, "NIMBRA");
@@ -317,13 +330,15 @@ TEST_F(EditTabTest, TheInstrumentsConfigurationBecomesTheSource) {
     tab.new_object_button->click();
     EXPECT_EQ(tab.module_label->text().toStdString(), "Classes from NIMBRA");
 
-    // A reply that does not read leaves no source behind.
+    // A reply that does not read leaves the source as it was.
+    open_source("first.nol", kFirst);
     link.reply = {"[LISTS]", "0;x"};
     tab.get_from_nimbra_button->click();
     link.answer();
-    EXPECT_EQ(tab.object_box->count(), 0);
-    EXPECT_EQ(state.source->object_count, 0);
-    EXPECT_TRUE(state.no_source_yet);
+    EXPECT_EQ(tab.object_box->count(), 4);
+    EXPECT_EQ(state.source->object_count, 4);
+    EXPECT_EQ(state.source_name, file("first.nol"));
+    EXPECT_FALSE(state.no_source_yet);
 }
 
 TEST_F(EditTabTest, SendingAsksAboutTheWholeListAndNeedsTheInstrumentsClasses) {

@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,6 +19,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
+#include <map>
 #include <memory>
 
 #include "config/text_file.h"
@@ -25,6 +29,7 @@
 #include "link/fake_port.h"
 #include "link/ui/portform.h"
 #include "settings/settings.h"
+#include "support/event_wait.h"
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "workbench/folder_tree.h"
@@ -283,6 +288,136 @@ TEST_F(MainFormTest, HintDescribesTheRowUnderTheMouse) {
     EXPECT_EQ(box.toolTip(), QStringLiteral("Object list beta:\nchanged"));
 }
 
+TEST_F(MainFormTest, TheHintStaysWithinEightPixelsOfTheMouseForNineSeconds) {
+    write_list("Alpha.nol", {"Flush", "[LISTS]"});
+    write_list("beta.nol", {"[LISTS]"});
+    use_list_folder();
+    start();
+    show();
+    QListWidget& box = *form->file_box_1;
+    const QPoint at = row_centre(box, 0);
+    QRect band;
+    int ms = 0;
+    const auto real_hint = form->show_hint;
+    form->show_hint = [&](const QPoint& global, const QString& text, QWidget* widget,
+                          const QRect& area, int time) {
+        band = area;
+        ms = time;
+        real_hint(global, text, widget, area, time);
+    };
+    form->build_list_hint(box, at.x(), at.y());
+    QHelpEvent help(QEvent::ToolTip, at, box.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(box.viewport(), &help);
+    EXPECT_EQ(ms, 9000);
+    for (const int dy : {-8, 8})
+        EXPECT_TRUE(band.contains(at.x(), at.y() + dy)) << dy;
+    for (const int dy : {-9, 9})
+        EXPECT_FALSE(band.contains(at.x(), at.y() + dy)) << dy;
+    EXPECT_TRUE(band.contains(0, at.y()) && band.contains(box.viewport()->width(), at.y()));
+
+    // Leaving the band withdraws the hint.
+    ASSERT_TRUE(QToolTip::isVisible());
+    QMouseEvent away(QEvent::MouseMove, QPointF(at.x(), at.y() + 9),
+                     box.viewport()->mapToGlobal(QPointF(at.x(), at.y() + 9)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(box.viewport(), &away);
+    test::run_events_while([] { return QToolTip::isVisible(); }, 10000);
+    EXPECT_FALSE(QToolTip::isVisible());
+}
+
+TEST_F(MainFormTest, TheListsFollowTheirFolderOnDiskAndF5KeepingTheSelection) {
+    for (const char* name : {"Alpha.nol", "beta.nol", "gamma.nol"})
+        write_list(name, {"[LISTS]"});
+    use_list_folder();
+    start({"/support"});
+    show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QListWidget& box = *form->file_box;
+    const auto names = [](const QListWidget& list) {
+        QStringList shown;
+        for (int row = 0; row < list.count(); ++row)
+            shown << list.item(row)->text() + (list.item(row)->isSelected() ? "*" : "");
+        return shown;
+    };
+    box.item(1)->setSelected(true);
+    box.setCurrentRow(2, QItemSelectionModel::Select);
+
+    // F5 reads the folder at once, before any notice of the change has come in.
+    ASSERT_TRUE(QFile::remove(lists + "/Alpha.nol"));
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    EXPECT_EQ(names(box), (QStringList{"beta*", "gamma*"}));
+    EXPECT_EQ(box.currentItem()->text(), "gamma");
+
+    // Lists added and renamed by others show up by themselves, in both panels.
+    write_list("delta.nol", {"[LISTS]"});
+    ASSERT_TRUE(QFile::rename(lists + "/gamma.nol", lists + "/Epsilon.nol"));
+    const QStringList expected{"beta*", "delta", "Epsilon"};
+    test::run_events_while([&] { return names(box) != expected; }, 10000);
+    EXPECT_EQ(names(box), expected);
+    EXPECT_EQ(names(*form->file_box_1).join(',').remove('*'), "beta,delta,Epsilon");
+}
+
+TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
+    write_list("wash.nol", {"old", "[LISTS]"});
+    write_list("rinse.nol", {"[LISTS]"});
+    use_list_folder();
+    start({"/support"});
+    Teditcommform editor(form.get());
+    form->dialogs.editcommform = &editor;
+    show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QListWidget& box = *form->file_box;
+    box.setFocus();
+    box.setCurrentRow(1);  // wash, selected
+    const std::string wash = form->list_path(std::string("wash"));
+
+    ModalScript script;
+    QStringList shown;
+    const auto write = [&](const char* text) {
+        return [&shown, text](QWidget& window) {
+            auto* memo = window.findChild<QPlainTextEdit*>("Memo1");
+            shown << memo->toPlainText();
+            memo->setPlainText(text);
+        };
+    };
+    script.press("Edit comments in object list", "OK", write("by Shift+F10"));
+    QTest::keyClick(&box, Qt::Key_F10, Qt::ShiftModifier);
+    script.press("Edit comments in object list", "OK", write("by the menu key"));
+    QTest::keyClick(&box, Qt::Key_Menu);
+    EXPECT_TRUE(form->descriptionitem->isVisible());
+    script.press("Edit comments in object list", "OK", write("by the File menu"));
+    form->descriptionitem->trigger();
+    EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
+    EXPECT_EQ(shown, (QStringList{"old", "by Shift+F10", "by the menu key"}));
+    EXPECT_EQ(read_text_lines(wash), (std::vector<std::string>{"by the File menu", "[LISTS]"}));
+
+    box.clearSelection();
+    box.setCurrentRow(-1);
+    form->descriptionitem->trigger();
+    EXPECT_EQ(messages.errors, (std::vector<std::string>{"No object list selected!"}));
+}
+
+TEST_F(MainFormTest, EveryMnemonicOfTheEditTabIsItsOwn) {
+    start({"/support"});
+    form->PageControl1->setCurrentWidget(form->edit_tab);
+    show();
+    std::map<QChar, QStringList> owners;
+    const auto take = [&](const QString& caption) {
+        const qsizetype mark = caption.indexOf('&');
+        if (mark >= 0 && mark + 1 < caption.size()) owners[caption[mark + 1].toLower()] << caption;
+    };
+    for (const QAction* menu : form->menuBar()->actions())
+        take(menu->text());
+    for (const QAbstractButton* button : form->edit_tab->findChildren<QAbstractButton*>()) {
+        if (button->isVisible()) take(button->text());
+    }
+    EXPECT_GE(owners.size(), 12u);
+    for (const auto& [letter, captions] : owners)
+        EXPECT_EQ(captions.size(), 1) << captions.join(" | ").toStdString();
+}
+
 TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
     const std::vector<std::string> body = {"[LISTS]",   "1;Volumes;2", "1;small;1", "[CLASSES]",
                                            "[OBJECTS]", "Wash;W1;3",   "[ATOMS]"};
@@ -424,9 +559,10 @@ TEST_F(MainFormTest, MenuOpensTheSerialPortDialog) {
     QStringList file_menu;
     for (QAction* action : form->File1->actions())
         file_menu << action->text();
-    EXPECT_EQ(file_menu,
-              (QStringList{"Print selected object list", "Remove all objects from Nimbra",
-                           "Restart Nimbra", "Compare with Nimbra", "&Options", "E&xit"}));
+    EXPECT_EQ(file_menu, (QStringList{"Print selected object list",
+                                      "&Edit description of selected object list",
+                                      "Remove all objects from Nimbra", "Restart Nimbra",
+                                      "Compare with Nimbra", "&Options", "E&xit"}));
 }
 
 }  // namespace
