@@ -21,9 +21,8 @@ constexpr int kHighestPort = 255;
 void report_once(const std::string& text, const std::string& key_path, const std::string& name,
                  const SettingValue& value) {
     static std::set<std::string> reported;
-    std::string key = key_path + '\n' + name + '\n' +
-                      std::to_string(static_cast<int>(value.type)) + '\n' +
-                      std::to_string(value.integer) + '\n' + value.text;
+    std::string key = key_path + '\n' + name + '\n' + std::to_string(static_cast<int>(value.type)) +
+                      '\n' + std::to_string(value.integer) + '\n' + value.text;
     if (reported.insert(std::move(key)).second) show_error(text);
 }
 

@@ -1,6 +1,7 @@
 #include "workbench/main_form.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFrame>
@@ -319,6 +320,17 @@ bool TMainForm::event(QEvent* event) {
     const bool handled = QMainWindow::event(event);
     if (event->type() == QEvent::WindowActivate) FormActivate();
     return handled;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted()) return;
+    // The link window (KVX) and any open description window would otherwise keep the program
+    // running, the port held, and the next start handing over to a copy that shows nothing.
+    // Closing the link window activates this one once more: that must not show it again.
+    show_link_window_ = false;
+    if (dialogs.link_window != nullptr) dialogs.link_window->close();
+    QCoreApplication::quit();
 }
 
 void TMainForm::FormActivate() {

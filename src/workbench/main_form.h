@@ -164,6 +164,8 @@ class TMainForm final : public QMainWindow {
 
   protected:
     bool event(QEvent* event) override;
+    // Closing the main window ends the program, whatever other windows are open.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:

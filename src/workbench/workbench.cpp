@@ -1,6 +1,7 @@
 #include "workbench/workbench.h"
 
 #include <QApplication>
+#include <QEventLoop>
 
 #include "dialogs/about_form.h"
 #include "dialogs/comment_form.h"
@@ -12,14 +13,25 @@
 #include "dialogs/yes_to_all.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
+#include "settings/settings.h"
 #include "workbench/instrument_operations.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench_edit_link.h"
 
 namespace vexilo {
+namespace {
+
+// The stored port from the start: the first open tries it, not COM1.
+std::unique_ptr<SerialPort> on_stored_port(std::unique_ptr<SerialPort> port) {
+    std::string not_open_yet;
+    port->set_port_number(read_port(), not_open_yet);
+    return port;
+}
+
+}  // namespace
 
 Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port)
-    : link_(std::make_unique<Tnimbra_lib>(std::move(port))),
+    : link_(std::make_unique<Tnimbra_lib>(on_stored_port(std::move(port)))),
       instrument_operations_(std::make_unique<InstrumentOperations>(*link_)),
       operations_(std::make_unique<LinkOperations>(*instrument_operations_)) {
     main_ = std::make_unique<TMainForm>(arguments, *link_);
@@ -38,6 +50,7 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     d.link_window = link_window_.get();
     link_->set_port_problem_handler(ask_with_port_form(*d.port_form));
     port_opened_ = link_->FormCreate();
+    if (!port_opened_) main.set_status(kOfflineStatus);
 
     d.copy_dialog = new Tcopy_dialog(&main);
     d.new_object->set_copy_dialog(d.copy_dialog);
@@ -49,6 +62,10 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     main.edit_tab->set_dialogs({d.new_object, d.yes_to_all, d.comment_form, d.object_description});
     main.edit_tab->set_services(
         {edit_link_.get(), nullptr, [&main] { return main.current_list_folder(); }});
+}
+
+void Workbench::end_line() {
+    link_->leave_high_speed();
 }
 
 Workbench::~Workbench() {
