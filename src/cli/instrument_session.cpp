@@ -141,6 +141,7 @@ bool InstrumentSession::open(const Options& options) {
         resolver = [device = choice.device](int) { return device; };
     }
     auto port = std::make_unique<QtSerialPort>(resolver);
+    port->set_named_by_device(!choice.device.empty());
     std::string number_error;
     port->set_port_number(choice.number, number_error);
     link_ = std::make_unique<Tnimbra_lib>(std::move(port));

@@ -20,11 +20,16 @@ void run(const std::function<void()>& action) {
     copy();
 }
 
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
 }  // namespace
 
 Tnimbra_lib::Tnimbra_lib(std::unique_ptr<SerialPort> port) : port_(std::move(port)) {
     port_->set_data_handler([this](int count) { portTriggerAvail(count); });
     port_->set_timer_handler([this](SerialPort::TimerHandle timer) { portTriggerTimer(timer); });
+    port_->set_lost_handler([this](const std::string& reason) { line_lost(reason); });
     // The timer belongs to the port object, not to the open device, so it exists even while
     // opening fails and a command sent then still times out.
     reply_timer_ = port_->create_timer();
@@ -34,11 +39,12 @@ Tnimbra_lib::~Tnimbra_lib() {
     FormDestroy();
     port_->set_data_handler({});
     port_->set_timer_handler({});
+    port_->set_lost_handler({});
 }
 
 bool Tnimbra_lib::FormCreate() {
     run(create_action_);
-    high_speed_ = false;
+    speed_ = Speed::Unknown;
     closing_ = false;
     output_box.clear();
     debug_box.clear();
@@ -59,15 +65,71 @@ bool Tnimbra_lib::open_port() {
         if (!port_problem_ || !port_problem_(error)) break;
     }
     opening_ = false;
+    if (opened) discard_waiting("when the port opened");
     return opened;
 }
 
+void Tnimbra_lib::discard_waiting(const std::string& when) {
+    const std::size_t dropped = port_->discard_input();
+    if (dropped > 0) {
+        output_box.add("Discarded " + std::to_string(dropped) + " received bytes waiting " + when);
+    }
+}
+
+bool Tnimbra_lib::ready_to_send(const std::string& text) {
+    if (shutting_down_) {
+        output_box.add("Not sent, the link is shutting down: " + text);
+        stop_queue();
+        return false;
+    }
+    if (in_flight_) {
+        // Its answer would be taken for the other command's.
+        show_error("The Nimbra has not yet answered " + quoted(flight_text_) + "; " + quoted(text) +
+                   " was not sent");
+        return false;
+    }
+    if (port_->is_open()) return true;
+    if (open_port()) return true;
+    // The port problem handler has said why.
+    output_box.add("Not sent, the port is closed: " + text);
+    stop_queue();
+    run(refusal_action_);
+    return false;
+}
+
 void Tnimbra_lib::send_command(const std::string& text, Action completion) {
-    completion_ = std::move(completion);
+    if (!ready_to_send(text)) return;
+    if (speed_ == Speed::Unknown) {
+        start_probe(text, std::move(completion));
+        return;
+    }
+    transmit(text, std::move(completion));
+}
+
+void Tnimbra_lib::run_command(const std::string& text, Action completion,
+                              bool show_receive_progress) {
+    show_receive_progress_ = show_receive_progress;
+    if (!ready_to_send(text)) return;
+    if (speed_ == Speed::High) {
+        transmit(text, std::move(completion));
+        return;
+    }
+    start_probe(text, std::move(completion));
+}
+
+void Tnimbra_lib::transmit(const std::string& text, Action completion) {
+    // Whatever arrived before the command goes out cannot be its answer.
+    discard_waiting("before " + quoted(text) + " was sent");
     reply_line_.clear();
     reply_overflow_ = false;
+    in_flight_ = true;
+    idle_noted_ = false;
+    flight_text_ = text;
+    completion_ = std::move(completion);
+    flight_multi_line_ = text == kMultiLineCommand;
+    flight_lines_ = 0;
+    flight_bytes_ = 0;
     reply_ticks_ = text == kLongCommand ? kLongReplyTicks : kReplyTicks;
-    awaiting_reply_ = true;
     port_->start_timer(reply_timer_, reply_ticks_);
     std::string line = text;
     line += kCr;
@@ -75,25 +137,35 @@ void Tnimbra_lib::send_command(const std::string& text, Action completion) {
     output_box.add(text);
 }
 
-void Tnimbra_lib::run_command(const std::string& text, Action completion,
-                              bool show_receive_progress) {
-    show_receive_progress_ = show_receive_progress;
-    if (high_speed_) {
-        send_command(text, std::move(completion));
-        return;
-    }
+// The speed is not known to be high: "SET_BAUD 38400" at 9600 first; when that gets no
+// answer, once more at 38400 for an instrument an earlier session left there.
+void Tnimbra_lib::start_probe(const std::string& text, Action completion) {
     deferred_command_ = text;
     deferred_action_ = std::move(completion);
-    send_command(kSwitchUp, [this] { switch_step(); });
+    if (port_->baud_rate() != kLowSpeed) port_->set_baud_rate(kLowSpeed);
+    probe_ = Probe::AtLow;
+    transmit(kSwitchUp, [this] { probe_answered(); });
 }
 
-void Tnimbra_lib::switch_step() {
-    port_->set_baud_rate(kHighSpeed);
-    // The instrument switches after its "@"; give it time, then drop what the change garbled.
-    port_->pause(kSwitchPauseMs);
-    high_speed_ = true;
-    port_->discard_input();
-    send_command(deferred_command_, deferred_action_);
+void Tnimbra_lib::probe_answered() {
+    const bool from_low = probe_ == Probe::AtLow;
+    probe_ = Probe::None;
+    if (from_low) {
+        port_->set_baud_rate(kHighSpeed);
+        // The instrument switches after its "@"; give it time. What the change garbled is
+        // dropped before the next command goes out.
+        port_->pause(kSwitchPauseMs);
+    }
+    speed_ = Speed::High;
+    maybe_high_ = true;
+    Action action = std::move(deferred_action_);
+    deferred_action_ = {};
+    if (shutting_down_) {
+        output_box.add("Not sent, the link is shutting down: " + deferred_command_);
+        stop_queue();
+        return;
+    }
+    transmit(deferred_command_, std::move(action));
 }
 
 void Tnimbra_lib::send_queue(Action done) {
@@ -102,19 +174,35 @@ void Tnimbra_lib::send_queue(Action done) {
         queue_progress_->set_position(0);
     }
     queue_position_ = 0;
+    acknowledged_ = 0;
+    queue_active_ = true;
     queue_done_ = std::move(done);
     send_next();
 }
 
 void Tnimbra_lib::send_next() {
+    if (shutting_down_) {
+        stop_queue();
+        return;
+    }
     if (queue_position_ >= 0 && static_cast<std::size_t>(queue_position_) < cmd_box.size()) {
-        run_command(cmd_box[static_cast<std::size_t>(queue_position_)], [this] { send_next(); });
+        run_command(cmd_box[static_cast<std::size_t>(queue_position_)], [this] {
+            ++acknowledged_;
+            send_next();
+        });
         if (queue_progress_) queue_progress_->set_position(queue_position_);
         ++queue_position_;
         return;
     }
+    queue_active_ = false;
     if (queue_progress_) queue_progress_->set_position(0);
     run(queue_done_);
+}
+
+void Tnimbra_lib::stop_queue() {
+    if (!queue_active_) return;
+    queue_active_ = false;
+    run(queue_stopped_);
 }
 
 void Tnimbra_lib::set_status(const std::string& text) {
@@ -122,8 +210,19 @@ void Tnimbra_lib::set_status(const std::string& text) {
 }
 
 void Tnimbra_lib::set_port_number(int number) {
-    if (number == port_->port_number()) return;
-    change_port(number);
+    if (number != port_->port_number()) {
+        change_port(number);
+        return;
+    }
+    // The same port again (OK in the port dialog) brings back a port that was lost or never
+    // opened. A failure is only noted: the next command asks through the port problem handler.
+    if (port_->is_open() || opening_) return;
+    std::string error;
+    if (port_->open(error)) {
+        discard_waiting("when the port opened");
+    } else {
+        output_box.add(error);
+    }
 }
 
 void Tnimbra_lib::reconnect(int number) {
@@ -131,7 +230,13 @@ void Tnimbra_lib::reconnect(int number) {
 }
 
 void Tnimbra_lib::change_port(int number) {
-    high_speed_ = false;
+    if (in_flight_) {
+        output_box.add("The port changed before " + quoted(flight_text_) + " was answered");
+        port_->stop_timer(reply_timer_);
+        command_failed();
+    }
+    speed_ = Speed::Unknown;
+    maybe_high_ = false;
     port_->set_baud_rate(kLowSpeed);
     std::string error;
     bool ok = port_->set_port_number(number, error);
@@ -139,18 +244,65 @@ void Tnimbra_lib::change_port(int number) {
     // link is still opening, its own loop tries again.
     if (ok && !port_->is_open() && !opening_) ok = port_->open(error);
     if (!ok && !opening_) show_error(error);
+    if (ok && port_->is_open()) discard_waiting("when the port opened");
 }
 
 void Tnimbra_lib::leave_high_speed() {
-    if (!high_speed_) return;
-    completion_ = [] {};
+    if (speed_ != Speed::High && !maybe_high_) return;
+    if (in_flight_) port_->stop_timer(reply_timer_);
+    in_flight_ = false;
+    completion_ = {};
+    probe_ = Probe::None;
     closing_ = true;
     reply_line_.clear();
-    awaiting_reply_ = false;
+    if (port_->is_open()) {
+        if (port_->baud_rate() != kHighSpeed) port_->set_baud_rate(kHighSpeed);
+        port_->send(kSwitchDown);
+        port_->pause(kShutdownPauseMs);
+    }
+    speed_ = Speed::Low;
+    maybe_high_ = false;
+}
+
+void Tnimbra_lib::shutdown(Action done) {
+    shutdown_done_ = std::move(done);
+    if (shutting_down_ && in_flight_) return;
+    shutting_down_ = true;
+    if (in_flight_) return;
+    stop_queue();
+    finish_shutdown();
+}
+
+void Tnimbra_lib::finish_shutdown() {
+    if (!shutting_down_ || in_flight_) return;
+    leave_high_speed();
+    Action done = std::move(shutdown_done_);
+    shutdown_done_ = {};
+    run(done);
+}
+
+// The command in flight is over without its completion; the speed is no longer known.
+void Tnimbra_lib::command_failed() {
+    in_flight_ = false;
+    completion_ = {};
+    probe_ = Probe::None;
+    deferred_action_ = {};
+    speed_ = Speed::Unknown;
+    stop_queue();
+}
+
+void Tnimbra_lib::line_lost(const std::string& reason) {
+    const std::string note = "The serial line was lost: " + reason;
+    output_box.add(note);
+    set_status(note);
+    reply_line_.clear();
+    speed_ = Speed::Unknown;
+    if (!in_flight_) return;
     port_->stop_timer(reply_timer_);
-    port_->send(kSwitchDown);
-    port_->pause(kShutdownPauseMs);
-    high_speed_ = false;
+    command_failed();
+    show_error(note);
+    run(refusal_action_);
+    finish_shutdown();
 }
 
 void Tnimbra_lib::portTriggerAvail(int /*count*/) {
@@ -158,15 +310,19 @@ void Tnimbra_lib::portTriggerAvail(int /*count*/) {
     // arrive meanwhile are taken by the loop below once it resumes.
     if (receiving_) return;
     receiving_ = true;
-    port_->stop_timer(reply_timer_);
+    // Arrivals never re-arm the reply timer: only complete lines of a multi-line reply do, so
+    // a babbling line cannot hold a command open.
     char c = 0;
     while (port_->take_char(c))
         take_reply_char(c);
     receiving_ = false;
-    if (awaiting_reply_ && !closing_) port_->start_timer(reply_timer_, reply_ticks_);
 }
 
 void Tnimbra_lib::take_reply_char(char c) {
+    if (in_flight_ && flight_multi_line_ && ++flight_bytes_ > kMaxReplyBytes) {
+        reply_too_long(std::to_string(kMaxReplyBytes) + " bytes");
+        return;
+    }
     if (c == kCr) {
         end_reply_line();
         return;
@@ -186,26 +342,85 @@ void Tnimbra_lib::end_reply_line() {
     std::string line;
     line.swap(reply_line_);
     reply_overflow_ = false;
-    if (line == "@") {
-        awaiting_reply_ = false;
-        run(completion_);
-    } else if (!line.empty() && line[0] == '@') {
-        awaiting_reply_ = false;
-        show_error(line.substr(1));
-        run(refusal_action_);
-    } else if (!line.empty() && line[0] == '|') {
-        awaiting_reply_ = false;
-        run(completion_);
-    } else if (show_receive_progress_ && receive_progress_) {
-        receive_progress_->set_position(static_cast<int>(return_box.size()));
+    const bool answer = !line.empty() && (line[0] == '@' || line[0] == '|');
+    if (!in_flight_) {
+        if (answer) {
+            output_box.add("Ignored " + quoted(line) + ": no command waited for it");
+        } else if (!idle_noted_) {
+            idle_noted_ = true;
+            output_box.add("Ignored data lines that no command waited for");
+        }
+        if (!closing_) return_box.add(std::move(line));
+        return;
+    }
+    if (answer) {
+        in_flight_ = false;
+        port_->stop_timer(reply_timer_);
+        Action completion = std::move(completion_);
+        completion_ = {};
+        if (line.size() > 1 && line[0] == '@') {
+            probe_ = Probe::None;
+            deferred_action_ = {};
+            stop_queue();
+            show_error(line.substr(1));
+            run(refusal_action_);
+        } else {
+            // An instrument may come back from a restart at either speed.
+            if (flight_text_ == kRestartCommand) speed_ = Speed::Unknown;
+            run(completion);
+        }
+        if (!closing_) return_box.add(std::move(line));
+        finish_shutdown();
+        return;
+    }
+    if (flight_multi_line_) {
+        if (++flight_lines_ > kMaxReplyLines) {
+            reply_too_long(std::to_string(kMaxReplyLines) + " lines");
+            return;
+        }
+        // Each complete line shows the reply is still coming.
+        port_->start_timer(reply_timer_, reply_ticks_);
+        if (show_receive_progress_ && receive_progress_) {
+            receive_progress_->set_position(static_cast<int>(return_box.size()));
+        }
     }
     if (!closing_) return_box.add(std::move(line));
 }
 
-void Tnimbra_lib::portTriggerTimer(SerialPort::TimerHandle timer) {
-    if (timer != reply_timer_) return;
+// No configuration at the design limits is that long: the line is babbling. It ends like a
+// silent reply.
+void Tnimbra_lib::reply_too_long(const std::string& what) {
+    output_box.add("The reply to " + quoted(flight_text_) + " grew past " + what +
+                   ": stopped waiting for it");
+    reply_line_.clear();
     port_->stop_timer(reply_timer_);
-    awaiting_reply_ = false;
+    command_failed();
+    if (shutting_down_) {
+        finish_shutdown();
+        return;
+    }
+    run(timeout_action_);
+}
+
+void Tnimbra_lib::portTriggerTimer(SerialPort::TimerHandle timer) {
+    if (timer != reply_timer_ || !in_flight_) return;
+    port_->stop_timer(reply_timer_);
+    if (probe_ == Probe::AtLow && !shutting_down_) {
+        // No answer at 9600: perhaps an earlier session left the instrument at 38400.
+        in_flight_ = false;
+        probe_ = Probe::AtHigh;
+        port_->set_baud_rate(kHighSpeed);
+        maybe_high_ = true;
+        transmit(kSwitchUp, [this] { probe_answered(); });
+        return;
+    }
+    output_box.add("No answer to " + quoted(flight_text_));
+    if (probe_ != Probe::None) maybe_high_ = true;
+    command_failed();
+    if (shutting_down_) {
+        finish_shutdown();
+        return;
+    }
     run(timeout_action_);
 }
 

@@ -4,9 +4,11 @@
 // It sends command lines (text + CR), assembles the characters that come back into reply
 // lines, and classifies each finished line: "@" acknowledges, "@text" refuses with a message,
 // a line beginning with "|" ends a multi-line reply, anything else is data. The sender's
-// completion action runs on an acknowledgement or an end line; chains of commands are
-// completion actions that start the next command. Before the first command the line speed is
-// raised from 9600 to 38400 baud in agreement with the instrument; shutdown lowers it again.
+// completion action runs on an acknowledgement or an end line, once; chains of commands are
+// completion actions that start the next command. One command is in flight at a time, and
+// answers that arrive while none waits are noted and dropped. Before the first command the
+// line speed is found and raised to 38400 baud in agreement with the instrument; shutdown
+// lowers it again. A lost line closes the port; the next command opens it again.
 //
 // Widget-free, so vexilo-cli can use it; the diagnostic window is a view of the five boxes.
 
@@ -15,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "config/configuration.h"
 #include "link/line_box.h"
 #include "link/progress_sink.h"
 #include "link/serial_port.h"
@@ -29,16 +32,35 @@ class Tnimbra_lib {
     // handler may have changed the port number); false: give up.
     using PortProblemHandler = std::function<bool(const std::string& error)>;
 
+    // What the link knows of the instrument's line speed. Unknown until the instrument has
+    // answered at a speed, and again after a time-out, a restart or a lost line.
+    enum class Speed { Low, High, Unknown };
+
     static constexpr int kLowSpeed = 9600;
     static constexpr int kHighSpeed = 38400;
     static constexpr int kReplyTicks = 100;       // 5500 ms
     static constexpr int kLongReplyTicks = 1200;  // 66000 ms, for kLongCommand only
     static constexpr const char* kLongCommand = "RES_OBJECTS";
+    // The one command answered by data lines and an end line; every other answer is one line.
+    static constexpr const char* kMultiLineCommand = "GET_CONFIG";
+    static constexpr const char* kRestartCommand = "RSTRT";
     static constexpr int kSwitchPauseMs = 200;
     static constexpr int kShutdownPauseMs = 1000;
     // Longest reply line kept; the instrument's longest real line is far shorter, so anything
     // beyond is garbage on the line and is dropped rather than grown without end.
     static constexpr std::size_t kMaxReplyLine = 4096;
+    // A configuration reply at the design limits: headers, one line per list, a line per
+    // class and per field, a line per object and per atom. Twice that is still a reply; more
+    // is a babbling line.
+    static constexpr std::size_t kMaxReplyLines =
+        2 * (16 + MAX_LISTS + MAX_CLASSES * (1 + MAX_FIELDS) + 2 * MAX_OBJECTS);
+    // Its bytes: list entries, field definitions, object and atom names, and the values in
+    // text (at most four characters of text per byte of value), again twice over.
+    static constexpr std::size_t kMaxReplyBytes =
+        2 * (MAX_LISTS * MAX_LIST_ENTRIES * TEXT_VALUE_SIZE +
+             MAX_CLASSES * MAX_FIELDS * (NAME_LENGTH + UNITS_LENGTH + 48) +
+             MAX_OBJECTS * (2 * NAME_LENGTH + MAX_FIELDS) + 4 * OBJECT_DATA_SIZE +
+             MAX_OBJECTS * 2 * NAME_LENGTH);
 
     explicit Tnimbra_lib(std::unique_ptr<SerialPort> port);
     // Runs FormDestroy: the instrument goes back to 9600 baud if it was switched.
@@ -49,7 +71,8 @@ class Tnimbra_lib {
     // Registration by the window or vexilo-cli, before FormCreate.
     void set_status_sink(StatusSink sink) { status_sink_ = std::move(sink); }
     void set_timeout_action(Action action) { timeout_action_ = std::move(action); }
-    // Runs after a refusal's message was shown: the operation in progress has stopped.
+    // Runs after a message said why the operation in progress stopped: a refusal, a lost
+    // line, or a port that could not be opened for a command.
     void set_refusal_action(Action action) { refusal_action_ = std::move(action); }
     // Runs first in FormCreate: the instrument operations forget the configuration they read.
     void set_create_action(Action action) { create_action_ = std::move(action); }
@@ -58,6 +81,9 @@ class Tnimbra_lib {
     }
     void set_receive_progress(ProgressSink* bar) { receive_progress_ = bar; }
     void set_queue_progress(ProgressSink* bar) { queue_progress_ = bar; }
+    // Runs once when a queue stops before its end: a refusal, a time-out, a lost line, a port
+    // that cannot be opened, or shutdown. acknowledged_lines() then says how far it got.
+    void set_queue_stopped_action(Action action) { queue_stopped_ = std::move(action); }
 
     // Link creation: clears the state and the output and debug boxes, then opens the port.
     // False only when the port problem handler gave up.
@@ -67,7 +93,8 @@ class Tnimbra_lib {
 
     // Opens the port, asking the port problem handler while opening fails.
     bool open_port();
-    // Sends text + CR at the current speed with the reply time-out armed.
+    // Sends text + CR at the current speed with the reply time-out armed; when the speed is
+    // unknown it is found first. A closed port is opened first.
     void send_command(const std::string& text, Action completion);
     // The normal command path: switches to high speed first when needed.
     void run_command(const std::string& text, Action completion,
@@ -78,19 +105,30 @@ class Tnimbra_lib {
     // after the last acknowledgement.
     void send_queue(Action done);
     void set_status(const std::string& text);
-    // Switches the port to another number; the same number changes nothing.
+    // Switches the port to another number. The same number changes nothing while the port is
+    // open, and opens it again when it was closed (a lost line, a failed open).
     void set_port_number(int number);
     // Moves to `number` even when it is the current one: the device behind a number changed.
     void reconnect(int number);
-    // Tells the instrument to return to 9600 baud (only when it was switched).
+    // Tells the instrument to return to 9600 baud when it may be at 38400.
     void leave_high_speed();
+    // The orderly end: no further queued line is sent, the command in flight gets its answer
+    // (or its time-out), then leave_high_speed, then `done`. At once when nothing is in
+    // flight. Every command after this is refused.
+    void shutdown(Action done);
 
     int port_number() const { return port_->port_number(); }
     // Whether port `number` can be opened; the link's own open port counts as available.
     bool port_available(int number) { return port_->can_open(number); }
-    bool high_speed() const { return high_speed_; }
+    bool high_speed() const { return speed_ == Speed::High; }
+    Speed speed() const { return speed_; }
     bool closing() const { return closing_; }
+    bool shutting_down() const { return shutting_down_; }
+    // A command was sent and its answer is still awaited.
+    bool command_in_flight() const { return in_flight_; }
     int queue_position() const { return queue_position_; }
+    // Lines of the current or last queue that the instrument acknowledged.
+    int acknowledged_lines() const { return acknowledged_; }
     SerialPort& port() { return *port_; }
 
     LineBox cmd_box;     // the command queue
@@ -100,12 +138,23 @@ class Tnimbra_lib {
     LineBox debug_box;
 
   private:
+    enum class Probe { None, AtLow, AtHigh };
+
     void portTriggerAvail(int count);
     void portTriggerTimer(SerialPort::TimerHandle timer);
+    void line_lost(const std::string& reason);
     void take_reply_char(char c);
     void end_reply_line();
-    void switch_step();
+    void reply_too_long(const std::string& what);
+    bool ready_to_send(const std::string& text);
+    void transmit(const std::string& text, Action completion);
+    void start_probe(const std::string& text, Action completion);
+    void probe_answered();
+    void command_failed();
+    void discard_waiting(const std::string& when);
     void send_next();
+    void stop_queue();
+    void finish_shutdown();
     void change_port(int number);
 
     std::unique_ptr<SerialPort> port_;
@@ -114,22 +163,38 @@ class Tnimbra_lib {
 
     std::string reply_line_;
     bool reply_overflow_ = false;
+
+    // The one command in flight: only its answer runs its completion, once.
+    bool in_flight_ = false;
+    std::string flight_text_;
     Action completion_;
+    bool flight_multi_line_ = false;
+    std::size_t flight_lines_ = 0;
+    std::size_t flight_bytes_ = 0;
+    int reply_ticks_ = kReplyTicks;
+    // Data lines that arrived while nothing waited, noted once until the next command.
+    bool idle_noted_ = false;
+
+    Speed speed_ = Speed::Unknown;
+    // The instrument may be at 38400: it was switched, or the link talked to it at 38400.
+    bool maybe_high_ = false;
+    Probe probe_ = Probe::None;
     std::string deferred_command_;
     Action deferred_action_;
-    bool high_speed_ = false;
+
     bool closing_ = false;
+    bool shutting_down_ = false;
+    Action shutdown_done_;
     bool show_receive_progress_ = false;
-    // A reply is still owed: arrivals re-arm the reply timer so a reply that stalls half-way
-    // times out like a silent one. Cleared by the end of the reply and by a time-out.
-    bool awaiting_reply_ = false;
-    int reply_ticks_ = kReplyTicks;
     bool receiving_ = false;
 
     ProgressSink* receive_progress_ = nullptr;
     ProgressSink* queue_progress_ = nullptr;
     int queue_position_ = 0;
+    int acknowledged_ = 0;
+    bool queue_active_ = false;
     Action queue_done_;
+    Action queue_stopped_;
 
     StatusSink status_sink_;
     Action timeout_action_;

@@ -3,6 +3,7 @@
 // real port; tests use a fake one with a fake clock. Everything runs on the user-interface
 // thread: notifications arrive from its event loop.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -37,10 +38,15 @@ class SerialPort {
     virtual void send(std::string_view bytes) = 0;
     // Takes one received character; false when none is waiting.
     virtual bool take_char(char& c) = 0;
-    // Drops every received character not yet taken.
-    virtual void discard_input() = 0;
+    // Drops every received character not yet taken, also those the system still holds;
+    // returns how many there were.
+    virtual std::size_t discard_input() = 0;
     // Called when received characters can be taken; the argument is how many.
     virtual void set_data_handler(std::function<void(int count)> handler) = 0;
+
+    // Called once when the line is lost (a hang-up, a vanished device, a failing read); the
+    // port has closed itself by then, so nothing polls a dead device. The argument says why.
+    virtual void set_lost_handler(std::function<void(const std::string& reason)> handler) = 0;
 
     // One-shot timers owned by the port; they outlive a change of port number.
     virtual TimerHandle create_timer() = 0;

@@ -4,7 +4,13 @@
 #include <QThread>
 
 #ifndef _WIN32
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 #include "settings/settings.h"
@@ -15,20 +21,35 @@ QtSerialPort::QtSerialPort(DeviceResolver resolver) : resolver_(std::move(resolv
     QObject::connect(&serial_, &QSerialPort::readyRead, &serial_, [this] {
         if (data_handler_) data_handler_(static_cast<int>(serial_.bytesAvailable()));
     });
-    // A vanished device (an unplugged adapter, a closed pty) would keep reporting errors; close
-    // it so commands time out and the operator can choose another port.
     QObject::connect(&serial_, &QSerialPort::errorOccurred, &serial_,
-                     [this](QSerialPort::SerialPortError error) {
-                         if (error == QSerialPort::ResourceError && serial_.isOpen()) {
-                             serial_.close();
-                         }
-                     });
+                     [this](QSerialPort::SerialPortError error) { error_occurred(error); });
 }
 
 QtSerialPort::~QtSerialPort() {
     QObject::disconnect(&serial_, nullptr, nullptr, nullptr);
     for (auto& timer : timers_)
         QObject::disconnect(timer.get(), nullptr, nullptr, nullptr);
+}
+
+void QtSerialPort::error_occurred(QSerialPort::SerialPortError error) {
+    // A hang-up or a vanished device: a read that keeps failing (or reads nothing although
+    // the descriptor polls readable) would wake the event loop forever. Errors of opening
+    // arrive while the port is closed and are reported by open.
+    const bool lost = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                      error == QSerialPort::WriteError;
+    if (!lost || !serial_.isOpen() || losing_) return;
+    losing_ = true;
+    const std::string reason = serial_.errorString().toStdString();
+    // Closed from the event loop, not inside the port's own read or write that reported it.
+    QMetaObject::invokeMethod(
+        &serial_,
+        [this, reason] {
+            losing_ = false;
+            if (!serial_.isOpen()) return;
+            serial_.close();
+            if (lost_handler_) lost_handler_(reason);
+        },
+        Qt::QueuedConnection);
 }
 
 void QtSerialPort::apply_line_settings(QSerialPort& serial, int baud) const {
@@ -45,8 +66,7 @@ bool QtSerialPort::open_device(QSerialPort& serial, int number, std::string& err
     serial.setReadBufferSize(kBufferSize);
     apply_line_settings(serial, baud_);
     if (!serial.open(QIODevice::ReadWrite)) {
-        error = "Cannot open COM" + std::to_string(number) + " (" + device +
-                "): " + serial.errorString().toStdString();
+        error = open_failure(serial, number, device);
         return false;
     }
     // Some drivers take the settings only once open.
@@ -63,8 +83,37 @@ bool QtSerialPort::open_device(QSerialPort& serial, int number, std::string& err
     return true;
 }
 
+std::string QtSerialPort::open_failure(const QSerialPort& serial, int number,
+                                       const std::string& device) const {
+    // The device the operator asked for: a path given directly, or the port number and its
+    // device.
+    const std::string name =
+        named_by_device_ ? device : "COM" + std::to_string(number) + " (" + device + ")";
+#ifndef _WIN32
+    if (serial.error() == QSerialPort::PermissionError) {
+        // Qt says "permission" both for a port held by another program and for one the user
+        // may not open; only the second fails the access check.
+        if (::access(device.c_str(), R_OK | W_OK) == 0) {
+            return "Cannot open " + name + ": it is in use by another program";
+        }
+        if (errno == EACCES) {
+            std::string owner = "dialout";
+            struct stat info {};
+            if (::stat(device.c_str(), &info) == 0) {
+                if (const struct group* entry = ::getgrgid(info.st_gid)) owner = entry->gr_name;
+            }
+            return "Cannot open " + name + ": permission denied. Members of the group \"" + owner +
+                   "\" may use it: add yourself with \"sudo usermod -aG " + owner +
+                   " $USER\", then log in again";
+        }
+    }
+#endif
+    return "Cannot open " + name + ": " + serial.errorString().toStdString();
+}
+
 bool QtSerialPort::open(std::string& error) {
     if (serial_.isOpen()) return true;
+    losing_ = false;
     return open_device(serial_, number_, error);
 }
 
@@ -105,8 +154,23 @@ bool QtSerialPort::take_char(char& c) {
     return serial_.isOpen() && serial_.bytesAvailable() > 0 && serial_.getChar(&c);
 }
 
-void QtSerialPort::discard_input() {
-    if (serial_.isOpen()) serial_.clear(QSerialPort::Input);
+std::size_t QtSerialPort::discard_input() {
+    if (!serial_.isOpen()) return 0;
+    std::size_t waiting = static_cast<std::size_t>(serial_.bytesAvailable());
+#ifndef _WIN32
+    // Bytes the system holds and Qt has not read yet: an answer already on the line when the
+    // port opened must not be taken for the next command's.
+    int held = 0;
+    if (::ioctl(serial_.handle(), FIONREAD, &held) == 0 && held > 0) {
+        waiting += static_cast<std::size_t>(held);
+    }
+#endif
+    serial_.clear(QSerialPort::Input);
+    return waiting;
+}
+
+void QtSerialPort::set_lost_handler(std::function<void(const std::string&)> handler) {
+    lost_handler_ = std::move(handler);
 }
 
 void QtSerialPort::set_data_handler(std::function<void(int)> handler) {

@@ -36,8 +36,9 @@ class QtSerialPort final : public SerialPort {
 
     void send(std::string_view bytes) override;
     bool take_char(char& c) override;
-    void discard_input() override;
+    std::size_t discard_input() override;
     void set_data_handler(std::function<void(int)> handler) override;
+    void set_lost_handler(std::function<void(const std::string&)> handler) override;
 
     TimerHandle create_timer() override;
     void start_timer(TimerHandle timer, int ticks) override;
@@ -46,18 +47,29 @@ class QtSerialPort final : public SerialPort {
 
     void pause(int ms) override;
 
+    // The port stands for one device path the operator gave, not for a port number: messages
+    // name the device alone.
+    void set_named_by_device(bool by_device) { named_by_device_ = by_device; }
+
     // The device behind a port number.
     std::string device_of(int number) const { return resolver_(number); }
 
   private:
     bool open_device(QSerialPort& serial, int number, std::string& error) const;
+    std::string open_failure(const QSerialPort& serial, int number,
+                             const std::string& device) const;
+    void error_occurred(QSerialPort::SerialPortError error);
     void apply_line_settings(QSerialPort& serial, int baud) const;
 
     DeviceResolver resolver_;
     QSerialPort serial_;
     int number_ = 1;
     int baud_ = 9600;
+    bool named_by_device_ = false;
+    // A lost line is being closed; it is reported once.
+    bool losing_ = false;
     std::function<void(int)> data_handler_;
+    std::function<void(const std::string&)> lost_handler_;
     std::function<void(TimerHandle)> timer_handler_;
     std::vector<std::unique_ptr<QTimer>> timers_;
 };

@@ -60,12 +60,23 @@ class FakePort final : public SerialPort {
         input_.pop_front();
         return true;
     }
-    void discard_input() override {
+    std::size_t discard_input() override {
+        const std::size_t waiting = input_.size();
         input_.clear();
         events.push_back("discard");
+        return waiting;
     }
     void set_data_handler(std::function<void(int)> handler) override {
         data_handler_ = std::move(handler);
+    }
+
+    void set_lost_handler(std::function<void(const std::string&)> handler) override {
+        lost_handler_ = std::move(handler);
+    }
+    // The line goes away: the port closes itself and says so.
+    void lose(const std::string& reason) {
+        open_ = false;
+        if (lost_handler_) lost_handler_(reason);
     }
 
     TimerHandle create_timer() override {
@@ -136,6 +147,7 @@ class FakePort final : public SerialPort {
     std::deque<char> input_;
     std::function<void(int)> data_handler_;
     std::function<void(TimerHandle)> timer_handler_;
+    std::function<void(const std::string&)> lost_handler_;
     std::map<TimerHandle, long> timers_;
     TimerHandle next_timer_ = 1;
 };

@@ -133,18 +133,67 @@ TEST_F(LinkTest, FirstCommandSwitchesSpeedInAgreementWithTheInstrument) {
     ASSERT_EQ(port->sent.size(), 3u);
     EXPECT_EQ(port->sent[2].bytes, "RSTRT\r");
     EXPECT_EQ(port->sent[2].baud, 38400);
-    EXPECT_EQ(link->output_box.lines(), (Lines{"SET_BAUD 38400", "GET_CONFIG", "RSTRT"}));
+    EXPECT_EQ(link->output_box.lines(),
+              (Lines{"SET_BAUD 38400",
+                     "Discarded 10 received bytes waiting before \"GET_CONFIG\" was sent",
+                     "GET_CONFIG", "RSTRT"}));
 }
 
-TEST_F(LinkTest, SwitchWithoutAnswerTimesOutAndTheNextCommandSwitchesAgain) {
-    link->run_command("GET_CONFIG", [] {});
+TEST_F(LinkTest, SpeedIsFoundAtEitherRateAndOnlyTheSwitchIsEverRepeated) {
+    // An instrument left at 38400 by an earlier session: silent at 9600, answers at 38400.
+    int runs = 0;
+    link->run_command("GET_CONFIG", [&] { ++runs; });
+    port->advance(100 * kTickMs);
+    EXPECT_EQ(timeouts, 0);
+    ASSERT_EQ(port->sent.size(), 2u);
+    EXPECT_EQ(port->sent[1].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[1].baud, 38400);
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "GET_CONFIG\r");
+    EXPECT_EQ(port->sent.back().baud, 38400);
+    port->deliver("|\r");
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(link->high_speed());
+
+    // A time-out makes the speed unknown: the next command finds it again, 9600 first.
+    link->run_command("DLD_OBJ a", [&] { ++runs; });
     port->advance(100 * kTickMs);
     EXPECT_EQ(timeouts, 1);
-    EXPECT_FALSE(link->high_speed());
-    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
+    EXPECT_EQ(link->speed(), Tnimbra_lib::Speed::Unknown);
+    port->sent.clear();
+    link->run_command("DLD_OBJ b", [&] { ++runs; });
+    port->advance(200 * kTickMs);
+    // Silent at both rates: one time-out, and the command itself never went out.
+    EXPECT_EQ(timeouts, 2);
+    ASSERT_EQ(port->sent.size(), 2u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[0].baud, 9600);
+    EXPECT_EQ(port->sent[1].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[1].baud, 38400);
+    EXPECT_EQ(runs, 1);
 
-    link->run_command("RSTRT", [] {});
-    EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\rSET_BAUD 38400\r");
+    // Back at 9600 after a restart: found at the first try; "RSTRT" itself is not repeated.
+    switch_up();
+    link->send_command("RSTRT", [&] { ++runs; });
+    port->deliver("@\r");
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(link->speed(), Tnimbra_lib::Speed::Unknown);
+    link->run_command("GET_CONFIG", [&] { ++runs; });
+    EXPECT_EQ(port->sent.back().baud, 9600);
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "GET_CONFIG\r");
+    port->deliver("|\r");
+    EXPECT_EQ(runs, 3);
+    EXPECT_EQ(port->sent_text(), "RSTRT\rSET_BAUD 38400\rGET_CONFIG\r");
+
+    // Unknown but perhaps at 38400: the orderly end still lowers it.
+    link->run_command("DLD_OBJ c", [] {});
+    port->advance(100 * kTickMs);
+    port->sent.clear();
+    link->leave_high_speed();
+    ASSERT_EQ(port->sent.size(), 1u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 9600\r");
+    EXPECT_EQ(port->sent[0].baud, 38400);
 }
 
 TEST_F(LinkTest, OnlyTheExactTextResObjectsGetsTheLongTimeOut) {
@@ -156,10 +205,14 @@ TEST_F(LinkTest, OnlyTheExactTextResObjectsGetsTheLongTimeOut) {
     port->advance(kTickMs);
     EXPECT_EQ(timeouts, 1);
 
+    // The time-out left the speed unknown.
+    switch_up();
     for (const char* text : {"RES_OBJECTS ", "res_objects", "RES_OBJECTS2"}) {
         link->run_command(text, [] {});
         EXPECT_EQ(port->last_ticks, 100) << text;
+        port->deliver("@\r");
     }
+    link->run_command("RES_OBJECTS2", [] {});
     port->advance(99 * kTickMs);
     EXPECT_EQ(timeouts, 1);
     port->advance(kTickMs);
@@ -182,16 +235,30 @@ TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
     EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
     EXPECT_EQ(done, 0);
 
-    // A time-out stops the queue, and a late "@" still continues it.
+    // A time-out ends the command and stops the queue; a late "@" is noted, not taken.
+    int stopped = 0;
+    link->set_queue_stopped_action([&] { ++stopped; });
     port->advance(100 * kTickMs);
     EXPECT_EQ(timeouts, 1);
+    EXPECT_EQ(stopped, 1);
     EXPECT_EQ(link->queue_position(), 2);
+    EXPECT_EQ(link->acknowledged_lines(), 1);
+    EXPECT_FALSE(link->command_in_flight());
     port->deliver("@\r");
-    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ c\r");
-    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
+    EXPECT_EQ(link->output_box.lines().back(), "Ignored \"@\": no command waited for it");
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(bar.calls, (Lines{"range 0 3", "at 0", "at 0", "at 1"}));
+
+    // A whole queue: every line acknowledged, no stop reported.
+    switch_up();
+    link->send_queue([&] { ++done; });
+    for (int i = 0; i < 3; ++i)
+        port->deliver("@\r");
     EXPECT_EQ(done, 1);
-    EXPECT_EQ(bar.calls, (Lines{"range 0 3", "at 0", "at 0", "at 1", "at 2", "at 0"}));
-    EXPECT_EQ(timeouts, 1);
+    EXPECT_EQ(link->acknowledged_lines(), 3);
+    EXPECT_EQ(stopped, 1);
 
     // An empty queue is done at once.
     link->clear_queue();
@@ -245,6 +312,7 @@ TEST(LinkShutdown, SendsSetBaud9600RawAndUnloggedOnlyAtHighSpeed) {
         FakePort* port = owned.get();
         Tnimbra_lib link(std::move(owned));
         ASSERT_TRUE(link.FormCreate());
+        port->events.clear();
         link.leave_high_speed();
         EXPECT_TRUE(port->sent.empty());
         EXPECT_TRUE(port->events.empty());
@@ -371,8 +439,9 @@ TEST_F(LinkTest, ReplyThatStallsHalfWayTimesOutLikeASilentOne) {
     EXPECT_EQ(timeouts, 1);
     EXPECT_EQ(runs, 0);
 
-    // A complete reply leaves no timer behind.
+    // A complete reply leaves no timer behind (the speed is found again first).
     link->run_command("RSTRT", [&] { ++runs; });
+    port->deliver("@\r");
     port->deliver("@\r");
     port->advance(2000 * kTickMs);
     EXPECT_EQ(runs, 1);
@@ -391,6 +460,48 @@ TEST_F(LinkTest, OverLongReplyLineIsCappedAndNoted) {
         link->output_box.lines(),
         (Lines{"GET_CONFIG",
                "Reply line longer than 4096 characters: the rest of the line was discarded"}));
+}
+
+TEST_F(LinkTest, ShutdownLetsTheLineInFlightFinishThenLowersTheSpeed) {
+    switch_up();
+    for (const char* line : {"DLD_OBJ a", "DLD_OBJ b", "DLD_OBJ c"})
+        link->queue_command(line);
+    int done = 0;
+    int stopped = 0;
+    int ended = 0;
+    link->set_queue_stopped_action([&] { ++stopped; });
+    link->send_queue([&] { ++done; });
+    port->deliver("@\r");
+    ASSERT_TRUE(link->command_in_flight());
+
+    link->shutdown([&] { ++ended; });
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(port->sent_text(), "DLD_OBJ a\rDLD_OBJ b\r");
+    port->deliver("@\r");
+    // The line in flight counted, nothing after it went out, the speed went back down.
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(link->acknowledged_lines(), 2);
+    EXPECT_EQ(port->sent_text(), "DLD_OBJ a\rDLD_OBJ b\rSET_BAUD 9600\r");
+
+    // Later commands are refused; a shutdown with nothing in flight ends at once.
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(port->sent_text(), "DLD_OBJ a\rDLD_OBJ b\rSET_BAUD 9600\r");
+    link->shutdown([&] { ++ended; });
+    EXPECT_EQ(ended, 2);
+}
+
+TEST_F(LinkTest, ShutdownWaitsNoLongerThanTheTimeOut) {
+    switch_up();
+    int ended = 0;
+    link->run_command("DLD_OBJ a", [] {});
+    link->shutdown([&] { ++ended; });
+    port->advance(99 * kTickMs);
+    EXPECT_EQ(ended, 0);
+    port->advance(kTickMs);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(port->sent.back().bytes, "SET_BAUD 9600\r");
 }
 
 }  // namespace

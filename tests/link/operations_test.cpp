@@ -290,14 +290,18 @@ TEST_F(OperationsTest, GetConfigurationAndLinkCreation) {
     EXPECT_EQ(messages.errors, Lines{"Cannot open file " + (dir_ / "none.nol").string()});
 }
 
-TEST_F(OperationsTest, RestartGoesOutAtOnceWithoutTheSpeedSwitch) {
+TEST_F(OperationsTest, RestartGoesOutAtTheKnownSpeedAndLeavesTheSpeedUnknown) {
     int done = 0;
+    // Nothing is known at start: the speed is found first.
     ops->restart([&] { ++done; });
-    EXPECT_EQ(sent_lines(), Lines{"RSTRT"});
-    EXPECT_EQ(port->sent[0].baud, 9600);
+    EXPECT_EQ(sent_lines(), Lines{"SET_BAUD 38400"});
     port->deliver("@\r");
+    port->deliver("@\r");
+    EXPECT_EQ(sent_lines(), (Lines{"SET_BAUD 38400", "RSTRT"}));
+    EXPECT_EQ(port->sent[1].baud, 38400);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(statuses, Lines{"Restart Nimbra"});
+    EXPECT_EQ(link->speed(), Tnimbra_lib::Speed::Unknown);
 }
 
 TEST(DescribeObject, FillsNameValueAndUnitsOfEveryField) {

@@ -181,7 +181,7 @@ TEST_F(PortFormTest, ChangedDeviceIsStoredAndTheSamePortReconnected) {
     port->events.clear();
     QTest::mouseClick(form->ok_button, Qt::LeftButton);
     EXPECT_EQ(read_port_mapping(1), "/dev/ttyUSB0");
-    EXPECT_EQ(port->events, (std::vector<std::string>{"baud 9600", "port 1"}));
+    EXPECT_EQ(port->events, (std::vector<std::string>{"baud 9600", "port 1", "discard"}));
     EXPECT_TRUE(port->is_open());
     EXPECT_FALSE(link->high_speed());
 
