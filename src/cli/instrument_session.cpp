@@ -163,11 +163,18 @@ bool InstrumentSession::open(const Options& options) {
     });
     operations_->set_queue_progress(&progress_);
     operations_->set_download_end([this](bool sent) { finish(sent ? kDone : kFailed); });
+    // Said when the command ends, after the reason it stopped.
+    operations_->set_download_stopped([this](const std::string& text) { stopped_text_ = text; });
     return link_->FormCreate();
 }
 
 int InstrumentSession::run() {
     if (!finished_) loop_.exec();
+    if (!stopped_text_.empty()) {
+        progress_.break_line();
+        show_info(stopped_text_);
+        stopped_text_.clear();
+    }
     return status_;
 }
 
@@ -180,8 +187,7 @@ void InstrumentSession::interrupted(int signal_number) {
         finish(status);
         return;
     }
-    link_->leave_high_speed();
-    finish(status);
+    link_->shutdown([this, status] { finish(status); });
 }
 
 void InstrumentSession::finish(int status) {

@@ -76,6 +76,7 @@ class InstrumentSession {
     QEventLoop loop_;
     std::unique_ptr<EndingSignals> endings_;
     bool interrupted_ = false;
+    std::string stopped_text_;  // how far a send that stopped got
     bool finished_ = false;
     int status_ = kFailed;
 };

@@ -35,6 +35,9 @@ class InstrumentOperations {
     // instrument configuration), after its message. A refusal or a time-out while sending
     // comes through the link's refusal and time-out actions instead.
     using DownloadEnd = std::function<void(bool sent)>;
+    // A send that stopped before its end (a refusal, a time-out, a lost line, shutdown), with
+    // the text that says how far it got: "Download stopped: 150 of 400 objects downloaded".
+    using DownloadStopped = std::function<void(const std::string& text)>;
 
     static constexpr int kConfigProgressMax = 409;
 
@@ -56,6 +59,8 @@ class InstrumentOperations {
     void set_destination(const Configuration* list) { destination_ = list; }
     void set_queue_progress(ProgressSink* bar) { link_.set_queue_progress(bar); }
     void set_download_end(DownloadEnd end) { download_end_ = std::move(end); }
+    // Without one, the text goes to the status line.
+    void set_download_stopped(DownloadStopped stopped) { download_stopped_ = std::move(stopped); }
 
     // Sends GET_CONFIG; `done` runs when the reply has ended. The bar follows the lines.
     void request_configuration(ProgressSink* bar, Action done);
@@ -94,6 +99,7 @@ class InstrumentOperations {
     void queue_download(bool ok, const std::vector<std::string>& commands,
                         const std::vector<std::string>& notes);
     void download_ended(bool sent);
+    void queue_stopped();
 
     Tnimbra_lib& link_;
     std::unique_ptr<Configuration> instrument_;
@@ -102,6 +108,8 @@ class InstrumentOperations {
     SelectionList* selection_ = nullptr;
     const Configuration* destination_ = nullptr;
     DownloadEnd download_end_;
+    DownloadStopped download_stopped_;
+    std::size_t queued_ = 0;  // lines of the send in progress
 };
 
 }  // namespace vexilo

@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolTip>
+#include <utility>
 
 #include "config/messages.h"
 #include "config/object_list_file.h"
@@ -355,6 +356,8 @@ void TMainForm::set_status(const std::string& text) {
 }
 
 void TMainForm::show_status(const std::string& text) {
+    // Any other status means the stopped send is no longer the latest news.
+    if (text != stopped_send_status_) stopped_send_status_.clear();
     status_panel->setText(to_qstring(text));
 }
 
@@ -363,8 +366,15 @@ std::string TMainForm::status_text() const {
 }
 
 void TMainForm::not_responding() {
+    const std::string stopped = std::exchange(stopped_send_status_, {});
     show_error("The nimbra is not responding!");
     set_status("The nimbra is not responding -- operation stopped");
+    if (!stopped.empty()) set_status(stopped);
+}
+
+void TMainForm::send_stopped(const std::string& text) {
+    set_status(text);
+    stopped_send_status_ = text;
 }
 
 // Folder lists -------------------------------------------------------------------------

@@ -37,6 +37,8 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     main_ = std::make_unique<TMainForm>(arguments, *link_);
     TMainForm& main = *main_;
     main.set_operations(operations_.get());
+    instrument_operations_->set_download_stopped(
+        [&main](const std::string& text) { main.send_stopped(text); });
     WorkbenchDialogs& d = main.dialogs;
     // The dialogs belong to the main window, so they open over it.
     d.object_description = new Tobject_description(&main);
@@ -65,7 +67,13 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
 }
 
 void Workbench::end_line() {
-    link_->leave_high_speed();
+    bool ended = false;
+    QEventLoop loop;
+    link_->shutdown([&] {
+        ended = true;
+        loop.quit();
+    });
+    if (!ended) loop.exec();
 }
 
 Workbench::~Workbench() {

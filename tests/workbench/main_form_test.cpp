@@ -382,9 +382,11 @@ TEST_F(MainFormTest, RestartGoesOutAtOnceAndSilenceEndsInTheNotRespondingHandler
     start();
     form->RestartNimbra1->trigger();
     EXPECT_EQ(form->status_text(), "Restart Nimbra");
+    // Nothing has answered yet, so the link finds the instrument's speed first.
     ASSERT_EQ(port->sent.size(), 1u);
-    EXPECT_EQ(port->sent[0].bytes, "RSTRT\r");
-    EXPECT_EQ(port->sent[0].baud, 9600) << "no speed switch first";
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
+    port->deliver("@\r");
+    EXPECT_EQ(port->sent.back().bytes, "RSTRT\r");
 
     port->advance(100 * 55);
     EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
