@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "config/text_file.h"
 #include "link/fake_port.h"
+#include "link/operations.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "settings/settings.h"
 #include "settings/settings_backend.h"
@@ -57,6 +59,34 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     EXPECT_EQ(QApplication::exec(), 0) << "closing the main window must end the event loop";
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.dialogs.link_window->isVisible());
+    ::unsetenv("VEXILO_SETTINGS");
+}
+
+// A time-out in the middle of a send: after the not-responding box the status line says how
+// many objects got through, not "Downloading 4 objects".
+TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
+    QTemporaryDir dir;
+    ::setenv("VEXILO_SETTINGS", dir.filePath(QStringLiteral("settings")).toLocal8Bit(), 1);
+    test::MessageRecorder messages;
+    auto owned = std::make_unique<test::FakePort>();
+    test::FakePort& port = *owned;
+    Workbench workbench({}, std::move(owned));
+    ASSERT_TRUE(workbench.port_opened());
+
+    workbench.instrument_operations().send_files({EXAMPLES_DIR "/lists/wash.nol"}, nullptr);
+    port.deliver("@\r");  // the switch to 38400 baud
+    const auto config = read_text_lines(EXAMPLES_DIR "/instrument.nol");
+    ASSERT_TRUE(config);
+    std::string reply;
+    for (const std::string& line : *config)
+        reply += line + "\r";
+    port.deliver(reply + "|\r");
+    EXPECT_EQ(workbench.main_form().status_text(), "Downloading 4 objects");
+    port.deliver("@\r");
+    port.advance(Tnimbra_lib::kReplyTicks * kTickMs);
+    EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
+    EXPECT_EQ(workbench.main_form().status_text(), "Download stopped: 1 of 4 objects downloaded");
+    EXPECT_FALSE(workbench.instrument_operations().configuration_known());
     ::unsetenv("VEXILO_SETTINGS");
 }
 
