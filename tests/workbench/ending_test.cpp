@@ -4,16 +4,23 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "config/text_file.h"
 #include "link/fake_port.h"
 #include "link/operations.h"
 #include "link/ui/nimbra_lib_window.h"
+#include "platform/qt_serial_port.h"
 #include "settings/settings.h"
 #include "settings/settings_backend.h"
+#include "support/event_wait.h"
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "support/nimbra_sim_process.h"
@@ -87,6 +94,64 @@ TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
     EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
     EXPECT_EQ(workbench.main_form().status_text(), "Download stopped: 1 of 4 objects downloaded");
     EXPECT_FALSE(workbench.instrument_operations().configuration_known());
+    ::unsetenv("VEXILO_SETTINGS");
+}
+
+std::int64_t cpu_ms() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (std::int64_t{usage.ru_utime.tv_sec} + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// The simulator goes away (an adapter pulled) and comes back on the same link: the idle
+// window does not spin on the dead line, and the next send works without a restart.
+TEST(WorkbenchEnding, AfterAHangUpTheWindowRestsAndTheNextSendWorks) {
+    test::TempDir dir;
+    ::setenv("VEXILO_SETTINGS", dir.file("settings").c_str(), 1);
+    store_text_setting("Root Folder", EXAMPLES_DIR "/lists");
+    store_text_setting("List Folder", EXAMPLES_DIR "/lists");
+    test::MessageRecorder messages;
+    const std::string link_path = dir.file("nimbra");
+    const auto start_sim = [&] {
+        auto sim = std::make_unique<test::SimProcess>(
+            NIMBRA_SIM_PROGRAM,
+            std::vector<std::string>{"--config", EXAMPLES_DIR "/instrument.nol", "--link",
+                                     link_path},
+            dir);
+        EXPECT_TRUE(sim->port()) << sim->log();
+        return sim;
+    };
+    auto sim = start_sim();
+
+    Workbench workbench({}, std::make_unique<QtSerialPort>([&](int) { return link_path; }));
+    ASSERT_TRUE(workbench.port_opened());
+    TMainForm& form = workbench.main_form();
+    form.show();
+    const auto send_wash = [&] {
+        form.file_box_1->clearSelection();
+        form.file_box_1->item(2)->setSelected(true);  // assay, calibration, wash
+        QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
+        test::run_events_while(
+            [&] { return form.status_text() != "4 objects downloaded" && messages.errors.empty(); },
+            2 * test::kWaitMs);
+        EXPECT_EQ(form.status_text(), "4 objects downloaded");
+    };
+    send_wash();
+
+    sim.reset();
+    test::run_events_while(
+        [&] { return form.status_text().rfind("The serial line was lost", 0) != 0; },
+        test::kWaitMs);
+    EXPECT_EQ(form.status_text().rfind("The serial line was lost", 0), 0u) << form.status_text();
+    const std::int64_t before = cpu_ms();
+    QTest::qWait(2000);
+    // Polling a dead descriptor would take most of the two seconds.
+    EXPECT_LT(cpu_ms() - before, 300);
+
+    sim = start_sim();
+    send_wash();
+    EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
     ::unsetenv("VEXILO_SETTINGS");
 }
 
