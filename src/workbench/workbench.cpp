@@ -53,6 +53,11 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     link_->set_port_problem_handler(ask_with_port_form(*d.port_form));
     port_opened_ = link_->FormCreate();
     if (!port_opened_) main.set_status(kOfflineStatus);
+    // A command that found no port (the operator left the dialog again) leaves the window
+    // offline; the status line must not keep reading as if the command were under way.
+    link_->set_refusal_action([this, &main] {
+        if (!link_->port().is_open()) main.set_status(kOfflineStatus);
+    });
 
     d.copy_dialog = new Tcopy_dialog(&main);
     d.new_object->set_copy_dialog(d.copy_dialog);
@@ -83,6 +88,7 @@ Workbench::~Workbench() {
     link_->set_status_sink({});
     link_->set_timeout_action({});
     link_->set_port_problem_handler({});
+    link_->set_refusal_action({});
 }
 
 }  // namespace vexilo

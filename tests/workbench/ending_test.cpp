@@ -58,6 +58,18 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     ASSERT_NE(form.dialogs.link_window, nullptr);
     EXPECT_TRUE(form.dialogs.link_window->isVisible());
 
+    // An instrument command asks for the port again; left again, the window stays offline.
+    script.press("Choose Serial Port", "Cancel");
+    form.RestartNimbra1->trigger();
+    EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(form.status_text(), Workbench::kOfflineStatus);
+    // Once the port is there, the next command opens it without asking.
+    port.available = {1};
+    form.RestartNimbra1->trigger();
+    EXPECT_TRUE(port.is_open());
+    EXPECT_FALSE(port.sent.empty());
+
     QTimer limit;
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, [] { QApplication::exit(99); });
