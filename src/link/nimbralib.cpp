@@ -108,8 +108,8 @@ void Tnimbra_lib::send_command(const std::string& text, Action completion) {
 
 void Tnimbra_lib::run_command(const std::string& text, Action completion,
                               bool show_receive_progress) {
-    show_receive_progress_ = show_receive_progress;
     if (!ready_to_send(text)) return;
+    show_receive_progress_ = show_receive_progress;
     if (speed_ == Speed::High) {
         transmit(text, std::move(completion));
         return;
@@ -219,8 +219,11 @@ void Tnimbra_lib::set_port_number(int number) {
     if (port_->is_open() || opening_) return;
     std::string error;
     if (port_->open(error)) {
+        last_open_error_.clear();
         discard_waiting("when the port opened");
-    } else {
+    } else if (error != last_open_error_) {
+        // Every activation of the window comes here; one note per reason is enough.
+        last_open_error_ = error;
         output_box.add(error);
     }
 }

@@ -160,6 +160,7 @@ class Tnimbra_lib {
     std::unique_ptr<SerialPort> port_;
     SerialPort::TimerHandle reply_timer_ = -1;
     bool opening_ = false;
+    std::string last_open_error_;
 
     std::string reply_line_;
     bool reply_overflow_ = false;

@@ -105,6 +105,11 @@ class FakePort final : public SerialPort {
         if (data_handler_) data_handler_(static_cast<int>(input_.size()));
     }
 
+    // Bytes that wait in the system unseen: no notification.
+    void arrive_unnoticed(const std::string& bytes) {
+        input_.insert(input_.end(), bytes.begin(), bytes.end());
+    }
+
     // Moves the clock, firing each timer whose time has come, in time order.
     void advance(long ms) {
         const long end = now_ms + ms;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -502,6 +503,132 @@ TEST_F(LinkTest, ShutdownWaitsNoLongerThanTheTimeOut) {
     port->advance(kTickMs);
     EXPECT_EQ(ended, 1);
     EXPECT_EQ(port->sent.back().bytes, "SET_BAUD 9600\r");
+}
+
+TEST_F(LinkTest, ArrivalsNeverHoldAWaitOpenForEver) {
+    switch_up();
+    // A one-line answer: data lines arriving meanwhile do not extend its time.
+    link->run_command("DLD_OBJ a", [] {});
+    for (int i = 0; i < 3; ++i) {
+        port->advance(40 * kTickMs);
+        port->deliver("noise\r");
+    }
+    EXPECT_EQ(timeouts, 1);
+
+    // A multi-line reply: bytes without CR are no progress.
+    switch_up();
+    link->run_command("GET_CONFIG", [] {});
+    for (int i = 0; i < 3; ++i) {
+        port->advance(40 * kTickMs);
+        port->deliver(std::string(3000, 'z'));
+    }
+    EXPECT_EQ(timeouts, 2);
+
+    // Lines that never end, and lines too long for any configuration, at once.
+    switch_up();
+    link->run_command("GET_CONFIG", [] {});
+    std::string lines;
+    for (std::size_t i = 0; i <= Tnimbra_lib::kMaxReplyLines; ++i)
+        lines += "Tray;T;1;0;x\r";
+    port->deliver(lines);
+    EXPECT_EQ(timeouts, 3);
+    EXPECT_EQ(link->output_box.lines().back().find("The reply to \"GET_CONFIG\" grew past"), 0u);
+    switch_up();
+    link->run_command("GET_CONFIG", [] {});
+    const std::string wide = std::string(4000, 'w') + "\r";
+    for (std::size_t sent = 0; sent <= Tnimbra_lib::kMaxReplyBytes; sent += wide.size())
+        port->deliver(wide);
+    EXPECT_EQ(timeouts, 4);
+    EXPECT_FALSE(link->command_in_flight());
+}
+
+TEST_F(LinkTest, AnswersBelongToTheWaitingCommandAlone) {
+    switch_up();
+    int configs = 0;
+    int objects = 0;
+    int refusals = 0;
+    link->set_refusal_action([&] { ++refusals; });
+    link->run_command("GET_CONFIG", [&] {
+        ++configs;
+        link->run_command("DLD_OBJ a", [&] { ++objects; });
+    });
+    // A duplicate "@" in the same burst as the end line: not the next command's answer.
+    port->deliver("[lists]\r|\r@\r");
+    EXPECT_EQ(configs, 1);
+    EXPECT_EQ(objects, 0);
+    ASSERT_TRUE(link->command_in_flight());
+    // A second command while one waits is not sent.
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ a\r");
+    port->deliver("@Object memory full\r");
+    EXPECT_EQ(objects, 0);
+    EXPECT_EQ(refusals, 1);
+    ASSERT_EQ(messages.errors.size(), 2u);
+    EXPECT_EQ(messages.errors[1], "Object memory full");
+
+    // Answers while nothing waits are noted and run nothing.
+    port->deliver("@\r|END\r");
+    EXPECT_EQ(configs, 1);
+    EXPECT_EQ(objects, 0);
+    const Lines& notes = link->output_box.lines();
+    EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                            [](const std::string& n) { return n.rfind("Ignored", 0) == 0; }),
+              2);
+    EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
+                            [](const std::string& n) { return n.rfind("Discarded 2", 0) == 0; }),
+              1);
+
+    // An answer already waiting when the port opens is not the next command's either.
+    link->port().close();
+    port->arrive_unnoticed("@\r");
+    link->set_port_number(1);
+    ASSERT_TRUE(port->is_open());
+    EXPECT_EQ(link->output_box.lines().back(),
+              "Discarded 2 received bytes waiting when the port opened");
+}
+
+TEST_F(LinkTest, LostLineIsSaidOnceAndTheNextCommandOpensThePortAgain) {
+    switch_up();
+    int refusals = 0;
+    int stopped = 0;
+    link->set_refusal_action([&] { ++refusals; });
+    link->set_queue_stopped_action([&] { ++stopped; });
+    link->queue_command("DLD_OBJ a");
+    link->queue_command("DLD_OBJ b");
+    link->send_queue([] {});
+    port->lose("Input/output error");
+    const std::string note = "The serial line was lost: Input/output error";
+    EXPECT_EQ(statuses, Lines{note});
+    EXPECT_EQ(messages.errors, Lines{note});
+    EXPECT_EQ(link->output_box.lines().back(), note);
+    EXPECT_EQ(refusals, 1);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_FALSE(link->command_in_flight());
+    port->advance(200 * kTickMs);
+    EXPECT_EQ(timeouts, 0);
+
+    // The device is still gone: the handler is asked, gives up, the command stops.
+    port->available.clear();
+    std::vector<std::string> problems;
+    link->set_port_problem_handler([&](const std::string& error) {
+        problems.push_back(error);
+        return false;
+    });
+    port->sent.clear();
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(problems, Lines{"COM1 does not exist"});
+    EXPECT_EQ(refusals, 2);
+    EXPECT_TRUE(port->sent.empty());
+
+    // Back: OK on the same port opens it, and the next command finds the speed again.
+    port->available = {1};
+    link->set_port_number(1);
+    EXPECT_TRUE(port->is_open());
+    link->run_command("RSTRT", [] {});
+    ASSERT_EQ(port->sent.size(), 1u);
+    EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
+    EXPECT_EQ(port->sent[0].baud, 9600);
+    EXPECT_EQ(statuses.size(), 1u);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "pty.h"
 #include "settings/settings.h"
@@ -146,14 +147,28 @@ TEST_F(QtSerialPortTest, AvailabilityAndChangingTheNumberWhileOpen) {
     EXPECT_EQ(first.read(50), "");
 }
 
-TEST_F(QtSerialPortTest, VanishedDeviceClosesThePort) {
+TEST_F(QtSerialPortTest, VanishedDeviceClosesThePortAndSaysSoOnce) {
     ASSERT_TRUE(first.ok());
     std::string error;
     ASSERT_TRUE(port.open(error)) << error;
     port.set_data_handler([](int) {});
+    std::vector<std::string> reasons;
+    port.set_lost_handler([&](const std::string& reason) { reasons.push_back(reason); });
+    // A hang-up while idle: reads return nothing although the descriptor polls readable.
     first.close_master();
-    port.send("RSTRT\r");
     EXPECT_TRUE(process_until([&] { return !port.is_open(); }));
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(reasons.size(), 1u);
+}
+
+TEST_F(QtSerialPortTest, BusyPortNamesTheDeviceAskedFor) {
+    ASSERT_TRUE(first.ok());
+    std::string error;
+    ASSERT_TRUE(port.open(error)) << error;
+    QtSerialPort by_path([this](int) { return first.path(); });
+    by_path.set_named_by_device(true);
+    EXPECT_FALSE(by_path.open(error));
+    EXPECT_EQ(error, "Cannot open " + first.path() + ": it is in use by another program");
 }
 
 TEST(QtSerialPortSettings, PortNumbersFollowThePortsMap) {

@@ -20,15 +20,18 @@ TEST(SimCommandLine, WrongUsageAndUnreadableConfigurationsAreReported) {
     exit_and_log({"--help"}, dir, status);
     EXPECT_EQ(status, 0);
 
-    std::string log = exit_and_log({"--speed", "9600"}, dir, status);
+    std::string log = exit_and_log({"--baud", "9600"}, dir, status);
     EXPECT_EQ(status, 2);
-    EXPECT_NE(log.find("unknown option --speed"), std::string::npos) << log;
+    EXPECT_NE(log.find("unknown option --baud"), std::string::npos) << log;
+    log = exit_and_log({"--speed", "19200"}, dir, status);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(log.find("--speed takes 9600 or 38400"), std::string::npos) << log;
 
     log = exit_and_log({"--fault", "silent"}, dir, status);
     EXPECT_EQ(status, 2);
     EXPECT_NE(log.find("bad fault \"silent\""), std::string::npos) << log;
-    for (const char* fault_text :
-         {"stall:x", "hangup:0", "refuse:GET_CONFIG", "lf:1", "reboot@0", "wobble"}) {
+    for (const char* fault_text : {"stall:x", "hangup:0", "refuse:GET_CONFIG", "lf:1", "reboot@0",
+                                   "wobble", "babble:1", "stray:", "early:GET_CONFIG"}) {
         exit_and_log({"--fault", fault_text}, dir, status);
         EXPECT_EQ(status, 2) << fault_text;
     }

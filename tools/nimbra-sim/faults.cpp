@@ -71,6 +71,25 @@ std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error
         fault.count = *n;
         return fault;
     }
+    if (kind == "stray") {
+        fault.kind = FaultKind::Stray;
+        fault.command = std::string(rest);
+        if (has_argument && fault.command.empty()) {
+            error = "stray takes a command after the colon: stray:CMD";
+            return std::nullopt;
+        }
+        return fault;
+    }
+    if (kind == "babble" || kind == "endless" || kind == "early") {
+        if (has_argument) {
+            error = std::string(kind) + " takes no argument";
+            return std::nullopt;
+        }
+        fault.kind = kind == "babble"    ? FaultKind::Babble
+                     : kind == "endless" ? FaultKind::Endless
+                                         : FaultKind::Early;
+        return fault;
+    }
     if (kind == "lf" || kind == "noise" || kind == "reboot") {
         if (has_argument) {
             error = std::string(kind) + " takes no argument";
@@ -82,7 +101,8 @@ std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error
         return fault;
     }
     error = "unknown fault \"" + std::string(kind) +
-            "\" (silent, refuse, stall, lf, noise, hangup, reboot)";
+            "\" (silent, refuse, stall, lf, noise, hangup, reboot, babble, endless, stray, "
+            "early)";
     return std::nullopt;
 }
 
@@ -104,6 +124,18 @@ const Fault* Faults::take_command_fault(std::string_view command_line) {
 const Fault* Faults::take(FaultKind kind) {
     for (Fault& fault : faults_) {
         if (fault.kind == kind && use(fault)) return &fault;
+    }
+    return nullptr;
+}
+
+const Fault* Faults::take_for(FaultKind kind, std::string_view command_line) {
+    for (Fault& fault : faults_) {
+        if (fault.kind != kind) continue;
+        if (!fault.command.empty() && fault.command != command_word(command_line) &&
+            fault.command != command_line) {
+            continue;
+        }
+        if (use(fault)) return &fault;
     }
     return nullptr;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Faults the simulator injects on request, so that the link's handling of a misbehaving
 // instrument can be exercised: silence, refusals, stalled replies, stray line feeds, noise,
-// hang-ups and a restart that drops the line speed.
+// hang-ups, a restart that drops the line speed, babbling replies and answers nobody asked for.
 
 #include <optional>
 #include <string>
@@ -10,19 +10,31 @@
 
 namespace vexilo::sim {
 
-enum class FaultKind { Silent, Refuse, Stall, Lf, Noise, Hangup, Reboot };
+enum class FaultKind {
+    Silent,
+    Refuse,
+    Stall,
+    Lf,
+    Noise,
+    Hangup,
+    Reboot,
+    Babble,
+    Endless,
+    Stray,
+    Early
+};
 
 struct Fault {
     FaultKind kind = FaultKind::Silent;
-    std::string command;  // Silent, Refuse: the command word, or a whole command line
+    std::string command;  // Silent, Refuse, Stray: the command word, or a whole command line
     std::string text;     // Refuse: the instrument's message
     int count = 0;        // Stall: lines sent; Hangup: commands answered before the hang-up
     int remaining = -1;   // occurrences left; -1 for no limit
 };
 
-// One --fault FAULT: silent:CMD, refuse:CMD:TEXT, stall:N, lf, noise, hangup:N or reboot,
-// each optionally followed by @K (only the first K occurrences). On failure the error says
-// what is wrong with the text.
+// One --fault FAULT: silent:CMD, refuse:CMD:TEXT, stall:N, lf, noise, hangup:N, reboot,
+// babble, endless, stray[:CMD] or early, each optionally followed by @K (only the first K
+// occurrences). On failure the error says what is wrong with the text.
 std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error);
 
 class Faults {
@@ -35,6 +47,8 @@ class Faults {
 
     // The first fault of the kind with an occurrence left; the occurrence is used up.
     const Fault* take(FaultKind kind);
+    // As take, for a fault that may name the command it applies to (none: every command).
+    const Fault* take_for(FaultKind kind, std::string_view command_line);
 
     // As take, without using an occurrence up.
     const Fault* peek(FaultKind kind) const;

@@ -77,6 +77,7 @@ int main(int argc, char** argv) {
     line_options.link_path = options->link_path;
     line_options.state_path = options->state_path;
     line_options.line_rate = options->line_rate;
+    line_options.start_speed = options->speed;
     const int last_comment = last_comment_line(*lines);
     line_options.state_comments.assign(lines->begin(), lines->begin() + (last_comment + 1));
 

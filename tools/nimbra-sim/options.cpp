@@ -62,6 +62,13 @@ std::optional<Options> parse_options(int argc, char** argv, const std::string& d
                 return std::nullopt;
             }
             options.delay_ms = ms;
+        } else if (arg == "--speed") {
+            if (!value(text)) return std::nullopt;
+            if (text != "9600" && text != "38400") {
+                error = "--speed takes 9600 or 38400, not \"" + std::string(text) + "\"";
+                return std::nullopt;
+            }
+            options.speed = text == "9600" ? 9600 : 38400;
         } else if (arg == "--fault") {
             if (!value(text)) return std::nullopt;
             std::string reason;
@@ -85,11 +92,11 @@ std::optional<Options> parse_options(int argc, char** argv, const std::string& d
 void print_help(const std::string& default_config) {
     std::printf(
         "Usage: nimbra-sim [--config FILE] [--link PATH] [--state FILE] [--line-rate]\n"
-        "                  [--delay-ms N] [--fault FAULT]...\n"
+        "                  [--delay-ms N] [--speed 9600|38400] [--fault FAULT]...\n"
         "       nimbra-sim --help\n\n"
         "Simulates the Nimbra instrument on a pseudo-terminal. Prints \"port: DEVICE\" on\n"
         "stdout once the port is ready, answers until SIGTERM or SIGINT, and logs every\n"
-        "command and its reply on stderr.\n\n"
+        "command and its reply, and every change of its line speed, on stderr.\n\n"
         "  --config FILE   the instrument's configuration, an object list file\n"
         "                  (default: %s)\n"
         "  --link PATH     keep a symbolic link at PATH pointing at the port\n"
@@ -99,6 +106,8 @@ void print_help(const std::string& default_config) {
         "  --line-rate     pace every byte sent and received at the line speed\n"
         "                  (10 bits a byte), as a real cable does\n"
         "  --delay-ms N    RES_OBJECTS answers after N milliseconds (default 0)\n"
+        "  --speed RATE    the line speed at start, 9600 (default) or 38400: an instrument\n"
+        "                  that a session ended without switching back left at 38400\n"
         "  --fault FAULT   inject a fault; may be given several times:\n"
         "      silent:CMD        never answer CMD\n"
         "      refuse:CMD:TEXT   answer CMD with \"@TEXT\" and do nothing\n"
@@ -108,6 +117,13 @@ void print_help(const std::string& default_config) {
         "      hangup:N          close the port after answering N commands; a new port\n"
         "                        follows (new \"port:\" line, the link moves with it)\n"
         "      reboot            return to 9600 baud after answering RSTRT\n"
+        "      babble            answer GET_CONFIG with bytes without CR that never stop\n"
+        "      endless           answer GET_CONFIG with data lines that never stop, no\n"
+        "                        end line\n"
+        "      stray[:CMD]       send an extra \"@\" right after the last line of a reply\n"
+        "                        (to CMD only, when given), in the same burst\n"
+        "      early             leave an \"@\" waiting on the line for the next client\n"
+        "                        that opens the port\n"
         "    CMD is a command word (GET_CONFIG, DLD_OBJ, SET_BAUD, ...) or a whole command\n"
         "    line (\"SET_BAUD 9600\"). FAULT@K applies the fault to its first K occurrences\n"
         "    only. Of several faults for the same command, the first one given that still\n"

@@ -14,6 +14,7 @@ struct Options {
     std::string state_path;
     bool line_rate = false;
     int delay_ms = 0;
+    int speed = 9600;  // the line speed at start
     Faults faults;
     bool help = false;
 };

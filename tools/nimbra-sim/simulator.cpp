@@ -70,7 +70,10 @@ unsigned char instrument_code(unsigned char c) {
 }  // namespace
 
 Simulator::Simulator(Instrument& instrument, Faults faults, LineOptions options)
-    : instrument_(instrument), faults_(std::move(faults)), options_(std::move(options)) {}
+    : instrument_(instrument),
+      faults_(std::move(faults)),
+      options_(std::move(options)),
+      speed_(options_.start_speed) {}
 
 Simulator::~Simulator() {
     if (signal_fd_ >= 0) close(signal_fd_);
@@ -155,7 +158,6 @@ bool Simulator::open_line() {
         return false;
     }
     forget_line_state();
-    speed_ = LOW_SPEED;
     clients_ = 0;
     commands_on_line_ = 0;
     hangup_pending_ = false;
@@ -163,6 +165,7 @@ bool Simulator::open_line() {
     std::fflush(stdout);
     log_line("line open on " + port_.name() + " at " + decimal(speed_) + " baud" +
              (options_.link_path.empty() ? "" : " (linked from " + options_.link_path + ")"));
+    leave_early_answer();
     return true;
 }
 
@@ -209,11 +212,13 @@ void Simulator::session_ended(bool reopened_already) {
         delayed_.reset();
     }
     forget_line_state();
+    babbling_ = Babbling::None;
     if (!reopened_already) {
         port_.reset_line();
         char discard[4096];
         while (read(port_.master(), discard, sizeof discard) > 0) {
         }
+        leave_early_answer();
     }
     save_state();
 }
@@ -231,6 +236,7 @@ void Simulator::process(Nanos now) {
         commands_.pop_front();
         handle_command(std::move(command), now);
     }
+    if (babbling_ != Babbling::None) babble(now);
     send_output(now);
     if (hangup_pending_ && !delayed_ && output_.empty() &&
         (port_.pending_to_client() == 0 || now >= hangup_deadline_)) {
@@ -268,6 +274,7 @@ std::optional<Simulator::Nanos> Simulator::next_deadline(Nanos now) const {
         }
     }
     if (hangup_pending_) consider(now + HANGUP_POLL_NS);
+    if (babbling_ != Babbling::None && clients_ > 0) consider(babble_clock_);
     return next;
 }
 
@@ -393,6 +400,21 @@ void Simulator::send_reply(const Reply& reply, const std::string& command, Nanos
     const int speed_before = speed_;
     std::string summary = reply.summary;
     std::size_t count = reply.lines.size();
+    if (reply.configuration && faults_.take(FaultKind::Babble)) {
+        babbling_ = Babbling::Bytes;
+        babble_clock_ = now;
+        log_line("[" + decimal(speed_) + "] " + command +
+                 " -> bytes without CR, never ending (fault babble)");
+        return;
+    }
+    if (reply.configuration && faults_.take(FaultKind::Endless)) {
+        babbling_ = Babbling::Lines;
+        babble_clock_ = now;
+        babble_line_ = 0;
+        log_line("[" + decimal(speed_) + "] " + command +
+                 " -> data lines that never end (fault endless)");
+        return;
+    }
     if (reply.configuration) {
         if (const Fault* stall = faults_.take(FaultKind::Stall)) {
             count = std::min(count, static_cast<std::size_t>(stall->count));
@@ -402,9 +424,14 @@ void Simulator::send_reply(const Reply& reply, const std::string& command, Nanos
     }
     for (std::size_t i = 0; i < count; ++i)
         send_line(reply.lines[i], now);
-    if (reply.speed_after != 0) speed_ = reply.speed_after;
+    // Queued with the reply, so it goes out in the same burst.
+    if (faults_.take_for(FaultKind::Stray, command)) {
+        send_line("@", now);
+        summary += ", stray \"@\" (fault stray)";
+    }
+    if (reply.speed_after != 0) set_speed(reply.speed_after, command);
     if (command == "RSTRT" && faults_.take(FaultKind::Reboot)) {
-        speed_ = LOW_SPEED;
+        set_speed(LOW_SPEED, "restart (fault reboot)");
         summary += ", then " + decimal(speed_) + " baud (fault reboot)";
     }
     if (faults_.take(FaultKind::Noise)) {
@@ -482,7 +509,44 @@ void Simulator::hang_up() {
     save_state();
     if (!options_.link_path.empty()) remove_link(options_.link_path, port_.name());
     port_.close();
+    // A new line starts at the low speed, as after a power cycle.
+    set_speed(LOW_SPEED, "hang-up");
     if (!open_line()) stop_ = true;
+}
+
+void Simulator::set_speed(int speed, const std::string& why) {
+    if (speed == speed_) return;
+    log_line("speed: " + decimal(speed_) + " -> " + decimal(speed) + " (" + why + ")");
+    speed_ = speed;
+}
+
+// Keeps a babbling reply coming, a little at a time, as long as somebody holds the port.
+void Simulator::babble(Nanos now) {
+    constexpr Nanos kStepNs = 5'000'000;
+    constexpr std::size_t kBacklog = 8192;
+    if (clients_ == 0) {
+        babbling_ = Babbling::None;
+        return;
+    }
+    if (now < babble_clock_ || output_.size() >= kBacklog) return;
+    babble_clock_ = now + kStepNs;
+    if (babbling_ == Babbling::Bytes) {
+        std::string bytes;
+        for (int i = 0; i < 256; ++i)
+            bytes += static_cast<char>('a' + (babble_line_++ % 26));
+        send_bytes(bytes, now);
+        return;
+    }
+    for (int i = 0; i < 8; ++i)
+        send_line("Tray;Babble" + std::to_string(babble_line_++) + ";10;1;Left", now);
+}
+
+void Simulator::leave_early_answer() {
+    if (!faults_.take(FaultKind::Early)) return;
+    const char early[] = {'@', static_cast<char>(CR)};
+    if (write(port_.master(), early, sizeof early) == static_cast<ssize_t>(sizeof early)) {
+        log_line("an \"@\" waits on the line for the next client (fault early)");
+    }
 }
 
 bool Simulator::save_state() {

@@ -22,6 +22,7 @@ struct LineOptions {
     std::string state_path;  // where the objects go when a session ends; may be empty
     std::vector<std::string> state_comments;
     bool line_rate = false;  // pace every byte at the current speed, 10 bits a byte
+    int start_speed = LOW_SPEED;
 };
 
 class Simulator {
@@ -76,6 +77,9 @@ class Simulator {
     void send_bytes(const std::string& bytes, Nanos now);
     void send_output(Nanos now);
     void hang_up();
+    void set_speed(int speed, const std::string& why);
+    void babble(Nanos now);
+    void leave_early_answer();
     bool save_state();
 
     Instrument& instrument_;
@@ -107,6 +111,11 @@ class Simulator {
     bool hangup_pending_ = false;
     Nanos hangup_deadline_ = 0;
     std::mt19937 noise_{20240601};
+    // A GET_CONFIG reply that never ends: bytes without CR, or data lines without an end.
+    enum class Babbling : std::uint8_t { None, Bytes, Lines };
+    Babbling babbling_ = Babbling::None;
+    Nanos babble_clock_ = 0;
+    std::size_t babble_line_ = 0;
 };
 
 }  // namespace vexilo::sim
