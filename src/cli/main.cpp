@@ -113,7 +113,8 @@ void note_stdout_error() {
 
 // What the command's status becomes once its output is known to be out (or not).
 int settle_stdout(int status) {
-    if (std::fflush(stdout) != 0) note_stdout_error();
+    // Also a failure of output that did not go through print_line.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) note_stdout_error();
     if (stdout_error == 0) return status;
     std::fprintf(stderr, "error: Cannot write to standard output: %s\n",
                  std::strerror(stdout_error));
