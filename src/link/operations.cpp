@@ -112,7 +112,8 @@ void InstrumentOperations::queue_stopped() {
     // the copy of its configuration is no longer true.
     forget_configuration();
     const std::string text = "Download stopped: " + decimal(link_.acknowledged_lines()) + " of " +
-                             decimal(static_cast<std::int64_t>(queued_)) + " objects downloaded";
+                             decimal(static_cast<std::int64_t>(queued_)) +
+                             " objects accepted by the Nimbra";
     if (download_stopped_) {
         const DownloadStopped stopped = download_stopped_;
         stopped(text);

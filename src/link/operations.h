@@ -36,7 +36,8 @@ class InstrumentOperations {
     // comes through the link's refusal and time-out actions instead.
     using DownloadEnd = std::function<void(bool sent)>;
     // A send that stopped before its end (a refusal, a time-out, a lost line, shutdown), with
-    // the text that says how far it got: "Download stopped: 150 of 400 objects downloaded".
+    // the text that says how far it got: "Download stopped: 150 of 400 objects accepted by the
+    // Nimbra".
     using DownloadStopped = std::function<void(const std::string& text)>;
 
     static constexpr int kConfigProgressMax = 409;

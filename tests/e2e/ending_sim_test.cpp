@@ -82,7 +82,7 @@ TEST_P(SignalMidSend, CliStopsAfterTheLineInFlightAndSaysHowManyGotThrough) {
     EXPECT_GE(received, 20);
     EXPECT_LT(received, kQueued);
     EXPECT_NE(err.find("info: Download stopped: " + std::to_string(received) + " of " +
-                       std::to_string(kQueued) + " objects downloaded\n"),
+                       std::to_string(kQueued) + " objects accepted by the Nimbra\n"),
               std::string::npos)
         << err;
 }

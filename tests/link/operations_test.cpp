@@ -213,7 +213,7 @@ TEST_F(OperationsTest, SelectedObjectsOfTheDestinationGoOneAfterTheOther) {
     EXPECT_EQ(refusals, 1);
     EXPECT_TRUE(ends.empty());
     EXPECT_EQ(messages.errors, Lines{"Object memory full"});
-    EXPECT_EQ(statuses.back(), "Download stopped: 0 of 2 objects downloaded");
+    EXPECT_EQ(statuses.back(), "Download stopped: 0 of 2 objects accepted by the Nimbra");
     // What got through changed the instrument: the next send reads its configuration again.
     EXPECT_FALSE(ops->configuration_known());
 

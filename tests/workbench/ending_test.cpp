@@ -104,7 +104,8 @@ TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
     port.deliver("@\r");
     port.advance(Tnimbra_lib::kReplyTicks * kTickMs);
     EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
-    EXPECT_EQ(workbench.main_form().status_text(), "Download stopped: 1 of 4 objects downloaded");
+    EXPECT_EQ(workbench.main_form().status_text(),
+              "Download stopped: 1 of 4 objects accepted by the Nimbra");
     EXPECT_FALSE(workbench.instrument_operations().configuration_known());
     ::unsetenv("VEXILO_SETTINGS");
 }
