@@ -1,7 +1,7 @@
 #pragma once
 // vexilo-cli: one command per operator task. Each command takes its own arguments (after the
 // command name) and the global options, and returns the exit status: 0 done, 1 the operation
-// failed or stopped (a message said why), 2 wrong usage.
+// failed or stopped (a message said why), 2 wrong usage, 128 + N stopped by signal N.
 
 #include <string>
 #include <vector>
@@ -13,6 +13,8 @@ namespace vexilo::cli {
 inline constexpr int kDone = 0;
 inline constexpr int kFailed = 1;
 inline constexpr int kUsage = 2;
+// Stopped by a signal: this plus the signal's number, as a shell reports a killed program.
+inline constexpr int kSignalBase = 128;
 
 struct Options {
     bool yes = false;  // answer Yes to every question

@@ -28,7 +28,7 @@ int get_config(const Args& args, const Options& options) {
     if (!session.open(options)) return kFailed;
     session.operations().get_configuration(
         &session.progress(), [&session](bool ok) { session.finish(ok ? kDone : kFailed); });
-    if (session.run() != kDone) return kFailed;
+    if (const int status = session.run(); status != kDone) return status;
     const Configuration& instrument = session.operations().instrument();
     if (!out.empty()) {
         return write_object_list(instrument, system_path(out), {}, &session.link().config_box)

@@ -110,11 +110,19 @@ InstrumentSession::InstrumentSession()
     // A bar on the terminal must not swallow the first message line.
     previous_messages_ = set_message_handler(messages_.get());
     messages_->set_inner(previous_messages_);
+    endings_ =
+        std::make_unique<EndingSignals>([this](int signal_number) { interrupted(signal_number); });
 }
 
 InstrumentSession::~InstrumentSession() {
+    // A signal that came when no event loop was running to take it.
+    if (!interrupted_ && EndingSignals::caught() != 0) {
+        progress_.break_line();
+        show_error("Interrupted by " + EndingSignals::name(EndingSignals::caught()));
+    }
     // Back to 9600 baud before the port closes, so the next run finds the instrument there.
     if (link_) link_->leave_high_speed();
+    endings_.reset();
     progress_.break_line();
     operations_.reset();
     link_.reset();
@@ -155,12 +163,31 @@ bool InstrumentSession::open(const Options& options) {
     });
     operations_->set_queue_progress(&progress_);
     operations_->set_download_end([this](bool sent) { finish(sent ? kDone : kFailed); });
+    // Said when the command ends, after the reason it stopped.
+    operations_->set_download_stopped([this](const std::string& text) { stopped_text_ = text; });
     return link_->FormCreate();
 }
 
 int InstrumentSession::run() {
     if (!finished_) loop_.exec();
+    if (!stopped_text_.empty()) {
+        progress_.break_line();
+        show_info(stopped_text_);
+        stopped_text_.clear();
+    }
     return status_;
+}
+
+void InstrumentSession::interrupted(int signal_number) {
+    if (interrupted_) return;
+    interrupted_ = true;
+    show_error("Interrupted by " + EndingSignals::name(signal_number));
+    const int status = kSignalBase + signal_number;
+    if (!link_) {
+        finish(status);
+        return;
+    }
+    link_->shutdown([this, status] { finish(status); });
 }
 
 void InstrumentSession::finish(int status) {

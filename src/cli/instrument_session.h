@@ -2,7 +2,8 @@
 // One instrument command of vexilo-cli: the link on the chosen port, the operations over it,
 // and the event loop that runs until the operation ends. Every way an operation can end
 // (done, refused, stopped by a misfit, no answer in time) ends the loop, so a command never
-// hangs: the link's reply timer bounds every wait.
+// hangs: the link's reply timer bounds every wait. SIGINT, SIGTERM and SIGHUP end it too, in
+// order: no line after the one in flight, its answer awaited, the line back at 9600 baud.
 
 #include <QEventLoop>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "cli.h"
 #include "config/messages.h"
+#include "link/ending_signals.h"
 #include "link/nimbralib.h"
 #include "link/operations.h"
 #include "link/progress_sink.h"
@@ -55,6 +57,9 @@ class InstrumentSession {
     int run();
     // Ends the command with the status; the first call wins.
     void finish(int status);
+    // The orderly end after an ending signal: says so, lets the link finish the line in
+    // flight and return to 9600 baud, then ends with kSignalBase + the signal's number.
+    void interrupted(int signal_number);
 
     Tnimbra_lib& link() { return *link_; }
     InstrumentOperations& operations() { return *operations_; }
@@ -69,6 +74,9 @@ class InstrumentSession {
     std::unique_ptr<Tnimbra_lib> link_;
     std::unique_ptr<InstrumentOperations> operations_;
     QEventLoop loop_;
+    std::unique_ptr<EndingSignals> endings_;
+    bool interrupted_ = false;
+    std::string stopped_text_;  // how far a send that stopped got
     bool finished_ = false;
     int status_ = kFailed;
 };

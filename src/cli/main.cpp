@@ -1,6 +1,6 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -10,6 +10,7 @@
 #include "cli.h"
 #include "cli_messages.h"
 #include "config/encoding.h"
+#include "link/ending_signals.h"
 
 namespace vexilo::cli {
 namespace {
@@ -107,7 +108,26 @@ void print_help() {
         "  --port PORT  the instrument's serial port: COMn, n or a device path\n"
         "               (default: the port stored in the settings)\n\n"
         "Messages go to stderr as \"error: \", \"info: \", \"question: \" and \"status: \" lines.\n"
-        "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage.\n");
+        "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage,\n"
+        "128 + the signal's number when SIGINT, SIGTERM or SIGHUP stopped an instrument\n"
+        "command (after the command in flight was answered and the line set back to 9600).\n");
+}
+
+// The first failed write to stdout (its errno), 0 while every write went through.
+int stdout_error = 0;
+
+void note_stdout_error() {
+    if (stdout_error == 0) stdout_error = errno != 0 ? errno : EIO;
+}
+
+// What the command's status becomes once its output is known to be out (or not).
+int settle_stdout(int status) {
+    // Also a failure of output that did not go through print_line.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) note_stdout_error();
+    if (stdout_error == 0) return status;
+    std::fprintf(stderr, "error: Cannot write to standard output: %s\n",
+                 std::strerror(stdout_error));
+    return status == kDone ? kFailed : status;
 }
 
 }  // namespace
@@ -118,9 +138,11 @@ int usage_error(const std::string& text) {
 }
 
 void print_line(const std::string& text) {
-    const std::string out = windows1252_to_utf8(text);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fputc('\n', stdout);
+    // Once stdout has failed (a reader that went away), the rest is not written either.
+    if (stdout_error != 0) return;
+    const std::string out = windows1252_to_utf8(text) + '\n';
+    errno = 0;
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) note_stdout_error();
 }
 
 void print_status(const std::string& text) {
@@ -137,6 +159,7 @@ std::unique_ptr<QCoreApplication> make_application(int& argc, char** argv, bool 
 }
 
 int run(int& argc, char** argv) {
+    ignore_write_signals();
     Options options;
     std::string name;
     Args args;
@@ -171,16 +194,17 @@ int run(int& argc, char** argv) {
     QCoreApplication::setApplicationVersion(VEXILO_VERSION_TEXT);
     CliMessages messages(options.yes);
     ScopedMessageHandler scope(messages);
-    return command.run(args, options);
+    int status = settle_stdout(command.run(args, options));
+    // A signal that came after its command's event loop had ended (while printing) still
+    // counts: the line was put to rest when the command ended.
+    if (const int signal_number = EndingSignals::caught(); signal_number != 0) {
+        status = kSignalBase + signal_number;
+    }
+    return status;
 }
 
 }  // namespace vexilo::cli
 
 int main(int argc, char** argv) {
-#if defined(SIGXFSZ)
-    // A file that grows past the size limit must fail its write and be reported, not end
-    // the program half-way through a save.
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
     return vexilo::cli::run(argc, argv);
 }

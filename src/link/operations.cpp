@@ -13,6 +13,7 @@ InstrumentOperations::InstrumentOperations(Tnimbra_lib& link)
     : link_(link), instrument_(std::make_unique<Configuration>()) {
     clear_configuration(*instrument_);
     link_.set_create_action([this] { forget_configuration(); });
+    link_.set_queue_stopped_action([this] { queue_stopped(); });
 }
 
 void InstrumentOperations::request_configuration(ProgressSink* bar, Action done) {
@@ -117,7 +118,8 @@ void InstrumentOperations::start_download() {
         download_ended(false);
         return;
     }
-    const std::string count = decimal(static_cast<std::int64_t>(link_.cmd_box.size()));
+    queued_ = link_.cmd_box.size();
+    const std::string count = decimal(static_cast<std::int64_t>(queued_));
     const std::string there =
         already_there_ >= 0 ? ", " + decimal(already_there_) + " already in the Nimbra" : "";
     link_.set_status("Downloading " + count + " objects" + there);
@@ -137,6 +139,21 @@ void InstrumentOperations::take_acknowledged_lines() {
             forget_configuration();
             return;
         }
+    }
+}
+
+void InstrumentOperations::queue_stopped() {
+    // Whatever got through has changed the instrument, and the line in flight may have too:
+    // the copy of its configuration is no longer true.
+    forget_configuration();
+    const std::string text = "Download stopped: " + decimal(link_.acknowledged_lines()) + " of " +
+                             decimal(static_cast<std::int64_t>(queued_)) +
+                             " objects accepted by the Nimbra";
+    if (download_stopped_) {
+        const DownloadStopped stopped = download_stopped_;
+        stopped(text);
+    } else {
+        link_.set_status(text);
     }
 }
 

@@ -38,6 +38,10 @@ class InstrumentOperations {
     using DownloadEnd = std::function<void(bool sent)>;
     // A plan, or one with ok false when the instrument's configuration could not be read.
     using PlanAction = std::function<void(const Plan& plan)>;
+    // A send that stopped before its end (a refusal, a time-out, a lost line, shutdown), with
+    // the text that says how far it got: "Download stopped: 150 of 400 objects accepted by the
+    // Nimbra".
+    using DownloadStopped = std::function<void(const std::string& text)>;
 
     static constexpr int kConfigProgressMax = 409;
 
@@ -62,6 +66,8 @@ class InstrumentOperations {
     // Sends leave out the objects the instrument already holds as the lists have them.
     void set_changed_only(bool on) { changed_only_ = on; }
     bool changed_only() const { return changed_only_; }
+    // Without one, the text goes to the status line.
+    void set_download_stopped(DownloadStopped stopped) { download_stopped_ = std::move(stopped); }
 
     // Sends GET_CONFIG; `done` runs when the reply has ended. The bar follows the lines.
     void request_configuration(ProgressSink* bar, Action done);
@@ -106,6 +112,7 @@ class InstrumentOperations {
                         const std::vector<std::string>& notes);
     void take_acknowledged_lines();
     void download_ended(bool sent);
+    void queue_stopped();
 
     Tnimbra_lib& link_;
     std::unique_ptr<Configuration> instrument_;
@@ -117,6 +124,8 @@ class InstrumentOperations {
     bool changed_only_ = false;
     // Objects a changed-only send left out as already there; -1 for a whole send.
     int already_there_ = -1;
+    DownloadStopped download_stopped_;
+    std::size_t queued_ = 0;  // lines of the send in progress
 };
 
 }  // namespace vexilo

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <set>
 
 #include "config/messages.h"
 #include "settings/settings_backend.h"
@@ -10,8 +11,24 @@
 namespace vexilo {
 namespace {
 
-void report_wrong_type(const std::string& name) {
-    show_error("Invalid data type for '" + name + "'");
+constexpr int kDefaultPort = 1;
+// Windows numbers its COM ports up to 255; anything else cannot name a port.
+constexpr int kHighestPort = 255;
+
+// Each bad value is reported once per run: a value read at every activation of the window
+// would otherwise bring its box back each time the box closes. The value itself is part of
+// the key, so a different bad value stored later is still reported.
+void report_once(const std::string& text, const std::string& key_path, const std::string& name,
+                 const SettingValue& value) {
+    static std::set<std::string> reported;
+    std::string key = key_path + '\n' + name + '\n' + std::to_string(static_cast<int>(value.type)) +
+                      '\n' + std::to_string(value.integer) + '\n' + value.text;
+    if (reported.insert(std::move(key)).second) show_error(text);
+}
+
+void report_wrong_type(const std::string& key_path, const std::string& name,
+                       const SettingValue& value) {
+    report_once("Invalid data type for '" + name + "'", key_path, name, value);
 }
 
 std::string port_value_name(int port) {
@@ -29,7 +46,7 @@ int read_int_setting(const std::string& name, int default_value) {
         return default_value;
     }
     if (value->type != SettingType::integer) {
-        report_wrong_type(name);
+        report_wrong_type(main_key_path, name, *value);
         return default_value;
     }
     return value->integer;
@@ -50,7 +67,7 @@ std::string read_text_setting(const std::string& name, const std::string& defaul
         return default_value;
     }
     if (value->type != SettingType::text) {
-        report_wrong_type(name);
+        report_wrong_type(main_key_path, name, *value);
         return default_value;
     }
     return value->text;
@@ -62,7 +79,14 @@ void store_text_setting(const std::string& name, const std::string& value) {
 }
 
 int read_port() {
-    return read_int_setting("Port", 1);
+    const int port = read_int_setting("Port", kDefaultPort);
+    if (port >= 1 && port <= kHighestPort) return port;
+    // Left as it is: the port dialog's next choice replaces it.
+    SettingValue value;
+    value.type = SettingType::integer;
+    value.integer = port;
+    report_once("Invalid value for 'Port'", main_key_path, "Port", value);
+    return kDefaultPort;
 }
 
 void store_port(int port) {
@@ -81,7 +105,7 @@ void read_folder_list(std::vector<std::string>& target) {
         const std::optional<SettingValue> value = key->read(name);
         if (value && value->type != SettingType::integer) {
             // The list is not read on; the next store of the list replaces the bad value.
-            report_wrong_type(name);
+            report_wrong_type(folder_list_key_path, name, *value);
             return;
         }
         positions.push_back(value ? value->integer : -1);
@@ -138,7 +162,7 @@ std::string read_port_mapping(int port) {
     const std::optional<SettingValue> value = key->read(name);
     if (!value) return "";
     if (value->type != SettingType::text) {
-        report_wrong_type(name);
+        report_wrong_type(ports_key_path, name, *value);
         return "";
     }
     return value->text;

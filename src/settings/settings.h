@@ -6,7 +6,8 @@
 // types and defaults (path from VEXILO_SETTINGS, else the user's configuration folder).
 //
 // A value of the wrong type shows "Invalid data type for '%s'" (the value's name in place of
-// %s) through show_error; the read then answers its default and stores nothing.
+// %s) through show_error, once per run for the same value; the read then answers its default
+// and stores nothing.
 
 #include <string>
 #include <vector>
@@ -18,7 +19,9 @@ void store_int_setting(const std::string& name, int value);
 std::string read_text_setting(const std::string& name, const std::string& default_value);
 void store_text_setting(const std::string& name, const std::string& value);
 
-int read_port();  // "Port", default 1
+// "Port", default 1. A number outside 1 to 255 shows "Invalid value for 'Port'" (once per run)
+// and answers the default, leaving the stored value alone.
+int read_port();
 void store_port(int port);
 
 // The remembered folders of the "Folder List" subkey, in stored order. An entry of the wrong

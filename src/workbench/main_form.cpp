@@ -1,6 +1,7 @@
 #include "workbench/main_form.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFrame>
@@ -16,6 +17,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolTip>
+#include <utility>
 
 #include "config/messages.h"
 #include "config/object_list_file.h"
@@ -354,6 +356,17 @@ bool TMainForm::event(QEvent* event) {
     return handled;
 }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (!event->isAccepted()) return;
+    // The link window (KVX) and any open description window would otherwise keep the program
+    // running, the port held, and the next start handing over to a copy that shows nothing.
+    // Closing the link window activates this one once more: that must not show it again.
+    show_link_window_ = false;
+    if (dialogs.link_window != nullptr) dialogs.link_window->close();
+    QCoreApplication::quit();
+}
+
 void TMainForm::FormActivate() {
     if (dialogs.link_window != nullptr) dialogs.link_window->setVisible(show_link_window_);
     link_.set_port_number(read_port());
@@ -376,6 +389,8 @@ void TMainForm::set_status(const std::string& text) {
 }
 
 void TMainForm::show_status(const std::string& text) {
+    // Any other status means the stopped send is no longer the latest news.
+    if (text != stopped_send_status_) stopped_send_status_.clear();
     status_panel->setText(to_qstring(text));
 }
 
@@ -384,8 +399,15 @@ std::string TMainForm::status_text() const {
 }
 
 void TMainForm::not_responding() {
+    const std::string stopped = std::exchange(stopped_send_status_, {});
     show_error("The nimbra is not responding!");
     set_status("The nimbra is not responding -- operation stopped");
+    if (!stopped.empty()) set_status(stopped);
+}
+
+void TMainForm::send_stopped(const std::string& text) {
+    set_status(text);
+    stopped_send_status_ = text;
 }
 
 // Folder lists -------------------------------------------------------------------------

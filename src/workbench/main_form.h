@@ -183,9 +183,14 @@ class TMainForm final : public QMainWindow {
     void send_tabEnter();
     // The link's time-out action.
     void not_responding();
+    // A send stopped before its end; the text says how far it got. It stays the status line's
+    // last word, also after the not-responding handler that may follow at once.
+    void send_stopped(const std::string& text);
 
   protected:
     bool event(QEvent* event) override;
+    // Closing the main window ends the program, whatever other windows are open.
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -211,6 +216,7 @@ class TMainForm final : public QMainWindow {
     int current_page_ = 0;
     std::string root_folder_;
     std::string current_list_folder_;
+    std::string stopped_send_status_;
 };
 
 }  // namespace vexilo

@@ -1,6 +1,7 @@
 #include "workbench/workbench.h"
 
 #include <QApplication>
+#include <QEventLoop>
 
 #include "dialogs/about_form.h"
 #include "dialogs/comment_form.h"
@@ -12,20 +13,33 @@
 #include "dialogs/yes_to_all.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
+#include "settings/settings.h"
 #include "workbench/instrument_operations.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench_edit_link.h"
 
 namespace vexilo {
+namespace {
+
+// The stored port from the start: the first open tries it, not COM1.
+std::unique_ptr<SerialPort> on_stored_port(std::unique_ptr<SerialPort> port) {
+    std::string not_open_yet;
+    port->set_port_number(read_port(), not_open_yet);
+    return port;
+}
+
+}  // namespace
 
 Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port)
-    : link_(std::make_unique<Tnimbra_lib>(std::move(port))),
+    : link_(std::make_unique<Tnimbra_lib>(on_stored_port(std::move(port)))),
       instrument_operations_(std::make_unique<InstrumentOperations>(*link_)),
       operations_(std::make_unique<LinkOperations>(*instrument_operations_)) {
     main_ = std::make_unique<TMainForm>(arguments, *link_);
     TMainForm& main = *main_;
     main.set_operations(operations_.get());
     operations_->set_changed_only(main.SendChangedOnly1->isChecked());
+    instrument_operations_->set_download_stopped(
+        [&main](const std::string& text) { main.send_stopped(text); });
     WorkbenchDialogs& d = main.dialogs;
     // The dialogs belong to the main window, so they open over it.
     d.object_description = new Tobject_description(&main);
@@ -39,6 +53,12 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     d.link_window = link_window_.get();
     link_->set_port_problem_handler(ask_with_port_form(*d.port_form));
     port_opened_ = link_->FormCreate();
+    if (!port_opened_) main.set_status(kOfflineStatus);
+    // A command that found no port (the operator left the dialog again) leaves the window
+    // offline; the status line must not keep reading as if the command were under way.
+    link_->set_refusal_action([this, &main] {
+        if (!link_->port().is_open()) main.set_status(kOfflineStatus);
+    });
 
     d.copy_dialog = new Tcopy_dialog(&main);
     d.new_object->set_copy_dialog(d.copy_dialog);
@@ -52,6 +72,16 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
         {edit_link_.get(), nullptr, [&main] { return main.current_list_folder(); }});
 }
 
+void Workbench::end_line() {
+    bool ended = false;
+    QEventLoop loop;
+    link_->shutdown([&] {
+        ended = true;
+        loop.quit();
+    });
+    if (!ended) loop.exec();
+}
+
 Workbench::~Workbench() {
     // The windows go before the link they show; the link itself ends the line's high speed.
     link_window_.reset();
@@ -59,6 +89,7 @@ Workbench::~Workbench() {
     link_->set_status_sink({});
     link_->set_timeout_action({});
     link_->set_port_problem_handler({});
+    link_->set_refusal_action({});
 }
 
 }  // namespace vexilo

@@ -4,6 +4,10 @@
 // question, the link (which opens the serial port, asking for another one while that fails),
 // the rename-or-copy question, the comment dialogs and the folder chooser. All live until the
 // program ends; the link goes last, returning the instrument to 9600 baud.
+//
+// The link starts on the stored "Port". When it cannot be opened and the operator leaves the
+// port dialog without OK, the window opens without a port (offline work: editing, saving and
+// printing lists); the status line says so.
 
 #include <QStringList>
 #include <memory>
@@ -33,6 +37,12 @@ class Workbench {
     LinkOperations& operations() { return *operations_; }
     // False when the operator gave up opening the port (the link then has no port).
     bool port_opened() const { return port_opened_; }
+    // The orderly end of the line before the program ends: nothing after the command in
+    // flight, its answer awaited within its time-out, then back to 9600 baud. Runs the event
+    // loop until then.
+    void end_line();
+
+    static constexpr const char* kOfflineStatus = "Working offline: no serial port is open";
 
   private:
     std::unique_ptr<Tnimbra_lib> link_;

@@ -216,13 +216,18 @@ TEST_F(OperationsTest, SelectedObjectsOfTheDestinationGoOneAfterTheOther) {
     EXPECT_EQ(refusals, 1);
     EXPECT_TRUE(ends.empty());
     EXPECT_EQ(messages.errors, Lines{"Object memory full"});
+    EXPECT_EQ(statuses.back(), "Download stopped: 0 of 2 objects accepted by the Nimbra");
+    // What got through changed the instrument: the next send reads its configuration again.
+    EXPECT_FALSE(ops->configuration_known());
 
     // Nothing selected.
     for (auto& row : selection.rows)
         row.selected = false;
     port->sent.clear();
     ops->send_objects(nullptr);
-    EXPECT_TRUE(port->sent.empty());
+    EXPECT_EQ(sent_lines(), Lines{"GET_CONFIG"});
+    answer_configuration();
+    EXPECT_EQ(sent_lines(), Lines{"GET_CONFIG"});
     EXPECT_EQ(messages.errors.back(), "No objects selected for download");
     EXPECT_EQ(ends, std::vector<bool>{false});
 }

@@ -196,30 +196,36 @@ TEST_F(PortFormTest, ChangedDeviceIsStoredAndTheSamePortReconnected) {
     EXPECT_EQ(read_port_mapping(1), "");
 }
 
-TEST_F(PortFormTest, LinkCreationShowsTheDialogUntilThePortOpens) {
+TEST_F(PortFormTest, LinkCreationAsksAgainAfterOkAndGivesUpOnCancel) {
     port->available = {2};
     link->set_port_problem_handler(ask_with_port_form(*form));
-    int shown = 0;
-    // The first time the operator cancels; the second time they pick COM2.
+    // Each answer in turn: OK on the port that fails, then Cancel; later COM2 and OK.
+    std::vector<std::function<void(Tport_form&)>> answers = {
+        [](Tport_form& d) { QTest::mouseClick(d.ok_button, Qt::LeftButton); },
+        [](Tport_form& d) { QTest::mouseClick(d.cancel_button, Qt::LeftButton); },
+        [](Tport_form& d) {
+            emit d.port_combox->activated(d.port_combox->findText("COM2"));
+            d.port_combox->setCurrentIndex(d.port_combox->findText("COM2"));
+            QTest::mouseClick(d.ok_button, Qt::LeftButton);
+        }};
+    std::size_t shown = 0;
     std::function<void()> answer = [&] {
         auto* dialog = qobject_cast<Tport_form*>(QApplication::activeModalWidget());
         if (!dialog) {
             QTimer::singleShot(10, answer);
             return;
         }
-        ++shown;
-        if (shown == 1) {
-            QTest::mouseClick(dialog->cancel_button, Qt::LeftButton);
-        } else {
-            emit dialog->port_combox->activated(dialog->port_combox->findText("COM2"));
-            dialog->port_combox->setCurrentIndex(dialog->port_combox->findText("COM2"));
-            QTest::mouseClick(dialog->ok_button, Qt::LeftButton);
-        }
-        if (shown < 2) QTimer::singleShot(10, answer);
+        answers[shown++](*dialog);
+        if (shown == 1) QTimer::singleShot(10, answer);
     };
     QTimer::singleShot(0, answer);
-    EXPECT_TRUE(link->FormCreate());
-    EXPECT_EQ(shown, 2);
+    EXPECT_FALSE(link->FormCreate());
+    EXPECT_EQ(shown, 2u);
+    EXPECT_FALSE(port->is_open());
+
+    QTimer::singleShot(0, answer);
+    EXPECT_TRUE(link->open_port());
+    EXPECT_EQ(shown, 3u);
     EXPECT_TRUE(port->is_open());
     EXPECT_EQ(link->port_number(), 2);
     EXPECT_EQ(stored_port(), 2);

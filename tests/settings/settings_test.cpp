@@ -122,6 +122,24 @@ TEST_F(SettingsStore, WrongTypeShowsTheMessageWithItsNameAndStoresNothing) {
     EXPECT_EQ(messages.errors, (Strings{"Invalid data type for 'COM4'"}));
 }
 
+TEST_F(SettingsStore, BadPortIsReportedOnceAndItsDefaultUsedWithoutRewritingTheStore) {
+    test::MessageRecorder messages;
+    write_int(main_key_path, "Port", 0);
+    for (int read = 0; read < 3; ++read)
+        EXPECT_EQ(read_port(), 1);
+    EXPECT_EQ(read_value(main_key_path, "Port").value().integer, 0);
+    write_int(main_key_path, "Port", -7);
+    EXPECT_EQ(read_port(), 1);
+    write_text(main_key_path, "Port", "third");
+    EXPECT_EQ(read_port(), 1);
+    EXPECT_EQ(read_port(), 1);
+    // Another bad value is news; the same one again is not.
+    EXPECT_EQ(messages.errors, (Strings{"Invalid value for 'Port'", "Invalid value for 'Port'",
+                                        "Invalid data type for 'Port'"}));
+    store_port(255);
+    EXPECT_EQ(read_port(), 255);
+}
+
 TEST_F(SettingsStore, NamesAndTextsKeepEveryCharacter) {
     const Strings list{"C:\\Data\\lists",    "/home/ann/lists", "\\\\server\\share/mixed",
                        "[not a key]",        "# not a comment", " spaced = out %41 ",

@@ -212,10 +212,9 @@ void Tport_form::show_device(int port) {
 }
 
 Tnimbra_lib::PortProblemHandler ask_with_port_form(Tport_form& form) {
-    return [&form](const std::string&) {
-        form.exec();
-        return true;
-    };
+    // Only OK tries again: Cancel, Escape and the close box give up, so that the window can
+    // open without a port and the program can always be left.
+    return [&form](const std::string&) { return form.exec() == QDialog::Accepted; };
 }
 
 }  // namespace vexilo

@@ -77,7 +77,8 @@ class Tport_form final : public QDialog {
     int remembered_port_ = 1;
 };
 
-// A port problem handler for the link: shows the dialog modally and lets the link try again.
+// A port problem handler for the link: shows the dialog modally; after OK the link tries again,
+// after anything else it gives up (the program goes on without a port).
 Tnimbra_lib::PortProblemHandler ask_with_port_form(Tport_form& form);
 
 }  // namespace vexilo

@@ -1,0 +1,172 @@
+// How the window starts without a port and how it ends: Cancel in the port dialog opens it
+// offline, a bad stored port is reported once, and closing the main window ends the program
+// even while the link window (KVX) is open.
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "config/text_file.h"
+#include "link/fake_port.h"
+#include "link/operations.h"
+#include "link/ui/nimbra_lib_window.h"
+#include "platform/qt_serial_port.h"
+#include "settings/settings.h"
+#include "settings/settings_backend.h"
+#include "support/event_wait.h"
+#include "support/message_recorder.h"
+#include "support/modal_script.h"
+#include "support/nimbra_sim_process.h"
+#include "workbench/main_form.h"
+#include "workbench/workbench.h"
+
+namespace vexilo {
+namespace {
+
+TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
+    QTemporaryDir dir;
+    ::setenv("VEXILO_SETTINGS", dir.filePath(QStringLiteral("settings")).toLocal8Bit(), 1);
+    settings_backend().open_key(main_key_path)->write_text("Port", "COM2");
+    test::MessageRecorder messages;
+
+    auto owned = std::make_unique<test::FakePort>();
+    test::FakePort& port = *owned;
+    port.available.clear();  // no port can be opened
+    test::ModalScript script;
+    script.press("Choose Serial Port", "Cancel");
+    Workbench workbench({"KVX"}, std::move(owned));
+    EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
+    EXPECT_FALSE(workbench.port_opened());
+    EXPECT_FALSE(port.is_open());
+    TMainForm& form = workbench.main_form();
+    EXPECT_EQ(form.status_text(), Workbench::kOfflineStatus);
+
+    form.show();
+    for (int i = 0; i < 3; ++i) {
+        QEvent activation(QEvent::WindowActivate);
+        QApplication::sendEvent(&form, &activation);
+    }
+    EXPECT_EQ(messages.errors, std::vector<std::string>{"Invalid data type for 'Port'"});
+    EXPECT_EQ(workbench.link().port_number(), 1);
+    ASSERT_NE(form.dialogs.link_window, nullptr);
+    EXPECT_TRUE(form.dialogs.link_window->isVisible());
+
+    // An instrument command asks for the port again; left again, the window stays offline.
+    script.press("Choose Serial Port", "Cancel");
+    form.RestartNimbra1->trigger();
+    EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
+    EXPECT_TRUE(port.sent.empty());
+    EXPECT_EQ(form.status_text(), Workbench::kOfflineStatus);
+    // Once the port is there, the next command opens it without asking.
+    port.available = {1};
+    form.RestartNimbra1->trigger();
+    EXPECT_TRUE(port.is_open());
+    EXPECT_FALSE(port.sent.empty());
+
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, [] { QApplication::exit(99); });
+    limit.start(test::kWaitMs);
+    QTimer::singleShot(0, &form, [&form] { form.Exit1->trigger(); });
+    EXPECT_EQ(QApplication::exec(), 0) << "closing the main window must end the event loop";
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.dialogs.link_window->isVisible());
+    ::unsetenv("VEXILO_SETTINGS");
+}
+
+// A time-out in the middle of a send: after the not-responding box the status line says how
+// many objects got through, not "Downloading 4 objects".
+TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
+    QTemporaryDir dir;
+    ::setenv("VEXILO_SETTINGS", dir.filePath(QStringLiteral("settings")).toLocal8Bit(), 1);
+    test::MessageRecorder messages;
+    auto owned = std::make_unique<test::FakePort>();
+    test::FakePort& port = *owned;
+    Workbench workbench({}, std::move(owned));
+    ASSERT_TRUE(workbench.port_opened());
+
+    workbench.instrument_operations().send_files({EXAMPLES_DIR "/lists/wash.nol"}, nullptr);
+    port.deliver("@\r");  // the switch to 38400 baud
+    const auto config = read_text_lines(EXAMPLES_DIR "/instrument.nol");
+    ASSERT_TRUE(config);
+    std::string reply;
+    for (const std::string& line : *config)
+        reply += line + "\r";
+    port.deliver(reply + "|\r");
+    EXPECT_EQ(workbench.main_form().status_text(), "Downloading 4 objects");
+    port.deliver("@\r");
+    port.advance(Tnimbra_lib::kReplyTicks * kTickMs);
+    EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
+    EXPECT_EQ(workbench.main_form().status_text(),
+              "Download stopped: 1 of 4 objects accepted by the Nimbra");
+    EXPECT_FALSE(workbench.instrument_operations().configuration_known());
+    ::unsetenv("VEXILO_SETTINGS");
+}
+
+std::int64_t cpu_ms() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (std::int64_t{usage.ru_utime.tv_sec} + usage.ru_stime.tv_sec) * 1000 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+// The simulator goes away (an adapter pulled) and comes back on the same link: the idle
+// window does not spin on the dead line, and the next send works without a restart.
+TEST(WorkbenchEnding, AfterAHangUpTheWindowRestsAndTheNextSendWorks) {
+    test::TempDir dir;
+    ::setenv("VEXILO_SETTINGS", dir.file("settings").c_str(), 1);
+    store_text_setting("Root Folder", EXAMPLES_DIR "/lists");
+    store_text_setting("List Folder", EXAMPLES_DIR "/lists");
+    test::MessageRecorder messages;
+    const std::string link_path = dir.file("nimbra");
+    const auto start_sim = [&] {
+        auto sim = std::make_unique<test::SimProcess>(
+            NIMBRA_SIM_PROGRAM,
+            std::vector<std::string>{"--config", EXAMPLES_DIR "/instrument.nol", "--link",
+                                     link_path},
+            dir);
+        EXPECT_TRUE(sim->port()) << sim->log();
+        return sim;
+    };
+    auto sim = start_sim();
+
+    Workbench workbench({}, std::make_unique<QtSerialPort>([&](int) { return link_path; }));
+    ASSERT_TRUE(workbench.port_opened());
+    TMainForm& form = workbench.main_form();
+    form.show();
+    const auto send_wash = [&] {
+        form.file_box_1->clearSelection();
+        form.file_box_1->item(2)->setSelected(true);  // assay, calibration, wash
+        QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
+        test::run_events_while(
+            [&] { return form.status_text() != "4 objects downloaded" && messages.errors.empty(); },
+            2 * test::kWaitMs);
+        EXPECT_EQ(form.status_text(), "4 objects downloaded");
+    };
+    send_wash();
+
+    sim.reset();
+    test::run_events_while(
+        [&] { return form.status_text().rfind("The serial line was lost", 0) != 0; },
+        test::kWaitMs);
+    EXPECT_EQ(form.status_text().rfind("The serial line was lost", 0), 0u) << form.status_text();
+    const std::int64_t before = cpu_ms();
+    QTest::qWait(2000);
+    // Polling a dead descriptor would take most of the two seconds.
+    EXPECT_LT(cpu_ms() - before, 300);
+
+    sim = start_sim();
+    send_wash();
+    EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+    ::unsetenv("VEXILO_SETTINGS");
+}
+
+}  // namespace
+}  // namespace vexilo
