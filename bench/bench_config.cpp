@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -59,9 +60,11 @@ std::unique_ptr<Configuration> design_limit_configuration() {
 // same and, on a shared disk, varies more than everything else together.
 std::string bench_file(const char* name) {
     std::error_code error;
-    const std::filesystem::path folder = std::filesystem::is_directory("/dev/shm", error)
-                                             ? std::filesystem::path("/dev/shm")
-                                             : std::filesystem::temp_directory_path();
+    const char* chosen = std::getenv("VEXILO_BENCH_DIR");
+    const std::filesystem::path folder =
+        chosen != nullptr && *chosen != 0                  ? std::filesystem::path(chosen)
+        : std::filesystem::is_directory("/dev/shm", error) ? std::filesystem::path("/dev/shm")
+                                                           : std::filesystem::temp_directory_path();
     return (folder / ("vexilo-bench-" + std::to_string(::getpid()) + "-" + name + ".nol")).string();
 }
 
