@@ -17,14 +17,40 @@
 namespace vexilo {
 namespace {
 
+// Writes value in decimal at `at`, which has room for 11 characters, and answers the end.
+// Object values make up most of a list file: up to eight digits are made at once in one
+// 64-bit word (two digits a 16-bit lane, then one a byte), the rest by to_chars.
+char* put_number(char* at, std::int32_t value) {
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::uint32_t magnitude =
+            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+        if (magnitude < 100000000) {
+            if (value < 0) *at++ = '-';
+            if (magnitude == 0) {
+                *at = '0';
+                return at + 1;
+            }
+            std::uint64_t x = (magnitude / 10000) | (std::uint64_t{magnitude % 10000} << 32);
+            const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007F;
+            x = hundreds | ((x - hundreds * 100) << 16);
+            const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000F;
+            const std::uint64_t digits = tens | ((x - tens * 10) << 8);
+            // Leading zeros are the low bytes: the first digit stands in the lowest byte.
+            const int skip = std::countr_zero(digits) / 8;
+            const std::uint64_t text = (digits + 0x3030303030303030) >> (8 * skip);
+            std::memcpy(at, &text, sizeof text);
+            return at + (8 - skip);
+        }
+    }
+    return std::to_chars(at, at + 11, value).ptr;
+}
+
 // Lines are built by appending in place: a list at the design limits has thousands of them.
 void append_number(std::string& line, std::int32_t value) {
     // Written straight into the line: "-2147483648" is the longest.
     const std::size_t at = line.size();
     line.resize(at + 11);
-    char* const begin = line.data() + at;
-    line.resize(
-        static_cast<std::size_t>(std::to_chars(begin, begin + 11, value).ptr - line.data()));
+    line.resize(static_cast<std::size_t>(put_number(line.data() + at, value) - line.data()));
 }
 
 void append_numbers(std::string& line, std::initializer_list<std::int32_t> values) {
@@ -77,40 +103,19 @@ std::size_t longest_object_line(const ClassRecord& cls) {
     return size;
 }
 
-// Writes value in decimal at `at`, which has room for 11 characters, and answers the end.
-// Object values make up most of a list file: up to eight digits are made at once in one
-// 64-bit word (two digits a 16-bit lane, then one a byte), the rest by to_chars.
-char* put_number(char* at, std::int32_t value) {
-    if constexpr (std::endian::native == std::endian::little) {
-        const std::uint32_t magnitude =
-            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-        if (magnitude < 100000000) {
-            if (value < 0) *at++ = '-';
-            if (magnitude == 0) {
-                *at = '0';
-                return at + 1;
-            }
-            std::uint64_t x = (magnitude / 10000) | (std::uint64_t{magnitude % 10000} << 32);
-            const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007F;
-            x = hundreds | ((x - hundreds * 100) << 16);
-            const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000F;
-            const std::uint64_t digits = tens | ((x - tens * 10) << 8);
-            // Leading zeros are the low bytes: the first digit stands in the lowest byte.
-            const int skip = std::countr_zero(digits) / 8;
-            const std::uint64_t text = (digits + 0x3030303030303030) >> (8 * skip);
-            std::memcpy(at, &text, sizeof text);
-            return at + (8 - skip);
-        }
-    }
-    return std::to_chars(at, at + 11, value).ptr;
-}
-
 // Copies a stored text whole (its array size is known, so the copy is a few moves) and
-// answers the end of the text in it: the room after it is written over next.
+// answers the end of the text in it: the room after it is written over next. The end is
+// found eight bytes at a time; the lowest byte flagged is the first zero.
 template <std::size_t N>
 char* put_stored(char* at, const char (&stored)[N]) {
     std::memcpy(at, stored, N);
     std::size_t n = 0;
+    for (; n + 8 <= N; n += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, stored + n, sizeof x);
+        const std::uint64_t zeros = (x - 0x0101010101010101) & ~x & 0x8080808080808080;
+        if (zeros != 0) return at + n + static_cast<std::size_t>(std::countr_zero(zeros) / 8);
+    }
     while (n < N && stored[n] != 0)
         ++n;
     return at + n;
