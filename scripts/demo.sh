@@ -13,7 +13,7 @@ started=$SECONDS
 # Only what the demo needs (scripts/deps.sh installs the rest: test, benchmark and fuzzing
 # tools), so that a fresh machine gets to the window soon.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
-  qt6-serialport-dev libqt6serialport6-dev libgl-dev qt6-qpa-plugins libqt6svg6 fonts-liberation
+  qt6-serialport-dev libgl-dev qt6-qpa-plugins libqt6svg6 fonts-liberation
   xvfb xauth imagemagick)
 missing=()
 for p in "${packages[@]}"; do
