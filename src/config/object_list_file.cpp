@@ -45,52 +45,6 @@ char* put_number(char* at, std::int32_t value) {
     return std::to_chars(at, at + 11, value).ptr;
 }
 
-// Lines are built by appending in place: a list at the design limits has thousands of them.
-void append_number(std::string& line, std::int32_t value) {
-    // Written straight into the line: "-2147483648" is the longest.
-    const std::size_t at = line.size();
-    line.resize(at + 11);
-    line.resize(static_cast<std::size_t>(put_number(line.data() + at, value) - line.data()));
-}
-
-void append_numbers(std::string& line, std::initializer_list<std::int32_t> values) {
-    for (const std::int32_t value : values) {
-        line += ';';
-        append_number(line, value);
-    }
-}
-
-void append_field(std::string& line, const Configuration& config, const ClassField& field) {
-    switch (field.kind) {
-        case FieldKind::Number:
-            line += text_of(field.name);
-            append_numbers(line, {field.min, field.max, field.default_value, field.increment});
-            line += ';';
-            line += text_of(field.units);
-            break;
-        case FieldKind::ListChoice:
-            line += '#';
-            line += text_of(field.name);
-            append_numbers(line, {field.min, field.max, field.default_value, field.list_number});
-            break;
-        case FieldKind::Text:
-            line += '&';
-            line += text_of(field.name);
-            break;
-        case FieldKind::Atom:
-            // An Atom that allows no class cannot be expressed in the grammar; the reader
-            // never makes one, so it is written as its bare name.
-            line += text_of(field.name);
-            for (int k = 0; k < MAX_CLASSES && k < config.class_count; ++k) {
-                if (field.allowed_classes & (std::uint32_t{1} << k)) {
-                    line += ';';
-                    line += text_of(config.classes[k].name);
-                }
-            }
-            break;
-    }
-}
-
 // The room an object line of this class needs: two names, then each value after its
 // separator (a number takes at most 11 characters); stored texts are copied whole.
 std::size_t longest_object_line(const ClassRecord& cls) {
@@ -149,82 +103,143 @@ char* put_object(char* at, const ClassRecord& cls, const Configuration& config,
     return at;
 }
 
-std::size_t object_room(const Configuration& config) {
+// The room a field line needs, counted as put_field writes it.
+std::size_t field_room(const Configuration& config, const ClassField& field) {
+    constexpr std::size_t number = 12;  // a separator and up to 11 characters
+    switch (field.kind) {
+        case FieldKind::Number:
+            return sizeof(Name) + 4 * number + 1 + sizeof(Units);
+        case FieldKind::ListChoice:
+            return 1 + sizeof(Name) + 4 * number;
+        case FieldKind::Text:
+            return 1 + sizeof(Name);
+        case FieldKind::Atom: {
+            const int classes = std::clamp(config.class_count, 0, MAX_CLASSES);
+            const std::uint32_t named =
+                classes == 32 ? ~std::uint32_t{0} : (std::uint32_t{1} << classes) - 1;
+            return sizeof(Name) +
+                   static_cast<std::size_t>(std::popcount(field.allowed_classes & named)) *
+                       (1 + sizeof(Name));
+        }
+    }
+    return 0;
+}
+
+char* put_numbers(char* at, std::initializer_list<std::int32_t> values) {
+    for (const std::int32_t value : values) {
+        *at++ = ';';
+        at = put_number(at, value);
+    }
+    return at;
+}
+
+char* put_field(char* at, const Configuration& config, const ClassField& field) {
+    switch (field.kind) {
+        case FieldKind::Number:
+            at = put_stored(at, field.name);
+            at = put_numbers(at, {field.min, field.max, field.default_value, field.increment});
+            *at++ = ';';
+            return put_stored(at, field.units);
+        case FieldKind::ListChoice:
+            *at++ = '#';
+            at = put_stored(at, field.name);
+            return put_numbers(at, {field.min, field.max, field.default_value, field.list_number});
+        case FieldKind::Text:
+            *at++ = '&';
+            return put_stored(at, field.name);
+        case FieldKind::Atom:
+            // An Atom that allows no class cannot be expressed in the grammar; the reader
+            // never makes one, so it is written as its bare name.
+            at = put_stored(at, field.name);
+            for (int k = 0; k < MAX_CLASSES && k < config.class_count; ++k) {
+                if (field.allowed_classes & (std::uint32_t{1} << k)) {
+                    *at++ = ';';
+                    at = put_stored(at, config.classes[k].name);
+                }
+            }
+            return at;
+    }
+    return at;
+}
+
+// The room the whole file needs, every line with its CR LF, counted as emit_object_list
+// writes it.
+std::size_t file_room(const Configuration& config, const std::vector<std::string>& comments) {
     std::size_t room = 0;
+    for (const std::string& comment : comments)
+        room += comment.size() + 2;
+    room += 3 * (sizeof "[CLASSES]" + 2);
+    for (int n = 0; n < config.list_count && n < MAX_LISTS; ++n) {
+        const int entries = std::clamp(config.lists[n].entry_count, 0, MAX_LIST_ENTRIES);
+        room += 2 * 12 + static_cast<std::size_t>(entries) * (1 + sizeof(Name)) + 2;
+    }
+    std::array<std::size_t, MAX_CLASSES> object_line{};
+    for (int c = 0; c < config.class_count && c < MAX_CLASSES; ++c) {
+        const ClassRecord& cls = config.classes[c];
+        room += 1 + sizeof(Name) + 2;
+        for (int f = 0; f < cls.field_count; ++f)
+            room += field_room(config, cls.fields[f]) + 2;
+        object_line[c] = longest_object_line(cls) + 2;
+    }
     for (int o = 0; o < config.object_count; ++o)
-        room += longest_object_line(config.classes[config.objects[o].class_index]) + 2;
+        room += object_line[config.objects[o].class_index];
     return room;
 }
 
-// About the size of the file, so that its bytes are gathered without reallocation.
-std::size_t estimated_size(const Configuration& config, const std::vector<std::string>& comments,
-                           std::size_t objects) {
-    std::size_t size = 64;
-    for (const std::string& comment : comments)
-        size += comment.size() + 2;
-    for (int n = 0; n < config.list_count && n < MAX_LISTS; ++n) {
-        size += 24 + 26 * static_cast<std::size_t>(std::max(0, config.lists[n].entry_count));
-    }
-    for (int c = 0; c < config.class_count; ++c) {
-        size += 28 + 64 * static_cast<std::size_t>(config.classes[c].field_count);
-    }
-    return size + objects;
-}
-
 // Appends the file's bytes, every line ended by CR LF, to out, and hands each line (without
-// its end) to on_line as it is completed. The lines are built in place in out.
+// its end) to on_line as it is completed. The lines are written through a pointer into room
+// made once for the whole file: a list at the design limits has thousands of them.
 template <class OnLine>
 void emit_object_list(const Configuration& config, const std::vector<std::string>& comments,
                       std::string& out, OnLine&& on_line) {
-    const std::size_t room = object_room(config);
-    out.reserve(out.size() + estimated_size(config, comments, room));
-    std::size_t start = out.size();
-    const auto end_line = [&] {
-        on_line(std::string_view(out).substr(start));
-        out += "\r\n";
-        start = out.size();
-    };
-    for (const std::string& comment : comments) {
-        out += comment;
-        end_line();
-    }
-    out += "[LISTS]";
-    end_line();
-    for (int n = 0; n < config.list_count && n < MAX_LISTS; ++n) {
-        const ValueList& list = config.lists[n];
-        append_number(out, n);
-        append_numbers(out, {list.max});
-        for (int e = 0; e < list.entry_count && e < MAX_LIST_ENTRIES; ++e) {
-            out += ';';
-            out += text_of(list.entries[e]);
-        }
-        end_line();
-    }
-    out += "[CLASSES]";
-    end_line();
-    for (int c = 0; c < config.class_count; ++c) {
-        const ClassRecord& cls = config.classes[c];
-        out += '!';
-        out += text_of(cls.name);
-        end_line();
-        for (int f = 0; f < cls.field_count; ++f) {
-            append_field(out, config, cls.fields[f]);
-            end_line();
-        }
-    }
-    out += "[OBJECTS]";
-    end_line();
-    // The object lines are written through a pointer into room made once for all of them.
     const std::size_t begin = out.size();
-    out.resize(begin + room);
+    out.resize(begin + file_room(config, comments));
     char* at = out.data() + begin;
-    for (int o = 0; o < config.object_count; ++o) {
-        const ObjectRecord& object = config.objects[o];
-        char* const line = at;
-        at = put_object(at, config.classes[object.class_index], config, object);
+    char* line = at;
+    const auto end_line = [&] {
         on_line(std::string_view(line, static_cast<std::size_t>(at - line)));
         *at++ = '\r';
         *at++ = '\n';
+        line = at;
+    };
+    const auto put = [&at](std::string_view text) {
+        if (!text.empty()) std::memcpy(at, text.data(), text.size());
+        at += text.size();
+    };
+    for (const std::string& comment : comments) {
+        put(comment);
+        end_line();
+    }
+    put("[LISTS]");
+    end_line();
+    for (int n = 0; n < config.list_count && n < MAX_LISTS; ++n) {
+        const ValueList& list = config.lists[n];
+        at = put_number(at, n);
+        at = put_numbers(at, {list.max});
+        for (int e = 0; e < list.entry_count && e < MAX_LIST_ENTRIES; ++e) {
+            *at++ = ';';
+            at = put_stored(at, list.entries[e]);
+        }
+        end_line();
+    }
+    put("[CLASSES]");
+    end_line();
+    for (int c = 0; c < config.class_count && c < MAX_CLASSES; ++c) {
+        const ClassRecord& cls = config.classes[c];
+        *at++ = '!';
+        at = put_stored(at, cls.name);
+        end_line();
+        for (int f = 0; f < cls.field_count; ++f) {
+            at = put_field(at, config, cls.fields[f]);
+            end_line();
+        }
+    }
+    put("[OBJECTS]");
+    end_line();
+    for (int o = 0; o < config.object_count; ++o) {
+        const ObjectRecord& object = config.objects[o];
+        at = put_object(at, config.classes[object.class_index], config, object);
+        end_line();
     }
     out.resize(static_cast<std::size_t>(at - out.data()));
 }
