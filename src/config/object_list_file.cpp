@@ -20,7 +20,7 @@ namespace {
 // Writes value in decimal at `at`, which has room for 11 characters, and answers the end.
 // Object values make up most of a list file: up to eight digits are made at once in one
 // 64-bit word (two digits a 16-bit lane, then one a byte), the rest by to_chars.
-char* put_number(char* at, std::int32_t value) {
+inline char* put_number(char* at, std::int32_t value) {
     if constexpr (std::endian::native == std::endian::little) {
         const std::uint32_t magnitude =
             value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
@@ -30,7 +30,10 @@ char* put_number(char* at, std::int32_t value) {
                 *at = '0';
                 return at + 1;
             }
-            std::uint64_t x = (magnitude / 10000) | (std::uint64_t{magnitude % 10000} << 32);
+            // Most values have four digits or fewer: they need no split into two halves.
+            std::uint64_t x = magnitude < 10000
+                                  ? std::uint64_t{magnitude} << 32
+                                  : (magnitude / 10000) | (std::uint64_t{magnitude % 10000} << 32);
             const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007F;
             x = hundreds | ((x - hundreds * 100) << 16);
             const std::uint64_t tens = ((x * 103) >> 10) & 0x000F000F000F000F;
