@@ -144,6 +144,37 @@ bool set_field_to_default(Configuration& config, const ObjectRecord& target, int
 CarefulAdd::CarefulAdd(const Configuration& source, Configuration& destination)
     : source_(source), destination_(destination), maps_(source, destination) {}
 
+namespace {
+
+std::string folded_name(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+}
+
+}  // namespace
+
+int CarefulAdd::find_destination_object(std::string_view name) {
+    const Configuration& dest = destination_;
+    // A name longer than any stored name matches none, as in find_object.
+    if (name.size() > static_cast<std::size_t>(NAME_LENGTH)) return dest.object_count;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (indexed_count_ != dest.object_count || attempt > 0) {
+            objects_by_name_.clear();
+            for (int i = 0; i < dest.object_count; ++i)
+                objects_by_name_[folded_name(text_of(dest.objects[i].name))] = i;
+            indexed_count_ = dest.object_count;
+        }
+        const auto found = objects_by_name_.find(folded_name(name));
+        if (found == objects_by_name_.end()) return dest.object_count;
+        const int j = found->second;
+        if (j < dest.object_count && same_text(text_of(dest.objects[j].name), name)) return j;
+    }
+    return find_object(dest, name);
+}
+
 bool CarefulAdd::refuse(std::string line) {
     write_to_log(line);
     refusal_ = std::move(line);
@@ -165,7 +196,7 @@ bool CarefulAdd::add_object_carefully(int k) {
                       "s in the destination list");
     }
 
-    const int j = find_object(dest, name);
+    const int j = find_destination_object(name);
     const bool fresh = j >= dest.object_count;
     const std::int32_t data_before = dest.data_used;
     if (!fresh) {
@@ -248,7 +279,13 @@ bool CarefulAdd::add_object_carefully(int k) {
                 break;
         }
     }
-    if (fresh) ++dest.object_count;
+    if (fresh) {
+        ++dest.object_count;
+        if (indexed_count_ == dest.object_count - 1) {
+            objects_by_name_[folded_name(text_of(target.name))] = dest.object_count - 1;
+            indexed_count_ = dest.object_count;
+        }
+    }
     return true;
 }
 

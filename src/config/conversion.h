@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "configuration.h"
 #include "line_list.h"
@@ -52,7 +53,8 @@ bool set_field_to_default(Configuration& config, const ObjectRecord& target, int
                           std::string_view reason);
 
 // The careful add of source objects into a destination object list, over one pair of
-// configurations whose classes do not change while it lives (one Add click).
+// configurations whose classes do not change while it lives (one Add click); meanwhile the
+// destination's objects change only through it.
 class CarefulAdd {
   public:
     CarefulAdd(const Configuration& source, Configuration& destination);
@@ -65,12 +67,20 @@ class CarefulAdd {
 
   private:
     bool refuse(std::string line);
+    // The destination object of that name (the last of equal names), as find_object answers.
+    int find_destination_object(std::string_view name);
 
     const Configuration& source_;
     Configuration& destination_;
     ClassMaps maps_;
     std::string refusal_;
     bool full_shown_ = false;
+    // Destination object names (letter case folded) and their indexes, kept current by each
+    // object this add appends, so that adding a whole list does not scan the list for every
+    // object. A name found is checked against the list, and the index is made again when the
+    // object count changed under it.
+    std::unordered_map<std::string, int> objects_by_name_;
+    int indexed_count_ = -1;
 };
 
 // Error boxes "t" + a + " vs " + b; each answers whether the two differ.

@@ -1,6 +1,11 @@
 #include "reader.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <unordered_map>
 
 #include "messages.h"
 #include "sections.h"
@@ -34,23 +39,56 @@ class ClassLookup {
     bool valid_ = false;
 };
 
+// Every field line asks whether its second field names a class (then it is an Atom), and an
+// Atom's line names its classes. An index of the folded names answers as find_class does
+// (the last of equal names) without comparing against every class for each field.
+class ClassIndex {
+  public:
+    explicit ClassIndex(const Configuration& config) : count_(config.class_count) {
+        for (int c = 0; c < config.class_count; ++c)
+            index_[folded(text_of(config.classes[c].name))] = c;
+    }
+
+    int find(std::string_view name) const {
+        if (name.size() > static_cast<std::size_t>(NAME_LENGTH)) return count_;
+        const auto found = index_.find(folded(name));
+        return found == index_.end() ? count_ : found->second;
+    }
+
+  private:
+    static std::string folded(std::string_view name) {
+        std::string key(name);
+        for (char& c : key) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        return key;
+    }
+
+    int count_;
+    std::unordered_map<std::string, int> index_;
+};
+
+// Values are nearly always short plain decimals, read here at once; to_int reads the rest
+// (blanks, a sign of +, hexadecimal, long numbers) and refuses what is no number.
+std::optional<std::int32_t> number_of(std::string_view field) {
+    const bool negative = !field.empty() && field[0] == '-';
+    const std::size_t digits = field.size() - (negative ? 1 : 0);
+    if (digits == 0 || digits > 9) return to_int(field);
+    std::int32_t value = 0;
+    for (std::size_t i = negative ? 1 : 0; i < field.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(field[i]) - unsigned{'0'};
+        if (digit > 9) return to_int(field);
+        value = value * 10 + static_cast<std::int32_t>(digit);
+    }
+    return negative ? -value : value;
+}
+
 // Messages are built only on failure: reading must not pay for texts it never shows.
 bool split_or_refuse(std::string_view line, std::vector<std::string_view>& fields,
                      std::string_view context, std::string_view more = {}) {
     if (split_fields(line, fields)) return true;
     show_error("Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in " + text(context) +
                text(more));
-    return false;
-}
-
-bool number_or_refuse(std::string_view field, std::string_view a, std::string_view b,
-                      std::string_view c, std::int32_t& value) {
-    if (auto parsed = to_int(field)) {
-        value = *parsed;
-        return true;
-    }
-    value = 0;
-    show_error("Not a number:" + text(a) + text(b) + text(c));
     return false;
 }
 
@@ -122,7 +160,7 @@ bool read_lists(Configuration& target, const std::vector<std::string>& lines,
 
 bool read_field_number(std::string_view field, const ClassRecord& cls, std::string_view first,
                        const char* suffix, std::int32_t& value) {
-    if (auto parsed = to_int(field)) {
+    if (auto parsed = number_of(field)) {
         value = *parsed;
         return true;
     }
@@ -132,7 +170,7 @@ bool read_field_number(std::string_view field, const ClassRecord& cls, std::stri
 }
 
 bool read_field_line(Configuration& target, ClassRecord& cls,
-                     const std::vector<std::string_view>& fields) {
+                     const std::vector<std::string_view>& fields, const ClassIndex& classes) {
     const std::string_view first = field_at(fields, 0);
     if (cls.field_count == MAX_FIELDS) {
         show_error("Too many fields (at most " + decimal(MAX_FIELDS) + ") in class " +
@@ -155,11 +193,11 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
         field.kind = FieldKind::Text;
         store_text(field.name, first.substr(1));
     } else if (!field_at(fields, 1).empty() &&
-               find_class(target, field_at(fields, 1)) < target.class_count) {
+               classes.find(field_at(fields, 1)) < target.class_count) {
         field.kind = FieldKind::Atom;
         store_text(field.name, first);
         for (std::size_t f = 1; f < fields.size() && !fields[f].empty(); ++f) {
-            const int k = find_class(target, fields[f]);
+            const int k = classes.find(fields[f]);
             if (k >= target.class_count) {
                 show_error(text(fields[f]) + " in atom " + text(first) + " is not a class!");
                 return false;
@@ -213,6 +251,7 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines,
         cls.field_count = 0;
         cls.data_size = 0;
     }
+    const ClassIndex classes(target);
     int current = -1;
     for (std::size_t i = range.begin; i < range.end; ++i) {
         std::string_view cursor = lines[i];
@@ -235,7 +274,7 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines,
         if (!split_or_refuse(lines[i], fields, text_of(cls.name), ":" + text(first))) {
             return false;
         }
-        if (!read_field_line(target, cls, fields)) return false;
+        if (!read_field_line(target, cls, fields, classes)) return false;
     }
     for (int c = 0; c < target.class_count; ++c)
         lay_out_class(target.classes[c]);
@@ -299,15 +338,18 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
     store_text(object.name, object_name);
     const ClassRecord& cls = target.classes[c];
     target.data_used += cls.data_size;
+    // Numbers go straight into the object's value block: this runs for every value.
+    unsigned char* const values = target.object_data + object.data_offset;
     for (int f = 0; f < cls.field_count; ++f) {
         const ClassField& field = cls.fields[f];
         const std::string_view value = field_at(fields, static_cast<std::size_t>(f) + 2);
         if (field.kind == FieldKind::Number || field.kind == FieldKind::ListChoice) {
-            std::int32_t number = 0;
-            if (!number_or_refuse(value, object_name, ":", text_of(field.name), number)) {
+            const auto number = number_of(value);
+            if (!number) {
+                show_error("Not a number:" + text(object_name) + ":" + text(text_of(field.name)));
                 return false;
             }
-            set_int_value(target, object, f, number);
+            std::memcpy(values + field.data_offset, &*number, sizeof(std::int32_t));
         } else {
             if (value.size() > static_cast<std::size_t>(MAX_TEXT_VALUE_LENGTH)) {
                 show_error("Value too long (at most " + decimal(MAX_TEXT_VALUE_LENGTH) +
@@ -372,14 +414,37 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines,
     return true;
 }
 
+// Most lines are printable ASCII: no zero or other control byte, and nothing the instrument
+// codes differently (those are all at 0x7E and above). Such a line is left as it is. Eight
+// bytes are tested at a time: every line of a file or a reply passes through here.
+bool needs_translation(const std::string& line) {
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t highs = 0x8080808080808080;
+    const char* p = line.data();
+    std::size_t left = line.size();
+    std::uint64_t special = 0;
+    for (; left >= 8; p += 8, left -= 8) {
+        std::uint64_t x;
+        std::memcpy(&x, p, sizeof x);
+        special |= (x - ones * 0x20) & ~x & highs;           // a byte below 0x20
+        special |= ((x + ones * (127 - 0x7D)) | x) & highs;  // a byte above 0x7D
+    }
+    for (; left > 0; ++p, --left) {
+        const auto u = static_cast<unsigned char>(*p);
+        special |= static_cast<std::uint64_t>((u < 0x20) | (u > 0x7D));
+    }
+    return special != 0;
+}
+
 }  // namespace
 
 bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
     // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
-    // Control characters are looked for after translation, in the same pass.
+    // Control characters are looked for after translation, in the same pass; a line of plain
+    // printable ASCII has none and needs no translation.
     ControlFlags control(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i)
-        control[i] = translate_instrument_line(lines[i]) ? 1 : 0;
+        control[i] = needs_translation(lines[i]) && translate_instrument_line(lines[i]) ? 1 : 0;
     const auto sections = find_sections(lines);
     std::vector<std::string_view> fields;
     fields.reserve(MAX_LINE_FIELDS);

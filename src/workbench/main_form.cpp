@@ -73,11 +73,6 @@ class HintHook final : public QObject {
 
 namespace {
 
-QString& title_of_application() {
-    static QString title;
-    return title;
-}
-
 QLabel* label_at(QWidget* parent, const char* name, const QString& text, int left, int top,
                  int width = -1, int height = -1) {
     auto* label = new QLabel(text, parent);
@@ -147,10 +142,6 @@ TMainForm::TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* p
 }
 
 TMainForm::~TMainForm() = default;
-
-const QString& TMainForm::application_title() {
-    return title_of_application();
-}
 
 void TMainForm::build_window() {
     setObjectName(QStringLiteral("MainForm"));
@@ -376,7 +367,6 @@ void TMainForm::FormActivate() {
     }
     last_hovered_row = -2;
     tree_events_ = true;
-    title_of_application() = QLatin1String(kTitle);
 }
 
 void TMainForm::PageControl1Changing(int leaving_page) {

@@ -82,8 +82,6 @@ class TMainForm final : public QMainWindow {
     bool tree_events_enabled() const { return tree_events_; }
     const std::string& root_folder() const { return root_folder_; }
     const std::string& current_list_folder() const { return current_list_folder_; }
-    // What the taskbar shows; empty until the first activation.
-    static const QString& application_title();
 
     EditState edit_state;
     int last_hovered_row = -2;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <regex>
 
+#include "config/object_list_file.h"
 #include "config/reader.h"
 #include "support/message_recorder.h"
 
@@ -316,6 +317,27 @@ TEST(CarefulAdd, OverwritesInPlaceOrRefusesAnotherClass) {
     EXPECT_EQ(log.lines, Lines{"Didnt include T1 because theres a Tray' with that name in the "
                                "destination list"});
     EXPECT_EQ(int_value(*dest, "T1", "Position"), 3);
+}
+
+TEST(CarefulAdd, FindsWhatItAddedAndFollowsAListChangedUnderIt) {
+    test::MessageRecorder messages;
+    const Lines tray = {"!Tray", "Position;1;120;1;1;mm"};
+    auto source = with_classes(tray, {"Tray;a;1", "Tray;A;2", "Tray;b;3"});
+    auto dest = with_classes(tray);
+    CarefulAdd add(*source, *dest);
+    // An object this add appended is overwritten by a later one of the same name in any case.
+    ASSERT_TRUE(add.add_object_carefully(0));
+    ASSERT_TRUE(add.add_object_carefully(1));
+    EXPECT_EQ(dest->object_count, 1);
+    EXPECT_EQ(int_value(*dest, "a", "Position"), 2);
+    // Removed, and renamed in place: neither leaves a name behind that is no longer there.
+    delete_object(*dest, 0);
+    ASSERT_TRUE(add.add_object_carefully(2));
+    store_text(dest->objects[0].name, "z");
+    ASSERT_TRUE(add.add_object_carefully(2));
+    ASSERT_EQ(dest->object_count, 2);
+    EXPECT_EQ(text_of(dest->objects[0].name), "z");
+    EXPECT_EQ(text_of(dest->objects[1].name), "b");
 }
 
 TEST(CarefulAdd, RefusesWhatDoesNotFitTheDestination) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "config/object_list_file.h"
 #include "config/text_fields.h"
 #include "support/message_recorder.h"
 
@@ -236,6 +237,38 @@ TEST(Reader, ObjectsSection) {
     EXPECT_EQ(only_error(read(with_section("[objects]", {"Tray;T1;5"}))), "Not a number:T1:Mode");
     EXPECT_EQ(only_error(read(with_section("[objects]", {"Tray;T1;5;0;0123456789abcdef"}))),
               "Value too long (at most 15 characters): T1:Label");
+}
+
+TEST(Reader, NumbersInEveryFormReadAndWriteBackInDecimal) {
+    const std::vector<std::string> forms = {
+        "0",          "-0",         "+7",         "007",     "$1F",       "0x10",
+        "x10",        "9",          "10",         "-10",     "99999999",  "100000000",
+        "-99999999",  "-100000000", "12345678",   "1000000", "999999999", "-999999999",
+        "1234567890", "2147483647", "-2147483648"};
+    std::vector<std::string> lines = {"[lists]", "[classes]", "!Many"};
+    std::string object = "Many;M";
+    for (std::size_t f = 0; f < forms.size(); ++f) {
+        lines.push_back("F" + std::to_string(f) + ";-5;5;0;1;");
+        object += ";" + forms[f];
+    }
+    lines.push_back("[objects]");
+    lines.push_back(object);
+    Reading r = read(lines);
+    ASSERT_TRUE(r.ok) << r.errors[0];
+    std::string written = "Many;M";
+    for (std::size_t f = 0; f < forms.size(); ++f) {
+        const std::int32_t value =
+            get_int_value(*r.config, r.config->objects[0], static_cast<int>(f));
+        EXPECT_EQ(value, to_int(forms[f]).value_or(-1)) << forms[f];
+        written += ";" + std::to_string(value);
+    }
+    EXPECT_EQ(object_list_lines(*r.config, {}).back(), written);
+    for (const char* bad : {"2147483648", "-2147483649", "12a", "--1", "-", "1-"}) {
+        EXPECT_EQ(
+            only_error(read(with_section("[objects]", {std::string("Tray;T1;") + bad + ";0"}))),
+            "Not a number:T1:Position")
+            << bad;
+    }
 }
 
 TEST(Reader, ObjectLimits) {

@@ -228,7 +228,6 @@ TEST_F(MainFormTest, BothFileListsShowTheListFolderAndFollowTheTreesAfterActivat
 
     activate();
     EXPECT_TRUE(form->tree_events_enabled());
-    EXPECT_EQ(TMainForm::application_title(), QStringLiteral("NIMBRA Vexilo"));
     form->PTShellTree2->select_path(lists);
     form->PTShellTree2->select_path(sub);
     EXPECT_EQ(form->current_list_folder(), path_to_text(sub));
