@@ -10,22 +10,12 @@ cd "$(dirname "$0")/.."
 root="$(pwd)"
 
 started=$SECONDS
-# Only what the demo needs (scripts/deps.sh installs the rest: test, benchmark and fuzzing
-# tools), so that a fresh machine gets to the window soon.
+# Only what the demo needs (scripts/deps.sh without names installs the rest: test, benchmark
+# and fuzzing tools), so that a fresh machine gets to the window soon.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
   qt6-serialport-dev libgl-dev qt6-qpa-plugins libqt6svg6 fonts-liberation
   xvfb xauth imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "demo: installing ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+scripts/deps.sh "${packages[@]}"
 # The demo preset builds the two programs and nothing else: no tests, no benchmarks.
 cmake --preset demo
 cmake --build --preset demo -j "$(nproc)"

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs. Safe to run again: it only installs what is missing.
+# Installs Debian packages: the ones named, or with no names every package the project needs.
+# Safe to run again: it only installs what is missing (and updates the package lists only then).
+# Usage: scripts/deps.sh [PACKAGE...]
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6serialport6-dev libgl-dev
-  qt6-qpa-plugins
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libqt6svg6 xvfb xauth imagemagick poppler-utils python3 python3-serial
-  fonts-liberation bash-completion
-)
+packages=("$@")
+if [ ${#packages[@]} -eq 0 ]; then
+  packages=(
+    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qt6-qpa-plugins
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    libqt6svg6 xvfb xauth imagemagick poppler-utils python3 python3-serial
+    fonts-liberation bash-completion
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

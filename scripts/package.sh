@@ -15,17 +15,7 @@ esac
 scripts/deps.sh >&2
 extra=(dpkg-dev)
 $check && extra+=(lintian)
-missing=()
-for p in "${extra[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >&2
-fi
+scripts/deps.sh "${extra[@]}" >&2
 
 if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache

@@ -161,18 +161,24 @@ bool replace_file(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 #else
+// Every byte, or false; a write cut short by a signal goes on where it stopped.
+bool write_all(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool write_and_sync(const std::string& name, const std::string& bytes, const struct stat* old) {
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     // The new file takes the place of the old one, so it keeps the old one's permissions.
     bool ok = old == nullptr || ::fchmod(fd, old->st_mode & 07777) == 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
+    ok = ok && write_all(fd, bytes);
     ok = ok && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     return ok;
@@ -185,13 +191,7 @@ bool write_in_place(const std::string& path, const std::string& bytes) {
     if (fd < 0) return false;
     const int flags = ::fcntl(fd, F_GETFL);
     bool ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
+    ok = ok && write_all(fd, bytes);
     ok = (::close(fd) == 0) && ok;
     return ok;
 }
