@@ -2,6 +2,7 @@
 
 #include "config/download.h"
 #include "config/field_text.h"
+#include "config/list_loader.h"
 #include "config/messages.h"
 #include "config/reader.h"
 #include "config/text_fields.h"
@@ -41,16 +42,13 @@ bool InstrumentOperations::take_received_configuration() {
 }
 
 bool InstrumentOperations::get_config(Configuration& target, const std::string& file) {
-    auto lines = read_text_lines(file);
+    std::vector<std::string> lines;
+    const ListLoad load = load_list_file(file, target, &lines);
     link_.config_box.clear();
-    if (!lines) {
-        show_error("Cannot open file " + file);
-        return false;
-    }
-    for (const std::string& line : *lines)
+    for (const std::string& line : lines)
         link_.config_box.add(line);
-    clear_configuration(target);
-    return read_configuration(target, *lines);
+    if (!load.ok()) show_error(load.message());
+    return load.ok();
 }
 
 void InstrumentOperations::send_selected_objects() {
@@ -81,7 +79,11 @@ void InstrumentOperations::download_files(const std::vector<std::string>& paths)
     link_.clear_queue();
     DownloadHooks hooks;
     hooks.set_status = [this](const std::string& text) { link_.set_status(text); };
-    hooks.config_box = &link_.config_box;
+    hooks.file_read = [this](const std::string&, const std::vector<std::string>& lines) {
+        link_.config_box.clear();
+        for (const std::string& line : lines)
+            link_.config_box.add(line);
+    };
     const DownloadQueue queue = module_download_lines(*instrument_, paths, hooks);
     queue_download(queue.ok, queue.commands, queue.notes);
 }

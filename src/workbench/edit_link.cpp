@@ -1,23 +1,20 @@
 #include "edit_link.h"
 
+#include "config/list_loader.h"
 #include "config/messages.h"
-#include "config/reader.h"
-#include "config/text_file.h"
 
 namespace vexilo {
 
 bool read_list_file(Configuration& target, const std::string& path, LineList* config_box) {
-    auto lines = read_text_lines(path);
-    if (!lines) {
-        show_error("Cannot open file " + path);
-        return false;
-    }
-    if (config_box != nullptr) {
+    std::vector<std::string> lines;
+    const ListLoad load = load_list_file(path, target, &lines);
+    if (config_box != nullptr && load.status != ListLoad::Status::CannotOpen) {
         config_box->clear();
-        for (const std::string& line : *lines)
+        for (const std::string& line : lines)
             config_box->add(line);
     }
-    return read_configuration(target, *lines);
+    if (!load.ok()) show_error(load.message());
+    return load.ok();
 }
 
 }  // namespace vexilo
