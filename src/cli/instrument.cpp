@@ -31,9 +31,7 @@ int get_config(const Args& args, const Options& options) {
     if (const int status = session.run(); status != kDone) return status;
     const Configuration& instrument = session.operations().instrument();
     if (!out.empty()) {
-        return write_object_list(instrument, system_path(out), {}, &session.link().config_box)
-                   ? kDone
-                   : kFailed;
+        return write_object_list(instrument, system_path(out), {}) ? kDone : kFailed;
     }
     for (const std::string& line : object_display_lines(instrument))
         print_line(line);

@@ -13,15 +13,25 @@ namespace vexilo {
 InstrumentOperations::InstrumentOperations(Tnimbra_lib& link)
     : link_(link), instrument_(std::make_unique<Configuration>()) {
     clear_configuration(*instrument_);
-    link_.set_create_action([this] { forget_configuration(); });
-    link_.set_queue_stopped_action([this] { queue_stopped(); });
+    link_.set_instrument_changed_action([this] { forget_configuration(); });
+    link_.set_failure_action([this](Tnimbra_lib::Failure, const std::string&) {
+        if (sending_) queue_stopped();
+    });
+    listener_ = link_.add_listener([this](const LinkEvent& event) {
+        if (event.kind == LinkEvent::Kind::Received && collecting_) reply_.push_back(event.text);
+    });
+}
+
+InstrumentOperations::~InstrumentOperations() {
+    link_.remove_listener(listener_);
 }
 
 void InstrumentOperations::request_configuration(ProgressSink* bar, Action done) {
     link_.set_status("Receiving configuration from Nimbra");
     receive_progress_ = bar;
     link_.set_receive_progress(bar);
-    link_.return_box.clear();
+    reply_.clear();
+    collecting_ = true;
     if (bar != nullptr) {
         bar->set_range(0, kConfigProgressMax);
         bar->set_position(0);
@@ -31,7 +41,9 @@ void InstrumentOperations::request_configuration(ProgressSink* bar, Action done)
 
 bool InstrumentOperations::take_received_configuration() {
     if (receive_progress_ != nullptr) receive_progress_->set_position(0);
-    std::vector<std::string> lines = link_.return_box.lines();
+    std::vector<std::string> lines = std::move(reply_);
+    reply_.clear();
+    collecting_ = false;
     // Sections the reply lacks would otherwise keep what an earlier reply said.
     clear_configuration(*instrument_);
     known_ = read_configuration(*instrument_, lines);
@@ -44,9 +56,7 @@ bool InstrumentOperations::take_received_configuration() {
 bool InstrumentOperations::get_config(Configuration& target, const std::string& file) {
     std::vector<std::string> lines;
     const ListLoad load = load_list_file(file, target, &lines);
-    link_.config_box.clear();
-    for (const std::string& line : lines)
-        link_.config_box.add(line);
+    link_.show_file(file, lines);
     if (!load.ok()) show_error(load.message());
     return load.ok();
 }
@@ -79,10 +89,8 @@ void InstrumentOperations::download_files(const std::vector<std::string>& paths)
     link_.clear_queue();
     DownloadHooks hooks;
     hooks.set_status = [this](const std::string& text) { link_.set_status(text); };
-    hooks.file_read = [this](const std::string&, const std::vector<std::string>& lines) {
-        link_.config_box.clear();
-        for (const std::string& line : lines)
-            link_.config_box.add(line);
+    hooks.file_read = [this](const std::string& path, const std::vector<std::string>& lines) {
+        link_.show_file(path, lines);
     };
     const DownloadQueue queue = module_download_lines(*instrument_, paths, hooks);
     queue_download(queue.ok, queue.commands, queue.notes);
@@ -91,7 +99,7 @@ void InstrumentOperations::download_files(const std::vector<std::string>& paths)
 void InstrumentOperations::queue_download(bool ok, std::vector<std::string> commands,
                                           const std::vector<std::string>& notes) {
     for (const std::string& note : notes)
-        link_.output_box.add(note);
+        link_.note(note);
     already_there_ = -1;
     if (!ok) {
         download_ended(false);
@@ -115,17 +123,19 @@ void InstrumentOperations::queue_download(bool ok, std::vector<std::string> comm
 }
 
 void InstrumentOperations::start_download() {
-    if (link_.cmd_box.empty()) {
+    if (link_.queue().empty()) {
         show_error("No objects selected for download");
         download_ended(false);
         return;
     }
-    queued_ = link_.cmd_box.size();
+    queued_ = link_.queue().size();
     const std::string count = decimal(static_cast<std::int64_t>(queued_));
     const std::string there =
         already_there_ >= 0 ? ", " + decimal(already_there_) + " already in the Nimbra" : "";
     link_.set_status("Downloading " + count + " objects" + there);
+    sending_ = true;
     link_.send_queue([this, count, there] {
+        sending_ = false;
         take_acknowledged_lines();
         link_.set_status(count + " objects downloaded" + there);
         download_ended(true);
@@ -136,8 +146,8 @@ void InstrumentOperations::take_acknowledged_lines() {
     if (!known_) return;
     // The copy now holds each object as the instrument does, so the next comparison in this
     // run needs no GET_CONFIG; a line the copy cannot take makes the next send ask again.
-    for (std::size_t i = 0; i < link_.cmd_box.size(); ++i) {
-        if (!apply_download_line(*instrument_, link_.cmd_box[i])) {
+    for (const std::string& command : link_.queue()) {
+        if (!apply_download_line(*instrument_, command)) {
             forget_configuration();
             return;
         }
@@ -145,6 +155,7 @@ void InstrumentOperations::take_acknowledged_lines() {
 }
 
 void InstrumentOperations::queue_stopped() {
+    sending_ = false;
     // Whatever got through has changed the instrument, and the line in flight may have too:
     // the copy of its configuration is no longer true.
     forget_configuration();

@@ -47,6 +47,7 @@ class InstrumentOperations {
 
     // Registers with the link so that creating the link forgets the instrument's configuration.
     explicit InstrumentOperations(Tnimbra_lib& link);
+    ~InstrumentOperations();
     InstrumentOperations(const InstrumentOperations&) = delete;
     InstrumentOperations& operator=(const InstrumentOperations&) = delete;
 
@@ -126,6 +127,11 @@ class InstrumentOperations {
     int already_there_ = -1;
     DownloadStopped download_stopped_;
     std::size_t queued_ = 0;  // lines of the send in progress
+    bool sending_ = false;
+    int listener_ = 0;
+    // The configuration reply, line by line, since GET_CONFIG was asked for.
+    std::vector<std::string> reply_;
+    bool collecting_ = false;
 };
 
 }  // namespace vexilo

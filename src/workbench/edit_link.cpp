@@ -5,14 +5,8 @@
 
 namespace vexilo {
 
-bool read_list_file(Configuration& target, const std::string& path, LineList* config_box) {
-    std::vector<std::string> lines;
-    const ListLoad load = load_list_file(path, target, &lines);
-    if (config_box != nullptr && load.status != ListLoad::Status::CannotOpen) {
-        config_box->clear();
-        for (const std::string& line : lines)
-            config_box->add(line);
-    }
+bool read_list_file(Configuration& target, const std::string& path) {
+    const ListLoad load = load_list_file(path, target);
     if (!load.ok()) show_error(load.message());
     return load.ok();
 }

@@ -39,12 +39,12 @@ class EditLink {
     virtual void send_selected_objects(const Configuration& list, const std::vector<int>& objects,
                                        ProgressSink* queue_bar) = 0;
 
-    // The link's view of the lines of the list file last loaded or written; none by default.
-    virtual LineList* config_box() { return nullptr; }
+    // Shows the lines of a list file written, in the link's view; nowhere by default.
+    virtual void show_file(const std::string&, const std::vector<std::string>&) {}
 };
 
-// Loads the file's lines (handed to config_box, when given, for the link's view) and reads
-// them into the configuration. False after "Cannot open file %s" or the reader's message.
-bool read_list_file(Configuration& target, const std::string& path, LineList* config_box = nullptr);
+// Reads the list file into the configuration. False after "Cannot open file %s" or the
+// reader's message.
+bool read_list_file(Configuration& target, const std::string& path);
 
 }  // namespace vexilo

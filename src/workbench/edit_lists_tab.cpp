@@ -448,8 +448,11 @@ void EditListsTab::save_buttonClick() {
     // Cancel cancels the save: an old list keeps its file and its description.
     const auto edited = comment_form().edit(comments);
     if (!edited) return;
-    write_object_list(*state_.destination, target, *edited,
-                      services_.link != nullptr ? services_.link->config_box() : nullptr);
+    std::vector<std::string> written;
+    if (write_object_list(*state_.destination, target, *edited, &written) &&
+        services_.link != nullptr) {
+        services_.link->show_file(target, written);
+    }
 }
 
 void EditListsTab::send_buttonClick() {

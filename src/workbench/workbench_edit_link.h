@@ -25,7 +25,9 @@ class WorkbenchEditLink final : public EditLink {
     }
     void send_selected_objects(const Configuration& list, const std::vector<int>& objects,
                                ProgressSink* queue_bar) override;
-    LineList* config_box() override { return &operations_.link().config_box; }
+    void show_file(const std::string& path, const std::vector<std::string>& lines) override {
+        operations_.link().show_file(path, lines);
+    }
 
   private:
     InstrumentOperations& operations_;

@@ -12,6 +12,7 @@
 #include "config/reader.h"
 #include "config/text_file.h"
 #include "fake_port.h"
+#include "support/link_lines.h"
 #include "support/message_recorder.h"
 
 namespace vexilo {
@@ -38,6 +39,7 @@ class OperationsTest : public ::testing::Test {
         port = owned.get();
         link = std::make_unique<Tnimbra_lib>(std::move(owned));
         ops = std::make_unique<InstrumentOperations>(*link);
+        view = std::make_unique<test::LinkLines>(*link);
         link->set_status_sink([this](const std::string& text) { statuses.push_back(text); });
         link->set_timeout_action([this] { ++timeouts; });
         link->set_refusal_action([this] { ++refusals; });
@@ -96,6 +98,7 @@ class OperationsTest : public ::testing::Test {
     FakePort* port = nullptr;
     std::unique_ptr<Tnimbra_lib> link;
     std::unique_ptr<InstrumentOperations> ops;
+    std::unique_ptr<test::LinkLines> view;
     VectorSelectionList selection;
     Lines statuses;
     std::vector<bool> ends;
@@ -115,7 +118,7 @@ TEST_F(OperationsTest, FirstSendReadsTheConfigurationSecondGoesAtOnceRemoveAllAs
     EXPECT_EQ(ops->instrument().object_count, 1);
     // Converted, queued and the first line out; the second waits for its "@".
     EXPECT_EQ(sent_lines().back(), "DLD_OBJ Tray;T1;5;1;first;");
-    EXPECT_EQ(link->cmd_box.lines(), (Lines{"DLD_OBJ Tray;T1;5;1;first;", "DLD_OBJ Lamp;L1;3;"}));
+    EXPECT_EQ(link->queue(), (Lines{"DLD_OBJ Tray;T1;5;1;first;", "DLD_OBJ Lamp;L1;3;"}));
     port->deliver("@\r");
     EXPECT_EQ(sent_lines().back(), "DLD_OBJ Lamp;L1;3;");
     EXPECT_TRUE(ends.empty());
@@ -127,10 +130,8 @@ TEST_F(OperationsTest, FirstSendReadsTheConfigurationSecondGoesAtOnceRemoveAllAs
                      "1 objects received from Nimbra", "Downloading module a",
                      "Downloading module b", "Downloading 2 objects", "2 objects downloaded"}));
     // The last list loaded stands in the configuration view; the conversion's notes in the log.
-    EXPECT_EQ(link->config_box.lines().back(), "Lamp;L1;3");
-    EXPECT_NE(std::find(link->output_box.lines().begin(), link->output_box.lines().end(),
-                        "DLD_OBJ Lamp;L1;3;"),
-              link->output_box.lines().end());
+    EXPECT_EQ(view->file.back(), "Lamp;L1;3");
+    EXPECT_NE(std::find(view->log.begin(), view->log.end(), "DLD_OBJ Lamp;L1;3;"), view->log.end());
 
     // Known now: the objects go at once.
     port->sent.clear();
@@ -165,7 +166,7 @@ TEST_F(OperationsTest, MisfitInTheThirdListSendsNothingOfAnyList) {
     port->sent.clear();
     answer_configuration();
     EXPECT_TRUE(port->sent.empty());
-    EXPECT_TRUE(link->cmd_box.empty());
+    EXPECT_TRUE(link->queue().empty());
     EXPECT_EQ(statuses.back(), "Download cancelled");
     EXPECT_EQ(ends, std::vector<bool>{false});
     ASSERT_EQ(messages.errors.size(), 1u);
@@ -292,9 +293,9 @@ TEST_F(OperationsTest, GetConfigurationAndLinkCreation) {
     auto target = std::make_unique<Configuration>();
     EXPECT_TRUE(ops->get_config(*target, (dir_ / "l.nol").string()));
     EXPECT_EQ(target->object_count, 1);
-    EXPECT_EQ(link->config_box.lines().front(), "A comment");
+    EXPECT_EQ(view->file.front(), "A comment");
     EXPECT_FALSE(ops->get_config(*target, (dir_ / "none.nol").string()));
-    EXPECT_TRUE(link->config_box.empty());
+    EXPECT_TRUE(view->file.empty());
     EXPECT_EQ(messages.errors, Lines{"Cannot open file " + (dir_ / "none.nol").string()});
 }
 
