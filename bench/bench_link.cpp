@@ -22,6 +22,7 @@ class InstantPort final : public SerialPort {
     void close() override {}
     bool is_open() const override { return true; }
     bool can_open(int) override { return true; }
+    std::string describe() const override { return "instant"; }
     int baud_rate() const override { return baud_; }
     void set_baud_rate(int baud) override { baud_ = baud; }
     void send(std::string_view bytes) override { sent_bytes += bytes.size(); }

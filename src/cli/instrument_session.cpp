@@ -153,18 +153,12 @@ bool InstrumentSession::open(const Options& options) {
     link_->set_timeout_action([this] {
         show_error("The nimbra is not responding!");
         link_->set_status("The nimbra is not responding -- operation stopped");
-        finish(kFailed);
     });
-    link_->set_refusal_action([this] { finish(kFailed); });
     // No dialog to choose another port: the reason, and the command fails.
     link_->set_port_problem_handler([](const std::string& reason) {
         show_error(reason);
         return false;
     });
-    operations_->set_queue_progress(&progress_);
-    operations_->set_download_end([this](bool sent) { finish(sent ? kDone : kFailed); });
-    // Said when the command ends, after the reason it stopped.
-    operations_->set_download_stopped([this](const std::string& text) { stopped_text_ = text; });
     return link_->FormCreate();
 }
 
@@ -188,6 +182,13 @@ void InstrumentSession::interrupted(int signal_number) {
         return;
     }
     link_->shutdown([this, status] { finish(status); });
+}
+
+void InstrumentSession::finish(const OperationResult& result) {
+    // Said when the command ends, after the reason it stopped.
+    if (result.send_stopped()) stopped_text_ = result.message;
+    if (interrupted_ && !result.done()) return;
+    finish(result.done() ? kDone : kFailed);
 }
 
 void InstrumentSession::finish(int status) {

@@ -127,12 +127,10 @@ void Tnimbra_lib::discard_waiting(const std::string& when) {
     }
 }
 
-bool Tnimbra_lib::busy_with(const std::string& text) {
-    if (!in_flight_) return false;
-    // Its answer would be taken for the other command's.
-    show_error("The Nimbra has not yet answered " + quoted(flight_text_) + "; " + quoted(text) +
-               " was not sent");
-    return true;
+std::string Tnimbra_lib::busy_message(const std::string& text) const {
+    if (!in_flight_) return {};
+    return "The Nimbra has not yet answered " + quoted(flight_text_) + "; " + quoted(text) +
+           " was not sent";
 }
 
 bool Tnimbra_lib::ready_to_send(const std::string& text) {
@@ -142,7 +140,10 @@ bool Tnimbra_lib::ready_to_send(const std::string& text) {
         fail(Failure::NotSent, why);
         return false;
     }
-    if (busy_with(text)) return false;
+    if (const std::string busy = busy_message(text); !busy.empty()) {
+        show_error(busy);
+        return false;
+    }
     if (port_->is_open()) return true;
     if (open_port()) return true;
     // The port problem handler has said why.

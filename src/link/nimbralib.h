@@ -151,9 +151,9 @@ class Tnimbra_lib {
     // Sends every queued line, each after the previous one was acknowledged; `done` runs
     // after the last acknowledgement.
     void send_queue(Action done);
-    // True, after the message, while a command waits for its answer: `text` sent now would
-    // have its answer taken for the other's.
-    bool busy_with(const std::string& text);
+    // While a command waits for its answer, the message that refuses `text` (its answer
+    // would be taken for the other's); empty when the line is free.
+    std::string busy_message(const std::string& text) const;
     void set_status(const std::string& text);
     // Switches the port to another number. The same number changes nothing while the port is
     // open, and opens it again when it was closed (a lost line, a failed open).

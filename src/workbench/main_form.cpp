@@ -33,7 +33,6 @@
 #include "printing/print_listing.h"
 #include "settings/settings.h"
 #include "workbench/folder_tree.h"
-#include "workbench/instrument_operations.h"
 #include "workbench/list_folder.h"
 #include "workbench/plan_window.h"
 
@@ -133,12 +132,16 @@ void centre_over(QLabel* caption, const QWidget* control) {
 
 }  // namespace
 
-TMainForm::TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* parent)
-    : QMainWindow(parent), link_(link) {
+TMainForm::TMainForm(const QStringList& arguments, InstrumentOperations& operations,
+                     QWidget* parent)
+    : QMainWindow(parent), operations_(operations), link_(operations.link()) {
     build_window();
     build_menus();
     build_list_keeping();
     FormCreate(arguments);
+    edit_tab->set_services({&operations_, nullptr, [this] { return current_list_folder(); },
+                            [this] { return SendChangedOnly1->isChecked(); },
+                            [this](const std::string& text) { send_stopped(text); }});
 }
 
 TMainForm::~TMainForm() = default;
@@ -585,18 +588,15 @@ void TMainForm::send_modules_button_1Click() {
 
 void TMainForm::send_lists(QListWidget& box, QProgressBar& bar) {
     if (nothing_selected(box, "No modules selected!")) return;
-    if (operations_ == nullptr) return;
     ProgressSink* sink =
         &bar == send_mod_progress_1 ? send_mod_sink_1_.get() : send_mod_sink_.get();
     // The lists are the ones the operator sent, in the folder shown then, even when the
     // selection or the folder changes while the instrument's configuration is on its way.
-    std::vector<ListFile> lists;
-    for (int row = 0; row < box.count(); ++row) {
-        const QListWidgetItem* item = box.item(row);
-        if (item->isSelected())
-            lists.push_back({path_to_text(item->text()), list_path(item->text())});
-    }
-    operations_->send_lists(lists, sink);
+    operations_.send_lists(selected_list_paths(box),
+                           {SendChangedOnly1->isChecked(), sink, sink, {}},
+                           [this](const OperationResult& result) {
+                               if (result.send_stopped()) send_stopped(result.message);
+                           });
 }
 
 void TMainForm::send_tabEnter() {
@@ -631,19 +631,13 @@ void TMainForm::Exit1Click() {
 }
 
 void TMainForm::RestartNimbra1Click() {
-    set_status("Restart Nimbra");
     // Nothing waits for the restart's "@".
-    link_.send_command("RSTRT", {});
-    // A restarted instrument may hold other objects: the next send or plan asks again.
-    if (operations_ != nullptr) operations_->forget_configuration();
+    operations_.restart({});
 }
 
 void TMainForm::RemoveallobjectsfromNimbra1Click() {
     if (!ask_yes_no("Do you really want to remove all objects from the Nimbra?")) return;
-    set_status("Removing all objects from Nimbra");
-    link_.run_command("RES_OBJECTS", [this] { set_status("All objects removed from Nimbra"); });
-    // At once, not on the answer: the next send must read the configuration again.
-    if (operations_ != nullptr) operations_->forget_configuration();
+    operations_.remove_all({});
 }
 
 std::vector<std::string> TMainForm::selected_list_paths(const QListWidget& box) const {
@@ -664,21 +658,11 @@ void TMainForm::printitemClick() {
 void TMainForm::CompareWithNimbra1Click() {
     QListWidget& box = service_mode_ ? *file_box : *file_box_1;
     if (nothing_selected(box, "No modules selected!")) return;
-    if (operations_ == nullptr) return;
-    std::vector<ListFile> lists;
-    for (int row = 0; row < box.count(); ++row) {
-        const QListWidgetItem* item = box.item(row);
-        if (item->isSelected())
-            lists.push_back({path_to_text(item->text()), list_path(item->text())});
-    }
     ProgressSink* sink = &box == file_box_1 ? send_mod_sink_1_.get() : send_mod_sink_.get();
-    operations_->plan_lists(lists, sink, [this](const Plan& plan) {
-        if (!plan.ok) {
-            if (!plan.error.empty()) show_error(plan.error);
-            return;
-        }
+    operations_.plan(selected_list_paths(box), sink, [this](const OperationResult& result) {
+        if (!result.done()) return;
         if (plan_window_ == nullptr) plan_window_ = new PlanWindow(this);
-        plan_window_->show_plan(plan);
+        plan_window_->show_plan(result.plan);
         plan_window_->show();
         plan_window_->raise();
     });
@@ -686,7 +670,6 @@ void TMainForm::CompareWithNimbra1Click() {
 
 void TMainForm::SendChangedOnly1Click() {
     store_int_setting(kSendChangedOnlySetting, SendChangedOnly1->isChecked() ? 1 : 0);
-    if (operations_ != nullptr) operations_->set_changed_only(SendChangedOnly1->isChecked());
 }
 
 }  // namespace vexilo

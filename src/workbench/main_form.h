@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/nimbralib.h"
+#include "link/operations.h"
 #include "workbench/edit_lists_tab.h"
 #include "workbench/edit_state.h"
 
@@ -25,10 +26,12 @@ class QTabWidget;
 
 namespace vexilo {
 
+// The option "Send only changed objects" under the main key: 1 on, 0 (the default) off.
+inline constexpr const char* kSendChangedOnlySetting = "Send Only Changed";
+
 class FolderTree;
 class HintHook;
 class ListFolderWatcher;
-class WindowOperations;
 class ProgressBarSink;
 class Tabout_form;
 class Tcomment_form;
@@ -67,14 +70,14 @@ class TMainForm final : public QMainWindow {
     static constexpr const char* kTitle = "NIMBRA Vexilo";
 
     // Runs FormCreate with the command-line arguments (without the program's name). The link
-    // object exists already; it opens its port later, when its window is created.
-    TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* parent = nullptr);
+    // under the instrument service exists already; it opens its port later, when its window
+    // is created.
+    TMainForm(const QStringList& arguments, InstrumentOperations& operations,
+              QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // The windows created after this one, and the instrument operations.
+    // The windows created after this one.
     WorkbenchDialogs dialogs;
-    void set_operations(WindowOperations* operations) { operations_ = operations; }
-    WindowOperations* operations() const { return operations_; }
     Tnimbra_lib& link() { return link_; }
 
     bool service_mode() const { return service_mode_; }
@@ -201,8 +204,8 @@ class TMainForm final : public QMainWindow {
     QListWidget* file_box_of_viewport(QObject* watched) const;
     std::vector<std::string> selected_list_paths(const QListWidget& box) const;
 
+    InstrumentOperations& operations_;
     Tnimbra_lib& link_;
-    WindowOperations* operations_ = nullptr;
     PlanWindow* plan_window_ = nullptr;
     std::unique_ptr<ProgressBarSink> send_mod_sink_;
     std::unique_ptr<ProgressBarSink> send_mod_sink_1_;

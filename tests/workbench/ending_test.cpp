@@ -86,13 +86,21 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
 TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
     QTemporaryDir dir;
     ::setenv("VEXILO_SETTINGS", dir.filePath(QStringLiteral("settings")).toLocal8Bit(), 1);
+    store_text_setting("Root Folder", EXAMPLES_DIR "/lists");
+    store_text_setting("List Folder", EXAMPLES_DIR "/lists");
     test::MessageRecorder messages;
     auto owned = std::make_unique<test::FakePort>();
     test::FakePort& port = *owned;
     Workbench workbench({}, std::move(owned));
     ASSERT_TRUE(workbench.port_opened());
 
-    workbench.instrument_operations().send_files({EXAMPLES_DIR "/lists/wash.nol"}, nullptr);
+    TMainForm& form = workbench.main_form();
+    auto* lists = form.findChild<QListWidget*>(QStringLiteral("file_box_1"));
+    ASSERT_NE(lists, nullptr);
+    const QList<QListWidgetItem*> wash = lists->findItems(QStringLiteral("wash"), Qt::MatchExactly);
+    ASSERT_EQ(wash.size(), 1);
+    wash.front()->setSelected(true);
+    form.findChild<QPushButton*>(QStringLiteral("send_modules_button_1"))->click();
     port.deliver("@\r");  // the switch to 38400 baud
     const auto config = read_text_lines(EXAMPLES_DIR "/instrument.nol");
     ASSERT_TRUE(config);
@@ -106,7 +114,7 @@ TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
     EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
     EXPECT_EQ(workbench.main_form().status_text(),
               "Download stopped: 1 of 4 objects accepted by the Nimbra");
-    EXPECT_FALSE(workbench.instrument_operations().configuration_known());
+    EXPECT_FALSE(workbench.operations().configuration_known());
     ::unsetenv("VEXILO_SETTINGS");
 }
 

@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 
+#include "config/object_list_file.h"
 #include "config/text_file.h"
 #include "dialogs/editcomm_form.h"
 #include "dialogs/ui_helpers.h"
@@ -33,7 +34,6 @@
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "workbench/folder_tree.h"
-#include "workbench/instrument_operations.h"
 
 namespace vexilo {
 namespace {
@@ -42,26 +42,22 @@ using test::FakePort;
 using test::MessageRecorder;
 using test::ModalScript;
 
-// Records what the window asks of the instrument operations.
-class RecordingOperations final : public WindowOperations {
+// Records which operations the window asks of the instrument service, with their lists.
+class RecordingObserver final : public OperationObserver {
   public:
-    bool configuration_known() const override { return known; }
-    void forget_configuration() override { known = false; }
-    void send_lists(const std::vector<ListFile>& lists, ProgressSink* bar) override {
-        std::string call = "send";
-        for (const ListFile& list : lists)
-            call += " " + list.name + "=" + file_name_of(list.path);
+    std::string operation_starting(const OperationStart& start) override {
+        std::string call = operation_name(start.kind);
+        for (const std::string& path : start.files)
+            call += " " + list_name(path) + "=" + file_name_of(path);
         calls.push_back(call);
-        send_bar = bar;
+        return {};
     }
 
     static std::string file_name_of(const std::string& path) {
         return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
     }
 
-    bool known = false;
     std::vector<std::string> calls;
-    ProgressSink* send_bar = nullptr;
 };
 
 class MainFormTest : public ::testing::Test {
@@ -73,6 +69,7 @@ class MainFormTest : public ::testing::Test {
     }
     ~MainFormTest() override {
         form.reset();
+        operations.reset();
         link.reset();
         ::unsetenv("VEXILO_SETTINGS");
     }
@@ -91,8 +88,9 @@ class MainFormTest : public ::testing::Test {
         port = owned.get();
         port->available = {1, 2};
         link = std::make_unique<Tnimbra_lib>(std::move(owned));
-        form = std::make_unique<TMainForm>(arguments, *link);
-        form->set_operations(&operations);
+        operations = std::make_unique<InstrumentOperations>(*link);
+        operations->set_observer(&observer);
+        form = std::make_unique<TMainForm>(arguments, *operations);
         ASSERT_TRUE(link->FormCreate());
     }
 
@@ -114,9 +112,10 @@ class MainFormTest : public ::testing::Test {
     QTemporaryDir dir;
     QString lists;
     MessageRecorder messages;
-    RecordingOperations operations;
+    RecordingObserver observer;
     FakePort* port = nullptr;
     std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<InstrumentOperations> operations;
     std::unique_ptr<TMainForm> form;
 };
 
@@ -461,7 +460,7 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
 }
 
 // The flow behind a send (asking for the configuration first, the statuses) is the
-// operations' own; the window hands them the selected lists and its panel's bar.
+// service's own; the window hands it the selected lists and its panel's bar.
 TEST_F(MainFormTest, SendingListsHandsTheSelectedListsToTheOperations) {
     write_list("a.b.nol", {"[LISTS]"});
     write_list("Alpha.nol", {"[LISTS]"});
@@ -472,25 +471,35 @@ TEST_F(MainFormTest, SendingListsHandsTheSelectedListsToTheOperations) {
 
     form->send_modules_button_1->click();
     EXPECT_EQ(messages.errors, std::vector<std::string>{"No modules selected!"});
-    EXPECT_TRUE(operations.calls.empty());
+    EXPECT_TRUE(observer.calls.empty());
 
     box.item(2)->setSelected(true);
     box.item(0)->setSelected(true);
     form->send_modules_button_1->click();
-    EXPECT_EQ(operations.calls, std::vector<std::string>{"send a.b=a.b.nol beta=beta.nol"});
-    ProgressSink* operator_bar = operations.send_bar;
-    EXPECT_NE(operator_bar, nullptr);
+    EXPECT_EQ(observer.calls, std::vector<std::string>{"send lists a.b=a.b.nol beta=beta.nol"});
+    // The panel's own bar follows the configuration's reply.
+    EXPECT_EQ(form->send_mod_progress_1->maximum(), InstrumentOperations::kConfigProgressMax);
+    EXPECT_NE(form->send_mod_progress->maximum(), InstrumentOperations::kConfigProgressMax);
+    port->advance(200 * kTickMs);  // no answer: the line is free again
 
     form->file_box->item(1)->setSelected(true);
     form->send_modules_button->click();
-    EXPECT_EQ(operations.calls.back(), "send Alpha=Alpha.nol");
-    EXPECT_NE(operations.send_bar, nullptr);
-    EXPECT_NE(operations.send_bar, operator_bar);
+    EXPECT_EQ(observer.calls.back(), "send lists Alpha=Alpha.nol");
+    EXPECT_EQ(form->send_mod_progress->maximum(), InstrumentOperations::kConfigProgressMax);
 }
 
 TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
     start({"/support"});
-    operations.known = true;
+    // The configuration is known, and a time-out left the speed to be found again.
+    operations->get_configuration(nullptr, {});
+    port->deliver("@\r");
+    port->deliver("[lists]\r[classes]\r!Tray\r[objects]\r|\r");
+    ASSERT_TRUE(operations->configuration_known());
+    link->run_command("SILENT", {});
+    port->advance(Tnimbra_lib::kReplyTicks * kTickMs);
+    ASSERT_TRUE(operations->configuration_known());
+    port->sent.clear();
+    messages.errors.clear();
     form->set_status("before");
 
     form->RemoveallobjectsfromNimbra1->trigger();
@@ -498,12 +507,12 @@ TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
                                       "Do you really want to remove all objects from the Nimbra?"});
     EXPECT_EQ(form->status_text(), "before");
     EXPECT_TRUE(port->sent.empty());
-    EXPECT_TRUE(operations.known);
+    EXPECT_TRUE(operations->configuration_known());
 
     messages.answers.push_back(true);
     form->RemoveallobjectsfromNimbra1->trigger();
     EXPECT_EQ(form->status_text(), "Removing all objects from Nimbra");
-    EXPECT_FALSE(operations.known) << "cleared before the instrument answers";
+    EXPECT_FALSE(operations->configuration_known()) << "cleared before the instrument answers";
     EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
     port->deliver("@\r");
     EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\rRES_OBJECTS\r");

@@ -15,7 +15,6 @@
 #include "support/event_wait.h"
 #include "support/message_recorder.h"
 #include "support/nimbra_sim_process.h"
-#include "workbench/instrument_operations.h"
 #include "workbench/main_form.h"
 #include "workbench/plan_window.h"
 #include "workbench/workbench.h"
