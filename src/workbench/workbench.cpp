@@ -60,7 +60,7 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     d.editcommform = new Teditcommform(&main);
     d.folder_form = new Tfolder_form(&main);
 
-    main.edit_tab->set_dialogs({d.new_object, d.yes_to_all, d.comment_form, d.object_description});
+    main.dialogs_created();
 }
 
 void Workbench::end_line() {

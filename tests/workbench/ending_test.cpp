@@ -21,6 +21,7 @@
 #include "settings/settings.h"
 #include "settings/settings_backend.h"
 #include "support/event_wait.h"
+#include "support/find_child.h"
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "support/nimbra_sim_process.h"
@@ -60,13 +61,13 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
 
     // An instrument command asks for the port again; left again, the window stays offline.
     script.press("Choose Serial Port", "Cancel");
-    form.RestartNimbra1->trigger();
+    test::child<QAction>(form, "RestartNimbra1").trigger();
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(form.status_text(), Workbench::kOfflineStatus);
     // Once the port is there, the next command opens it without asking.
     port.available = {1};
-    form.RestartNimbra1->trigger();
+    test::child<QAction>(form, "RestartNimbra1").trigger();
     EXPECT_TRUE(port.is_open());
     EXPECT_FALSE(port.sent.empty());
 
@@ -74,7 +75,7 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, [] { QApplication::exit(99); });
     limit.start(test::kWaitMs);
-    QTimer::singleShot(0, &form, [&form] { form.Exit1->trigger(); });
+    QTimer::singleShot(0, &form, [&form] { test::child<QAction>(form, "Exit1").trigger(); });
     EXPECT_EQ(QApplication::exec(), 0) << "closing the main window must end the event loop";
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.dialogs.link_window->isVisible());
@@ -150,9 +151,11 @@ TEST(WorkbenchEnding, AfterAHangUpTheWindowRestsAndTheNextSendWorks) {
     TMainForm& form = workbench.main_form();
     form.show();
     const auto send_wash = [&] {
-        form.file_box_1->clearSelection();
-        form.file_box_1->item(2)->setSelected(true);  // assay, calibration, wash
-        QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
+        test::child<QListWidget>(form, "file_box_1").clearSelection();
+        test::child<QListWidget>(form, "file_box_1")
+            .item(2)
+            ->setSelected(true);  // assay, calibration, wash
+        QTest::mouseClick(&test::child<QPushButton>(form, "send_modules_button_1"), Qt::LeftButton);
         test::run_events_while(
             [&] { return form.status_text() != "4 objects downloaded" && messages.errors.empty(); },
             2 * test::kWaitMs);
