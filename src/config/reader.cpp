@@ -171,6 +171,19 @@ bool read_field_number(std::string_view field, const ClassRecord& cls, std::stri
     return refuse(problem, "Not a number:" + text(text_of(cls.name)) + ":" + text(first) + suffix);
 }
 
+// The four numbers after a field's name: minimum, maximum, default, and the last (a
+// ListChoice's list number, a Number's increment).
+bool read_field_numbers(const std::vector<std::string_view>& fields, const ClassRecord& cls,
+                        ClassField& field, const char* last_suffix, std::int32_t& last,
+                        std::string& problem) {
+    const std::string_view first = field_at(fields, 0);
+    return read_field_number(field_at(fields, 1), cls, first, " min", field.min, problem) &&
+           read_field_number(field_at(fields, 2), cls, first, " max", field.max, problem) &&
+           read_field_number(field_at(fields, 3), cls, first, " default", field.default_value,
+                             problem) &&
+           read_field_number(field_at(fields, 4), cls, first, last_suffix, last, problem);
+}
+
 bool read_field_line(Configuration& target, ClassRecord& cls,
                      const std::vector<std::string_view>& fields, const ClassIndex& classes,
                      std::string& problem) {
@@ -184,12 +197,7 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
     if (!first.empty() && first[0] == '#') {
         field.kind = FieldKind::ListChoice;
         store_text(field.name, first.substr(1));
-        if (!read_field_number(field_at(fields, 1), cls, first, " min", field.min, problem) ||
-            !read_field_number(field_at(fields, 2), cls, first, " max", field.max, problem) ||
-            !read_field_number(field_at(fields, 3), cls, first, " default", field.default_value,
-                               problem) ||
-            !read_field_number(field_at(fields, 4), cls, first, " list number", field.list_number,
-                               problem)) {
+        if (!read_field_numbers(fields, cls, field, " list number", field.list_number, problem)) {
             return false;
         }
     } else if (!first.empty() && first[0] == '&') {
@@ -210,12 +218,7 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
     } else {
         field.kind = FieldKind::Number;
         store_text(field.name, first);
-        if (!read_field_number(field_at(fields, 1), cls, first, " min", field.min, problem) ||
-            !read_field_number(field_at(fields, 2), cls, first, " max", field.max, problem) ||
-            !read_field_number(field_at(fields, 3), cls, first, " default", field.default_value,
-                               problem) ||
-            !read_field_number(field_at(fields, 4), cls, first, " increment", field.increment,
-                               problem)) {
+        if (!read_field_numbers(fields, cls, field, " increment", field.increment, problem)) {
             return false;
         }
         // Written back in decimal, a minimum such as "+5" or "05" would name a class "5" and

@@ -35,21 +35,9 @@ OperationResult done_result() {
 }  // namespace
 
 const char* operation_name(OperationKind kind) {
-    switch (kind) {
-        case OperationKind::GetConfiguration:
-            return "get configuration";
-        case OperationKind::Plan:
-            return "plan";
-        case OperationKind::SendLists:
-            return "send lists";
-        case OperationKind::SendObjects:
-            return "send objects";
-        case OperationKind::RemoveAll:
-            return "remove all";
-        case OperationKind::Restart:
-            return "restart";
-    }
-    return "";
+    static constexpr const char* kNames[] = {"get configuration", "plan",       "send lists",
+                                             "send objects",      "remove all", "restart"};
+    return kNames[static_cast<int>(kind)];
 }
 
 InstrumentOperations::InstrumentOperations(Tnimbra_lib& link)
@@ -89,7 +77,12 @@ InstrumentOperations::RunPtr InstrumentOperations::begin(OperationStart start, C
 }
 
 void InstrumentOperations::finish(const RunPtr& run, OperationResult result) {
-    if (active_ == run) active_ = nullptr;
+    if (active_ == run) {
+        active_ = nullptr;
+        // A reply given up is nobody's: later answers must not join it.
+        collecting_ = false;
+        reply_.clear();
+    }
     if (observer_ != nullptr) observer_->operation_ended(run->start, result);
     // The completion may start the next operation.
     const Completion done = std::move(run->done);
@@ -136,6 +129,8 @@ void InstrumentOperations::line_failed(Tnimbra_lib::Failure failure, const std::
 
 // The instrument's configuration ----------------------------------------------------------
 
+// GET_CONFIG; once the reply has been read into the instrument's configuration, the step
+// runs. A reply that does not read ends the operation after the reader's message.
 void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink* bar,
                                                  Tnimbra_lib::Action step) {
     if (!claim_line(run, Tnimbra_lib::kMultiLineCommand)) return;
@@ -148,7 +143,22 @@ void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink
         bar->set_range(0, kConfigProgressMax);
         bar->set_position(0);
     }
-    link_.run_command(Tnimbra_lib::kMultiLineCommand, std::move(step), true);
+    link_.run_command(
+        Tnimbra_lib::kMultiLineCommand,
+        [this, run, step] {
+            link_.set_status("Nimbra configuration recieved");
+            std::string problem;
+            if (take_received_configuration(problem)) {
+                step();
+                return;
+            }
+            const OperationKind kind = run->start.kind;
+            if (kind == OperationKind::SendLists || kind == OperationKind::SendObjects) {
+                link_.set_status("Download cancelled");
+            }
+            fail(run, problem);
+        },
+        true);
 }
 
 bool InstrumentOperations::take_received_configuration(std::string& problem) {
@@ -167,9 +177,8 @@ bool InstrumentOperations::take_received_configuration(std::string& problem) {
     return known_;
 }
 
-// Runs the step at once when the configuration is known; else reads it first, and a
-// configuration that does not read ends the operation: checking objects against half a
-// configuration proves nothing.
+// Runs the step at once when the configuration is known, else after reading it: checking
+// objects against half a configuration proves nothing.
 void InstrumentOperations::after_configuration(const RunPtr& run, ProgressSink* bar,
                                                const std::string& status,
                                                Tnimbra_lib::Action step) {
@@ -178,30 +187,13 @@ void InstrumentOperations::after_configuration(const RunPtr& run, ProgressSink* 
         return;
     }
     if (!status.empty()) link_.set_status(status);
-    request_configuration(run, bar, [this, run, step] {
-        link_.set_status("Nimbra configuration recieved");
-        std::string problem;
-        if (!take_received_configuration(problem)) {
-            if (run->start.kind != OperationKind::Plan) link_.set_status("Download cancelled");
-            fail(run, problem);
-            return;
-        }
-        step();
-    });
+    request_configuration(run, bar, std::move(step));
 }
 
 void InstrumentOperations::get_configuration(ProgressSink* reply_progress, Completion done) {
     const RunPtr run = begin(start_of(OperationKind::GetConfiguration), std::move(done));
     if (!run) return;
-    request_configuration(run, reply_progress, [this, run] {
-        link_.set_status("Nimbra configuration recieved");
-        std::string problem;
-        if (take_received_configuration(problem)) {
-            finish(run, done_result());
-        } else {
-            fail(run, problem);
-        }
-    });
+    request_configuration(run, reply_progress, [this, run] { finish(run, done_result()); });
 }
 
 void InstrumentOperations::plan(const std::vector<std::string>& files, ProgressSink* reply_progress,

@@ -104,12 +104,12 @@ void TMainForm::build_window() {
     PageControl1 = new QTabWidget(client);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setGeometry(0, 0, kClientWidth, kClientHeight - kStatusHeight);
-    send_tab = new SendPanel(SendPanel::kSendTab);
+    send_tab = new SendPanel(SendPanel::Presentation::SendTab);
     edit_tab = new EditListsTab(edit_state);
     PageControl1->addTab(send_tab, QStringLiteral("Send objects to Nimbra"));
     PageControl1->addTab(edit_tab, QStringLiteral("Edit Object Lists"));
 
-    send_panel = new SendPanel(SendPanel::kStandAlone, client);
+    send_panel = new SendPanel(SendPanel::Presentation::StandAlone, client);
     send_panel->setGeometry(0, 0, kClientWidth, kClientHeight - kStatusHeight);
 
     shape_line = new QFrame(client);

@@ -28,21 +28,17 @@ namespace vexilo {
 // The option "Send only changed objects" under the main key: 1 on, 0 (the default) off.
 inline constexpr const char* kSendChangedOnlySetting = "Send Only Changed";
 
-class FolderTree;
+// The edit tab's header declares the dialogs it shares.
 class HintHook;
 class ListFolderWatcher;
+class PlanWindow;
 class SendPanel;
 class Tabout_form;
-class Tcomment_form;
 class Tcopy_dialog;
 class Teditcommform;
 class Tfolder_form;
-class Tnew_object;
 class Tnimbra_lib_window;
-class Tobject_description;
 class Tport_form;
-class Tyes_to_all;
-class PlanWindow;
 
 // The windows created after the main window, in the start-up order; any may be missing.
 struct WorkbenchDialogs {

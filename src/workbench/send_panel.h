@@ -6,13 +6,9 @@
 
 #include <QWidget>
 #include <memory>
-#include <string>
-#include <vector>
 
 class QLabel;
 class QListWidget;
-class QProgressBar;
-class QPushButton;
 
 namespace vexilo {
 
@@ -23,29 +19,9 @@ class ProgressSink;
 class SendPanel final : public QWidget {
     Q_OBJECT
   public:
-    // Where a control stands in the panel, and its name.
-    struct Place {
-        const char* name;
-        int left;
-        int top;
-        int width = -1;  // -1: as wide as its text
-        int height = -1;
-    };
-    struct Layout {
-        const char* name;
-        Place folder_label;
-        Place tree_caption;
-        Place list_caption;
-        Place tree;
-        Place lists;
-        Place send_button;
-        Place bar;
-    };
-    // The send tab's and the stand-alone panel's layouts.
-    static const Layout kSendTab;
-    static const Layout kStandAlone;
+    enum class Presentation { SendTab, StandAlone };
 
-    SendPanel(const Layout& layout, QWidget* parent = nullptr);
+    explicit SendPanel(Presentation presentation, QWidget* parent = nullptr);
     ~SendPanel() override;
 
     // Shows the folder (already shortened) in the caption.
@@ -61,8 +37,6 @@ class SendPanel final : public QWidget {
     QLabel* folder_label_;
     FolderTree* tree_;
     QListWidget* lists_;
-    QPushButton* send_button_;
-    QProgressBar* bar_;
     std::unique_ptr<ProgressBarSink> progress_;
 };
 
