@@ -14,7 +14,7 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 same() {  # NAME EXPECTED ACTUAL
   [ "$2" = "$3" ] && return
-  fail "$1: differs from --help (< --help, > $1):"
+  fail "$1: differs (< expected, > found):"
   diff <(echo "$2") <(echo "$3") >&2 || true
 }
 
