@@ -110,10 +110,11 @@ std::string utf8_to_windows1252(std::string_view text) {
 
 std::string path_to_program_text(std::string_view path) {
 #if defined(_WIN32)
-    return std::string(path);
+    constexpr bool kUtf8Names = false;
 #else
-    return valid_utf8(path) ? utf8_to_windows1252(path) : std::string(path);
+    constexpr bool kUtf8Names = true;
 #endif
+    return kUtf8Names && valid_utf8(path) ? utf8_to_windows1252(path) : std::string(path);
 }
 
 }  // namespace vexilo
