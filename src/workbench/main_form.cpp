@@ -389,8 +389,10 @@ std::string TMainForm::status_text() const {
 }
 
 void TMainForm::not_responding() {
-    const std::string stopped = std::exchange(stopped_send_status_, {});
+    std::string stopped = std::exchange(stopped_send_status_, {});
     show_error("The nimbra is not responding!");
+    // A late answer while the box was open said the stop again, with the new count.
+    if (!stopped_send_status_.empty()) stopped = std::exchange(stopped_send_status_, {});
     set_status("The nimbra is not responding -- operation stopped");
     if (!stopped.empty()) set_status(stopped);
 }
