@@ -195,9 +195,10 @@ int run(int& argc, char** argv) {
     CliMessages messages(options.yes);
     ScopedMessageHandler scope(messages);
     int status = settle_stdout(command.run(args, options));
-    // A signal that came after its command's event loop had ended (while printing) still
-    // counts: the line was put to rest when the command ended.
-    if (const int signal_number = EndingSignals::caught(); signal_number != 0) {
+    // A signal that came after its command's event loop had ended counts only when the
+    // command failed: one that comes while a finished command prints or returns the line to
+    // 9600 baud stopped nothing.
+    if (const int signal_number = EndingSignals::caught(); signal_number != 0 && status != kDone) {
         status = kSignalBase + signal_number;
     }
     return status;
