@@ -110,7 +110,8 @@ void print_help() {
         "Messages go to stderr as \"error: \", \"info: \", \"question: \" and \"status: \" lines.\n"
         "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage,\n"
         "128 + the signal's number when SIGINT, SIGTERM or SIGHUP stopped an instrument\n"
-        "command (after the command in flight was answered and the line set back to 9600).\n");
+        "command (after the command in flight was answered and the line set back to 9600).\n"
+        "A signal ignored at start (nohup, a script's background job) stays ignored.\n");
 }
 
 // The first failed write to stdout (its errno), 0 while every write went through.
