@@ -52,8 +52,7 @@ int send(const Args& args, const Options& options) {
     if (files.empty()) return usage_error("send needs at least one FILE");
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().send_lists(system_paths(files),
-                                    {changed_only, &session.progress(), &session.progress(), {}},
+    session.operations().send_lists(system_paths(files), session.send_options(changed_only),
                                     session.completion());
     return session.run();
 }
@@ -92,9 +91,9 @@ int send_objects(const Args& args, const Options& options) {
 
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().send_objects(
-        *destination, objects, {false, &session.progress(), &session.progress(), system_path(file)},
-        session.completion());
+    InstrumentOperations::SendOptions send = session.send_options(false);
+    send.list_file = system_path(file);
+    session.operations().send_objects(*destination, objects, send, session.completion());
     return session.run();
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QTimer>
 #include <cstdio>
 
 #include "config/messages.h"
@@ -115,8 +116,8 @@ InstrumentSession::InstrumentSession()
 }
 
 InstrumentSession::~InstrumentSession() {
-    // A signal that came when no event loop was running to take it.
-    if (!interrupted_ && EndingSignals::caught() != 0) {
+    // A signal that came when no event loop was running to take it, unless the work was done.
+    if (!interrupted_ && status_ != kDone && EndingSignals::caught() != 0) {
         progress_.break_line();
         show_error("Interrupted by " + EndingSignals::name(EndingSignals::caught()));
     }
@@ -153,6 +154,8 @@ bool InstrumentSession::open(const Options& options) {
     link_->set_timeout_action([this] {
         show_error("The nimbra is not responding!");
         link_->set_status("The nimbra is not responding -- operation stopped");
+        // The instrument may still take the line that timed out: the result waits for it.
+        if (link_->awaiting_late_answer()) wait_for_late_answer();
     });
     // No dialog to choose another port: the reason, and the command fails.
     link_->set_port_problem_handler([](const std::string& reason) {
@@ -160,6 +163,15 @@ bool InstrumentSession::open(const Options& options) {
         return false;
     });
     return link_->FormCreate();
+}
+
+// The instrument may have taken the object that timed out and still say so; the count the
+// operator is told must match what it holds. The window keeps listening anyway.
+void InstrumentSession::wait_for_late_answer() {
+    constexpr int kWaitMs = Tnimbra_lib::kReplyTicks * kTickMs;
+    link_->set_status("Waiting up to " + decimal(kWaitMs / 1000) + "." +
+                      decimal(kWaitMs % 1000 / 100) + " s for a late answer from the Nimbra");
+    QTimer::singleShot(kWaitMs, &loop_, [this] { finish(kFailed); });
 }
 
 int InstrumentSession::run() {
@@ -188,7 +200,21 @@ void InstrumentSession::finish(const OperationResult& result) {
     // Said when the command ends, after the reason it stopped.
     if (result.send_stopped()) stopped_text_ = result.message;
     if (interrupted_ && !result.done()) return;
+    // A late answer may still count the line that timed out; the time-out action waits for it.
+    if (result.send_stopped() && link_->awaiting_late_answer()) return;
     finish(result.done() ? kDone : kFailed);
+}
+
+InstrumentOperations::SendOptions InstrumentSession::send_options(bool changed_only) {
+    InstrumentOperations::SendOptions options;
+    options.changed_only = changed_only;
+    options.reply_progress = &progress_;
+    options.queue_progress = &progress_;
+    options.late_answer = [this](const OperationResult& result) {
+        stopped_text_ = result.message;
+        finish(kFailed);
+    };
+    return options;
 }
 
 void InstrumentSession::finish(int status) {

@@ -65,6 +65,8 @@ class InstrumentSession {
     InstrumentOperations::Completion completion() {
         return [this](const OperationResult& result) { finish(result); };
     }
+    // A send's options: the bar on the terminal, and a late answer that ends the wait for it.
+    InstrumentOperations::SendOptions send_options(bool changed_only);
     // The orderly end after an ending signal: says so, lets the link finish the line in
     // flight and return to 9600 baud, then ends with kSignalBase + the signal's number.
     void interrupted(int signal_number);
@@ -75,6 +77,7 @@ class InstrumentSession {
 
   private:
     class BarAwareMessages;
+    void wait_for_late_answer();
 
     TerminalProgress progress_;
     std::unique_ptr<BarAwareMessages> messages_;

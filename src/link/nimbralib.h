@@ -121,8 +121,12 @@ class Tnimbra_lib {
     // Runs once when the command in flight, or the queue, ends without its completion: a
     // refusal, a time-out, a lost line, a change of port, a port that cannot be opened, or
     // shutdown. It runs before the time-out and refusal actions; acknowledged_lines() says
-    // how far a queue got. The instrument operations end the operation in progress here.
+    // how far a queue got, and awaiting_late_answer() whether the line that timed out may
+    // still be acknowledged. The instrument operations end the operation in progress here.
     void set_failure_action(FailureAction action) { failure_action_ = std::move(action); }
+    // Runs when the line a queue stopped on with a time-out is acknowledged late: it counts
+    // (acknowledged_lines(), answered_late()), and the queue stays stopped.
+    void set_late_answer_action(Action action) { late_answer_ = std::move(action); }
 
     // Every event goes to each listener, in the order they were added. The id removes it.
     int add_listener(EventListener listener);
@@ -132,7 +136,7 @@ class Tnimbra_lib {
     // The lines of a list file the program loaded or wrote, for the diagnostic view.
     void show_file(const std::string& path, const std::vector<std::string>& lines);
 
-    // Link creation: clears the state and the output and debug boxes, then opens the port.
+    // Link creation: clears the state, empties the log (LogCleared), then opens the port.
     // False only when the port problem handler gave up.
     bool FormCreate();
     // Link shutdown: leave_high_speed.
@@ -181,6 +185,11 @@ class Tnimbra_lib {
     int acknowledged_lines() const { return acknowledged_; }
     // The command queue.
     const std::vector<std::string>& queue() const { return queue_; }
+    // A queue line timed out and no command has gone out since: an "@" that comes now is its
+    // late acknowledgement and still counts.
+    bool awaiting_late_answer() const { return late_line_; }
+    // The stopped queue's last counted line was acknowledged after its time-out.
+    bool answered_late() const { return answered_late_; }
     SerialPort& port() { return *port_; }
 
   private:
@@ -197,6 +206,9 @@ class Tnimbra_lib {
     void transmit(const std::string& text, Action completion);
     void start_probe(const std::string& text, Action completion);
     void probe_answered();
+    bool restart_waits_on_probe() const;
+    void restart_after_probe(const std::string& why);
+    bool take_late_answer(const std::string& line);
     void command_failed(Failure failure, const std::string& text);
     void fail(Failure failure, const std::string& text);
     void report(LinkEvent::Kind kind, std::string text, std::string raw = {});
@@ -248,8 +260,11 @@ class Tnimbra_lib {
     int acknowledged_ = 0;
     bool queue_active_ = false;
     std::vector<std::string> queue_;
+    bool late_line_ = false;
+    bool answered_late_ = false;
     Action queue_done_;
     FailureAction failure_action_;
+    Action late_answer_;
     std::vector<std::pair<int, EventListener>> listeners_;
     int next_listener_ = 1;
 

@@ -47,6 +47,7 @@ InstrumentOperations::InstrumentOperations(Tnimbra_lib& link)
     link_.set_failure_action([this](Tnimbra_lib::Failure failure, const std::string& text) {
         line_failed(failure, text);
     });
+    link_.set_late_answer_action([this] { late_answer(); });
     listener_ = link_.add_listener([this](const LinkEvent& event) {
         if (event.kind == LinkEvent::Kind::Received && collecting_) reply_.push_back(event.text);
     });
@@ -56,6 +57,7 @@ InstrumentOperations::~InstrumentOperations() {
     link_.remove_listener(listener_);
     link_.set_instrument_changed_action({});
     link_.set_failure_action({});
+    link_.set_late_answer_action({});
 }
 
 // The operation's life -------------------------------------------------------------------
@@ -105,26 +107,50 @@ bool InstrumentOperations::claim_line(const RunPtr& run, const std::string& firs
         return false;
     }
     active_ = run;
+    late_run_ = nullptr;
     return true;
 }
 
 void InstrumentOperations::line_failed(Tnimbra_lib::Failure failure, const std::string& text) {
     if (!active_) return;
     const RunPtr run = active_;
+    if (run->total == 0) {
+        OperationResult result;
+        result.outcome = OperationResult::Outcome::Stopped;
+        result.reason = failure;
+        result.message = text;
+        finish(run, std::move(result));
+        return;
+    }
+    // Whatever got through has changed the instrument, and the line in flight may have too:
+    // the copy of its configuration is no longer true.
+    forget_configuration();
+    if (failure == Tnimbra_lib::Failure::NoAnswer && link_.awaiting_late_answer()) {
+        late_run_ = run;
+    }
+    finish(run, stopped_send(*run, failure));
+}
+
+// How far a stopped send got, as the operator is told.
+OperationResult InstrumentOperations::stopped_send(const Run& run, Tnimbra_lib::Failure failure) {
     OperationResult result;
     result.outcome = OperationResult::Outcome::Stopped;
     result.reason = failure;
-    result.message = text;
-    if (run->total > 0) {
-        // Whatever got through has changed the instrument, and the line in flight may have
-        // too: the copy of its configuration is no longer true.
-        forget_configuration();
-        result.accepted = link_.acknowledged_lines();
-        result.total = run->total;
-        result.message = "Download stopped: " + decimal(result.accepted) + " of " +
-                         decimal(result.total) + " objects accepted by the Nimbra";
-    }
-    finish(run, std::move(result));
+    result.accepted = link_.acknowledged_lines();
+    result.total = run.total;
+    result.message = "Download stopped: " + decimal(result.accepted) + " of " +
+                     decimal(result.total) + " objects accepted by the Nimbra" +
+                     (link_.answered_late() ? " (the last one answered late)" : "");
+    return result;
+}
+
+void InstrumentOperations::late_answer() {
+    if (!late_run_) return;
+    const RunPtr run = std::move(late_run_);
+    late_run_ = nullptr;
+    const OperationResult result = stopped_send(*run, Tnimbra_lib::Failure::NoAnswer);
+    if (observer_ != nullptr) observer_->late_answer(run->start, result);
+    if (run->options.late_answer) run->options.late_answer(result);
 }
 
 // The instrument's configuration ----------------------------------------------------------

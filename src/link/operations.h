@@ -82,6 +82,9 @@ class OperationObserver {
                          const Plan& /*comparison*/) {}
     // Once for every operation_starting, a refused one too, before the caller's completion.
     virtual void operation_ended(const OperationStart&, const OperationResult&) {}
+    // A send that ended stopped on a time-out had that line acknowledged late after all: the
+    // result again, its count taking the line in.
+    virtual void late_answer(const OperationStart&, const OperationResult&) {}
 };
 
 class InstrumentOperations {
@@ -93,6 +96,10 @@ class InstrumentOperations {
         ProgressSink* reply_progress = nullptr;  // the configuration's reply, when read first
         ProgressSink* queue_progress = nullptr;  // the queue
         std::string list_file;  // send_objects: where the list came from, for the observer
+        // After a send stopped on a time-out, the instrument may still acknowledge the line
+        // that timed out, until the next command goes out. Then this runs, once, after the
+        // completion: the result again, its count taking that line in.
+        Completion late_answer;
     };
 
     static constexpr int kConfigProgressMax = 409;
@@ -151,6 +158,8 @@ class InstrumentOperations {
     void queue_sent(const RunPtr& run);
     void take_acknowledged_lines();
     void line_failed(Tnimbra_lib::Failure failure, const std::string& text);
+    OperationResult stopped_send(const Run& run, Tnimbra_lib::Failure failure);
+    void late_answer();
 
     Tnimbra_lib& link_;
     std::unique_ptr<Configuration> instrument_;
@@ -158,6 +167,8 @@ class InstrumentOperations {
     OperationObserver* observer_ = nullptr;
     // The operation whose command is on the line: the link's failures end it.
     RunPtr active_;
+    // The send that stopped on a time-out while its last line may still be acknowledged.
+    RunPtr late_run_;
     ProgressSink* receive_progress_ = nullptr;
     int listener_ = 0;
     // The configuration reply, line by line, since GET_CONFIG was asked for.

@@ -471,11 +471,11 @@ void EditListsTab::send_buttonClick() {
     options.changed_only = services_.changed_only && services_.changed_only();
     options.reply_progress = load_sink_.get();
     options.queue_progress = send_sink_.get();
-    services_.operations->send_objects(*state_.destination, objects, options,
-                                       [this](const OperationResult& result) {
-                                           if (result.send_stopped() && services_.send_stopped)
-                                               services_.send_stopped(result.message);
-                                       });
+    const auto stopped = [this](const OperationResult& result) {
+        if (result.send_stopped() && services_.send_stopped) services_.send_stopped(result.message);
+    };
+    options.late_answer = stopped;
+    services_.operations->send_objects(*state_.destination, objects, options, stopped);
 }
 
 }  // namespace vexilo

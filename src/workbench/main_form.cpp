@@ -314,8 +314,9 @@ std::string TMainForm::status_text() const {
 }
 
 void TMainForm::not_responding() {
-    const std::string stopped = std::exchange(stopped_send_status_, {});
     show_error("The nimbra is not responding!");
+    // Taken after the box: a late answer meanwhile said the stop again, with the new count.
+    const std::string stopped = std::exchange(stopped_send_status_, {});
     set_status("The nimbra is not responding -- operation stopped");
     if (!stopped.empty()) set_status(stopped);
 }
@@ -519,11 +520,15 @@ void TMainForm::send_lists(SendPanel& panel) {
     ProgressSink* sink = &panel.progress();
     // The lists are the ones the operator sent, in the folder shown then, even when the
     // selection or the folder changes while the instrument's configuration is on its way.
-    operations_.send_lists(selected_list_paths(panel.lists()),
-                           {send_changed_only_action->isChecked(), sink, sink, {}},
-                           [this](const OperationResult& result) {
-                               if (result.send_stopped()) send_stopped(result.message);
-                           });
+    InstrumentOperations::SendOptions options;
+    options.changed_only = send_changed_only_action->isChecked();
+    options.reply_progress = sink;
+    options.queue_progress = sink;
+    const auto stopped = [this](const OperationResult& result) {
+        if (result.send_stopped()) send_stopped(result.message);
+    };
+    options.late_answer = stopped;
+    operations_.send_lists(selected_list_paths(panel.lists()), options, stopped);
 }
 
 void TMainForm::send_tabEnter() {

@@ -15,6 +15,12 @@
 namespace vexilo {
 namespace {
 
+InstrumentOperations::SendOptions changed_only() {
+    InstrumentOperations::SendOptions options;
+    options.changed_only = true;
+    return options;
+}
+
 using Lines = std::vector<std::string>;
 
 const Lines kInstrument = {
@@ -40,7 +46,7 @@ TEST(ChangedOnly, SendsWhatTheInstrumentLacksAndKeepsItsCopyTrueUntilARestart) {
     link.set_status_sink([&](const std::string& text) { statuses.push_back(text); });
     std::vector<bool> ends;
     const auto send = [&] {
-        ops.send_lists({path}, {true, nullptr, nullptr, {}},
+        ops.send_lists({path}, changed_only(),
                        [&](const OperationResult& result) { ends.push_back(result.done()); });
     };
     ASSERT_TRUE(link.FormCreate());

@@ -19,6 +19,12 @@
 namespace vexilo {
 namespace {
 
+InstrumentOperations::SendOptions changed_only() {
+    InstrumentOperations::SendOptions options;
+    options.changed_only = true;
+    return options;
+}
+
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 using test::FakePort;
@@ -353,7 +359,7 @@ TEST_F(OperationsTest, TheObserverHearsEveryOperationAndMayRefuseOne) {
     ops->set_observer(&observer);
     list("a.nol", {"Tray;Held;2;0;x", "Lamp;L1;3"});
 
-    ops->send_lists(paths({"a"}), {true, nullptr, nullptr, {}}, record());
+    ops->send_lists(paths({"a"}), changed_only(), record());
     port->deliver("@\r");
     answer_configuration();
     acknowledge_all();
@@ -388,6 +394,27 @@ TEST_F(OperationsTest, TheObserverHearsEveryOperationAndMayRefuseOne) {
     acknowledge_all();
     EXPECT_EQ(outcomes().back(), OperationResult::Outcome::Done);
     EXPECT_EQ(observer.calls.back(), "restart ended 0 ");
+}
+
+TEST_F(OperationsTest, ALateAnswerCountsTheLineThatTimedOutOnceAfterTheCompletion) {
+    list("a.nol", {"Tray;T1;5;1;first", "Lamp;L1;3"});
+    std::vector<OperationResult> late;
+    InstrumentOperations::SendOptions options;
+    options.late_answer = [&](const OperationResult& result) { late.push_back(result); };
+    ops->send_lists(paths({"a"}), options, record());
+    port->deliver("@\r");
+    answer_configuration();
+    port->advance(Tnimbra_lib::kReplyTicks * kTickMs);
+    ASSERT_EQ(results.size(), 1u);
+    EXPECT_EQ(results[0].message, "Download stopped: 0 of 2 objects accepted by the Nimbra");
+    EXPECT_TRUE(late.empty());
+    port->deliver("@\r@\r");
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_EQ(late[0].accepted, 1);
+    EXPECT_EQ(
+        late[0].message,
+        "Download stopped: 1 of 2 objects accepted by the Nimbra (the last one answered late)");
+    EXPECT_EQ(sent_lines().back(), "DLD_OBJ Tray;T1;5;1;first;");
 }
 
 TEST(DescribeObject, FillsNameValueAndUnitsOfEveryField) {
