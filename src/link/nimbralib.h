@@ -6,7 +6,7 @@
 // a line beginning with "|" ends a multi-line reply, anything else is data. The sender's
 // completion action runs on an acknowledgement or an end line, once; chains of commands are
 // completion actions that start the next command. One command is in flight at a time, and
-// answers that arrive while none waits are noted and dropped. Before the first command the
+// lines that arrive while none waits are counted and dropped. Before the first command the
 // line speed is found and raised to 38400 baud in agreement with the instrument; shutdown
 // lowers it again. A lost line closes the port; the next command opens it again.
 //

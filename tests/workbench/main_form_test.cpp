@@ -107,6 +107,11 @@ class MainFormTest : public ::testing::Test {
         activate();
     }
 
+    // The window's controls, by the names it gives them.
+    QListWidget& list(const char* name) { return child<QListWidget>(*form, name); }
+    QAction& action(const char* name) { return child<QAction>(*form, name); }
+    QTabWidget& pages() { return child<QTabWidget>(*form, "PageControl1"); }
+
     QPoint row_centre(QListWidget& box, int row) {
         return box.visualItemRect(box.item(row)).center();
     }
@@ -159,22 +164,19 @@ TEST_F(MainFormTest, CommandLineChoosesThePresentation) {
         start(c.arguments);
         EXPECT_EQ(service_presentation(*form), c.service);
         EXPECT_EQ(form->show_link_window(), c.link_window);
-        EXPECT_EQ(child<QTabWidget>(*form, "PageControl1").currentWidget(),
-                  &child<QWidget>(*form, "send_tab"));
+        EXPECT_EQ(pages().currentWidget(), &child<QWidget>(*form, "send_tab"));
         EXPECT_EQ(form->windowTitle(), QStringLiteral("NIMBRA Vexilo"));
     }
 }
 
 TEST_F(MainFormTest, ServicePresentationHasBothTabsAndTheFixedClientArea) {
     start({"/support"});
-    ASSERT_EQ(child<QTabWidget>(*form, "PageControl1").count(), 2);
-    EXPECT_EQ(child<QTabWidget>(*form, "PageControl1").tabText(0),
-              QStringLiteral("Send objects to Nimbra"));
-    EXPECT_EQ(child<QTabWidget>(*form, "PageControl1").tabText(1),
-              QStringLiteral("Edit Object Lists"));
-    EXPECT_TRUE(child<QTabWidget>(*form, "PageControl1").isTabVisible(1));
-    EXPECT_EQ(child<QListWidget>(*form, "file_box").geometry(), QRect(280, 40, 289, 217));
-    EXPECT_EQ(child<QListWidget>(*form, "file_box_1").geometry(), QRect(284, 44, 289, 241));
+    ASSERT_EQ(pages().count(), 2);
+    EXPECT_EQ(pages().tabText(0), QStringLiteral("Send objects to Nimbra"));
+    EXPECT_EQ(pages().tabText(1), QStringLiteral("Edit Object Lists"));
+    EXPECT_TRUE(pages().isTabVisible(1));
+    EXPECT_EQ(list("file_box").geometry(), QRect(280, 40, 289, 217));
+    EXPECT_EQ(list("file_box_1").geometry(), QRect(284, 44, 289, 241));
     EXPECT_EQ(child<QPushButton>(*form, "send_modules_button").text(),
               QStringLiteral("&Send selected Object Lists to Nimbra"));
     EXPECT_EQ(form->centralWidget()->height() + child<QStatusBar>(*form, "StatusBar1").height(),
@@ -220,8 +222,7 @@ TEST_F(MainFormTest, BothFileListsShowTheListFolderAndFollowTheTreesAfterActivat
     store_text_setting("Root Folder", path_to_text(lists));
     store_text_setting("List Folder", path_to_text(lists));
     start({"/support"});
-    for (QListWidget* box :
-         {&child<QListWidget>(*form, "file_box"), &child<QListWidget>(*form, "file_box_1")}) {
+    for (QListWidget* box : {&list("file_box"), &list("file_box_1")}) {
         ASSERT_EQ(box->count(), 2);
         EXPECT_EQ(box->item(0)->text(), QStringLiteral("Alpha"));
         EXPECT_EQ(box->item(1)->text(), QStringLiteral("beta"));
@@ -238,8 +239,8 @@ TEST_F(MainFormTest, BothFileListsShowTheListFolderAndFollowTheTreesAfterActivat
     child<FolderTree>(*form, "PTShellTree2").select_path(lists);
     child<FolderTree>(*form, "PTShellTree2").select_path(sub);
     EXPECT_EQ(form->current_list_folder(), path_to_text(sub));
-    EXPECT_EQ(child<QListWidget>(*form, "file_box").count(), 1);
-    EXPECT_EQ(child<QListWidget>(*form, "file_box_1").item(0)->text(), QStringLiteral("GAMMA"));
+    EXPECT_EQ(list("file_box").count(), 1);
+    EXPECT_EQ(list("file_box_1").item(0)->text(), QStringLiteral("GAMMA"));
     // Browsing changes the folder for this run only.
     EXPECT_EQ(read_text_setting("List Folder", "?"), path_to_text(lists));
 }
@@ -258,7 +259,7 @@ TEST_F(MainFormTest, HintDescribesTheRowUnderTheMouse) {
     use_list_folder();
     start();
     show();
-    QListWidget& box = child<QListWidget>(*form, "file_box_1");
+    QListWidget& box = list("file_box_1");
     ASSERT_EQ(box.count(), 3);
 
     const QPoint alpha = row_centre(box, 0);
@@ -300,7 +301,7 @@ TEST_F(MainFormTest, TheHintStaysWithinEightPixelsOfTheMouseForNineSeconds) {
     use_list_folder();
     start();
     show();
-    QListWidget& box = child<QListWidget>(*form, "file_box_1");
+    QListWidget& box = list("file_box_1");
     const QPoint at = row_centre(box, 0);
     QRect band;
     int ms = 0;
@@ -339,7 +340,7 @@ TEST_F(MainFormTest, TheListsFollowTheirFolderOnDiskAndF5KeepingTheSelection) {
     show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QListWidget& box = child<QListWidget>(*form, "file_box");
+    QListWidget& box = list("file_box");
     const auto names = [](const QListWidget& list) {
         QStringList shown;
         for (int row = 0; row < list.count(); ++row)
@@ -361,8 +362,7 @@ TEST_F(MainFormTest, TheListsFollowTheirFolderOnDiskAndF5KeepingTheSelection) {
     const QStringList expected{"beta*", "delta", "Epsilon"};
     test::run_events_while([&] { return names(box) != expected; }, 10000);
     EXPECT_EQ(names(box), expected);
-    EXPECT_EQ(names(child<QListWidget>(*form, "file_box_1")).join(',').remove('*'),
-              "beta,delta,Epsilon");
+    EXPECT_EQ(names(list("file_box_1")).join(',').remove('*'), "beta,delta,Epsilon");
 }
 
 TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
@@ -375,7 +375,7 @@ TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
     show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QListWidget& box = child<QListWidget>(*form, "file_box");
+    QListWidget& box = list("file_box");
     box.setFocus();
     box.setCurrentRow(1);  // wash, selected
     const std::string wash = form->list_path(std::string("wash"));
@@ -393,23 +393,22 @@ TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
     QTest::keyClick(&box, Qt::Key_F10, Qt::ShiftModifier);
     script.press("Edit comments in object list", "OK", write("by the menu key"));
     QTest::keyClick(&box, Qt::Key_Menu);
-    EXPECT_TRUE(child<QAction>(*form, "description_action").isVisible());
+    EXPECT_TRUE(action("description_action").isVisible());
     script.press("Edit comments in object list", "OK", write("by the File menu"));
-    child<QAction>(*form, "description_action").trigger();
+    action("description_action").trigger();
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_EQ(shown, (QStringList{"old", "by Shift+F10", "by the menu key"}));
     EXPECT_EQ(read_text_lines(wash), (std::vector<std::string>{"by the File menu", "[LISTS]"}));
 
     box.clearSelection();
     box.setCurrentRow(-1);
-    child<QAction>(*form, "description_action").trigger();
+    action("description_action").trigger();
     EXPECT_EQ(messages.errors, (std::vector<std::string>{"No object list selected!"}));
 }
 
 TEST_F(MainFormTest, EveryMnemonicOfTheEditTabIsItsOwn) {
     start({"/support"});
-    child<QTabWidget>(*form, "PageControl1")
-        .setCurrentWidget(&child<EditListsTab>(*form, "edit_tab"));
+    pages().setCurrentWidget(&child<EditListsTab>(*form, "edit_tab"));
     show();
     std::map<QChar, QStringList> owners;
     const auto take = [&](const QString& caption) {
@@ -438,14 +437,14 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
     Teditcommform editor(form.get());
     form->dialogs.editcommform = &editor;
     show();
-    const QPoint row = row_centre(child<QListWidget>(*form, "file_box"), 0);
+    const QPoint row = row_centre(list("file_box"), 0);
     const std::string path = form->list_path(std::string("wash"));
 
     ModalScript cancel;
     cancel.press("Edit comments in object list", "Cancel", [](QWidget& window) {
         window.findChild<QPlainTextEdit*>("Memo1")->setPlainText("thrown away");
     });
-    QTest::mouseClick(child<QListWidget>(*form, "file_box").viewport(), Qt::RightButton, {}, row);
+    QTest::mouseClick(list("file_box").viewport(), Qt::RightButton, {}, row);
     EXPECT_TRUE(cancel.finished()) << cancel.failures().join(", ").toStdString();
     EXPECT_EQ(read_text_lines(path), file);
 
@@ -456,7 +455,7 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
         shown = memo->toPlainText();
         memo->setPlainText("Wash program\nfor the small volumes");
     });
-    QTest::mouseClick(child<QListWidget>(*form, "file_box").viewport(), Qt::RightButton, {}, row);
+    QTest::mouseClick(list("file_box").viewport(), Qt::RightButton, {}, row);
     EXPECT_TRUE(accept.finished()) << accept.failures().join(", ").toStdString();
     EXPECT_EQ(shown, QStringLiteral("old comment"));
     std::vector<std::string> expected = {"Wash program", "for the small volumes"};
@@ -464,8 +463,8 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
     EXPECT_EQ(read_text_lines(path), expected);
 
     // The right button leaves the lists chosen for sending alone; the left one edits nothing.
-    EXPECT_TRUE(child<QListWidget>(*form, "file_box").selectedItems().isEmpty());
-    QTest::mouseClick(child<QListWidget>(*form, "file_box").viewport(), Qt::LeftButton, {}, row);
+    EXPECT_TRUE(list("file_box").selectedItems().isEmpty());
+    QTest::mouseClick(list("file_box").viewport(), Qt::LeftButton, {}, row);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(messages.errors.empty());
 }
@@ -478,7 +477,7 @@ TEST_F(MainFormTest, SendingListsHandsTheSelectedListsToTheOperations) {
     write_list("beta.nol", {"[LISTS]"});
     use_list_folder();
     start();
-    QListWidget& box = child<QListWidget>(*form, "file_box_1");
+    QListWidget& box = list("file_box_1");
 
     child<QPushButton>(*form, "send_modules_button_1").click();
     EXPECT_EQ(messages.errors, std::vector<std::string>{"No modules selected!"});
@@ -495,7 +494,7 @@ TEST_F(MainFormTest, SendingListsHandsTheSelectedListsToTheOperations) {
               InstrumentOperations::kConfigProgressMax);
     port->advance(200 * kTickMs);  // no answer: the line is free again
 
-    child<QListWidget>(*form, "file_box").item(1)->setSelected(true);
+    list("file_box").item(1)->setSelected(true);
     child<QPushButton>(*form, "send_modules_button").click();
     EXPECT_EQ(observer.calls.back(), "send lists Alpha=Alpha.nol");
     EXPECT_EQ(child<QProgressBar>(*form, "send_mod_progress").maximum(),
@@ -516,7 +515,7 @@ TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
     messages.errors.clear();
     form->set_status("before");
 
-    child<QAction>(*form, "RemoveallobjectsfromNimbra1").trigger();
+    action("RemoveallobjectsfromNimbra1").trigger();
     EXPECT_EQ(messages.questions, std::vector<std::string>{
                                       "Do you really want to remove all objects from the Nimbra?"});
     EXPECT_EQ(form->status_text(), "before");
@@ -524,7 +523,7 @@ TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
     EXPECT_TRUE(operations->configuration_known());
 
     messages.answers.push_back(true);
-    child<QAction>(*form, "RemoveallobjectsfromNimbra1").trigger();
+    action("RemoveallobjectsfromNimbra1").trigger();
     EXPECT_EQ(form->status_text(), "Removing all objects from Nimbra");
     EXPECT_FALSE(operations->configuration_known()) << "cleared before the instrument answers";
     EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
@@ -537,7 +536,7 @@ TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
 
 TEST_F(MainFormTest, RestartFindsTheUnknownSpeedFirstAndGoesOutEvenWhenNoSpeedAnswers) {
     start();
-    child<QAction>(*form, "RestartNimbra1").trigger();
+    action("RestartNimbra1").trigger();
     EXPECT_EQ(form->status_text(), "Restart Nimbra");
     ASSERT_EQ(port->sent.size(), 1u);
     EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
@@ -560,14 +559,14 @@ TEST_F(MainFormTest, RestartFindsTheUnknownSpeedFirstAndGoesOutEvenWhenNoSpeedAn
 
 TEST_F(MainFormTest, PrintItemIsEnabledOnlyWhileTheSendTabIsShown) {
     start({"/support"});
-    EXPECT_TRUE(child<QAction>(*form, "printitem").isEnabled());
-    child<QTabWidget>(*form, "PageControl1").setCurrentIndex(1);
-    EXPECT_FALSE(child<QAction>(*form, "printitem").isEnabled());
-    child<QTabWidget>(*form, "PageControl1").setCurrentIndex(0);
-    EXPECT_TRUE(child<QAction>(*form, "printitem").isEnabled());
+    EXPECT_TRUE(action("printitem").isEnabled());
+    pages().setCurrentIndex(1);
+    EXPECT_FALSE(action("printitem").isEnabled());
+    pages().setCurrentIndex(0);
+    EXPECT_TRUE(action("printitem").isEnabled());
 
     // Nothing selected: the printing module says so, and nothing is printed.
-    child<QAction>(*form, "printitem").trigger();
+    action("printitem").trigger();
     EXPECT_EQ(messages.errors,
               std::vector<std::string>{"No modules selected -- no descriptions printed!"});
 }
@@ -580,7 +579,7 @@ TEST_F(MainFormTest, MenuOpensTheSerialPortDialog) {
     ModalScript script;
     script.press("Choose Serial Port", "Cancel",
                  [&](QWidget&) { status_meanwhile = form->status_text(); });
-    child<QAction>(*form, "Port").trigger();
+    action("Port").trigger();
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_EQ(status_meanwhile, "Changing serial port");
     EXPECT_EQ(form->status_text(), "");
