@@ -77,7 +77,8 @@ class OperationObserver {
     // error and the operation ends at once, failed with that message, nothing sent.
     virtual std::string operation_starting(const OperationStart&) { return {}; }
     // A send's queue is about to go out: the instrument's configuration as read before the
-    // send (nullptr when not known) and the comparison of the queued objects with it.
+    // send (nullptr when not known) and the comparison of the queued objects with it (a
+    // changed-only send's also names the unchanged objects it leaves out).
     virtual void sending(const OperationStart&, const Configuration* /*before*/,
                          const Plan& /*comparison*/) {}
     // Once for every operation_starting, a refused one too, before the caller's completion.
@@ -133,7 +134,8 @@ class InstrumentOperations {
     // RES_OBJECTS; the configuration is forgotten as it goes out, not at the answer, so that
     // a send started meanwhile asks again.
     void remove_all(Completion done);
-    // RSTRT at the current speed, without the speed switch; the configuration is forgotten.
+    // RSTRT at the speed the instrument is known to be at (found first when it is not, and
+    // sent all the same when no speed answers); the configuration is forgotten.
     void restart(Completion done);
 
     // Reads a list file into the target (emptied first) and shows its lines in the link's

@@ -60,8 +60,13 @@ TEST(IdleLineSim, LinesAfterAStoppedReplyAreDroppedAndTheWindowStaysFlat) {
     test::run_events_while([&] { return dropped < 8000; }, 4 * test::kWaitMs);
     ASSERT_GE(dropped, 8000);
     EXPECT_EQ(replies.count(), kept);
-    // Kept in the window alone, the lines would take about 2 MB.
+#if !defined(__SANITIZE_ADDRESS__)
+    // Kept in the window alone, the lines would take about 2 MB. (The address sanitizer holds
+    // freed memory back for a while, so there the resident size says nothing.)
     EXPECT_LT(resident_kb() - before, 1024);
+#else
+    (void)before;
+#endif
     ::unsetenv("VEXILO_SETTINGS");
 }
 

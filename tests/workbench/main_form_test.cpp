@@ -89,6 +89,8 @@ class MainFormTest : public ::testing::Test {
         auto owned = std::make_unique<FakePort>();
         port = owned.get();
         port->available = {1, 2};
+        form.reset();
+        operations.reset();
         link = std::make_unique<Tnimbra_lib>(std::move(owned));
         operations = std::make_unique<InstrumentOperations>(*link);
         operations->set_observer(&observer);
