@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <unordered_set>
 
+#include "encoding.h"
 #include "messages.h"
 #include "sections.h"
 #include "text_fields.h"
@@ -365,7 +366,7 @@ bool write_object_list(const Configuration& config, const std::string& path,
 }
 
 std::string list_name(std::string_view path) {
-    std::string name = file_name_part(path);
+    std::string name = path_to_program_text(file_name_part(path));
     if (name.size() >= 4 && same_text(std::string_view(name).substr(name.size() - 4), ".nol")) {
         name.resize(name.size() - 4);
     }
