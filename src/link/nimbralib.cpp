@@ -9,6 +9,7 @@ namespace vexilo {
 namespace {
 
 constexpr char kCr = '\r';
+constexpr char kLf = '\n';
 constexpr const char* kSwitchUp = "SET_BAUD 38400";
 constexpr const char* kSwitchDown = "SET_BAUD 9600\r";
 
@@ -347,10 +348,14 @@ void Tnimbra_lib::take_reply_char(char c) {
         reply_too_long(std::to_string(kMaxReplyBytes) + " bytes");
         return;
     }
-    if (c == kCr) {
-        end_reply_line();
+    // An instrument may end its lines with CR (the usual), CR LF or LF alone.
+    if (c == kCr || c == kLf) {
+        const bool second_of_pair = c == kLf && after_cr_;
+        after_cr_ = c == kCr;
+        if (!second_of_pair) end_reply_line();
         return;
     }
+    after_cr_ = false;
     if (reply_line_.size() >= kMaxReplyLine) {
         if (!reply_overflow_) {
             reply_overflow_ = true;

@@ -173,6 +173,7 @@ class Tnimbra_lib {
 
     std::string reply_line_;
     bool reply_overflow_ = false;
+    bool after_cr_ = false;  // the last character taken was a CR: an LF now only ends the pair
 
     // The one command in flight: only its answer runs its completion, once.
     bool in_flight_ = false;
