@@ -30,6 +30,26 @@ void append_utf8(std::string& out, std::uint32_t cp) {
     }
 }
 
+#ifndef _WIN32
+bool valid_utf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80                   ? 1
+                                   : lead >= 0xC2 && lead < 0xE0 ? 2
+                                   : lead >= 0xE0 && lead < 0xF0 ? 3
+                                   : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                                 : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += length;
+    }
+    return true;
+}
+#endif
+
 }  // namespace
 
 std::string windows1252_to_utf8(std::string_view text) {
@@ -81,6 +101,14 @@ std::string utf8_to_windows1252(std::string_view text) {
         out += mapped;
     }
     return out;
+}
+
+std::string path_text(std::string_view path) {
+#ifdef _WIN32
+    return std::string(path);
+#else
+    return valid_utf8(path) ? utf8_to_windows1252(path) : std::string(path);
+#endif
 }
 
 }  // namespace vexilo

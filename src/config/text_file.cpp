@@ -1,4 +1,5 @@
 #include "text_file.h"
+#include "encoding.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -40,7 +41,7 @@ std::vector<std::string> split_text_lines(const std::string& text) {
 }
 
 std::string cannot_open_message(const std::string& path, const std::string& problem) {
-    return "Cannot open file " + path + (problem.empty() ? "" : " (" + problem + ")");
+    return "Cannot open file " + path_text(path) + (problem.empty() ? "" : " (" + problem + ")");
 }
 
 std::optional<std::vector<std::string>> read_text_lines(const std::string& path,

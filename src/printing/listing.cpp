@@ -18,13 +18,9 @@
 namespace vexilo {
 namespace {
 
-// File names are in the file system's encoding; the listing is program text.
+// The listing is program text.
 std::string program_text(const QString& text) {
     return utf8_to_windows1252(text.toUtf8().toStdString());
-}
-
-std::string path_text(const std::string& path) {
-    return program_text(QFile::decodeName(QByteArray::fromStdString(path)));
 }
 
 std::string padded_left(std::string_view text, std::size_t width) {
@@ -78,7 +74,7 @@ Listing build_listing(const std::vector<std::string>& paths, const ChangeDateTex
     Listing listing;
     auto config = std::make_unique<Configuration>();
     for (const std::string& path : paths) {
-        listing.lines.push_back("Object List \"" + path_text(list_name(path)) + "\" Last Change " +
+        listing.lines.push_back("Object List \"" + list_name(path) + "\" Last Change " +
                                 change_date(path));
         listing.lines.emplace_back();
         auto lines = read_text_lines(path);
