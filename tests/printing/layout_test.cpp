@@ -24,10 +24,18 @@ struct Spot {
     bool operator==(const Spot&) const = default;
 };
 
-std::vector<Spot> spots(const std::vector<PrintedPage>& pages) {
+// Where each line went; the continued titles go to `titles`, with the index of the line below.
+std::vector<Spot> spots(const std::vector<PrintedPage>& pages,
+                        std::vector<std::pair<std::size_t, Spot>>* titles = nullptr) {
     std::vector<Spot> out;
     for (const auto& page : pages) {
         for (const auto& placed : page.lines) {
+            if (placed.continued) {
+                EXPECT_NE(titles, nullptr) << "a title without lists";
+                if (titles)
+                    titles->push_back({placed.index, {page.number, placed.column, placed.line}});
+                continue;
+            }
             EXPECT_EQ(placed.index, out.size()) << "lines keep their order";
             out.push_back({page.number, placed.column, placed.line});
         }
@@ -35,7 +43,7 @@ std::vector<Spot> spots(const std::vector<PrintedPage>& pages) {
     return out;
 }
 
-// N = 30: the page number on line 29, the break line 8, the last usable line 28.
+// N = 30: the page number on line 29, the last usable line 28.
 constexpr int kLines = 30;
 
 TEST(PageLayout, GeometryInDevicePixels) {
@@ -43,7 +51,6 @@ TEST(PageLayout, GeometryInDevicePixels) {
     EXPECT_EQ(g.line_height, 83);
     EXPECT_EQ(g.lines_per_page, 82);
     EXPECT_EQ(g.page_number_line(), 81);
-    EXPECT_EQ(g.break_line(), 60);
     EXPECT_EQ(g.column_x(0), 517);
     EXPECT_EQ(g.column_x(1), 2800);
     EXPECT_EQ(g.page_number_x(), 2517);
@@ -63,29 +70,48 @@ TEST(PageLayout, AShortListingFillsTheLeftColumnOfPageOne) {
     EXPECT_EQ(lay_out_pages({}, kLines).size(), 1u);
 }
 
-TEST(PageLayout, AColumnEndsAfterTheBlockHoldingTheBreakLine) {
-    // Break line 8 is the closing empty line of the block on lines 4 to 8.
-    auto s = spots(lay_out_pages(blocks({3, 5, 5}), kLines));
-    EXPECT_EQ(s[7], (Spot{1, 0, 8}));
-    EXPECT_EQ(s[8], (Spot{1, 1, 3})) << "the right column of page one starts at line 3";
-    // Break line 8 inside the block on lines 6 to 12: the whole block stays in the column.
-    s = spots(lay_out_pages(blocks({5, 7, 5}), kLines));
-    EXPECT_EQ(s[11], (Spot{1, 0, 12}));
-    EXPECT_EQ(s[12], (Spot{1, 1, 3}));
-}
+TEST(PageLayout, ColumnsFillDownToTheLineAboveThePageNumber) {
+    auto s = spots(lay_out_pages(blocks({10, 10, 8, 2}), kLines));
+    EXPECT_EQ(s[27], (Spot{1, 0, 28}));
+    EXPECT_EQ(s[28], (Spot{1, 1, 3})) << "the right column of page one starts at line 3";
+    // A block that would run into line 29 moves to the next column whole.
+    s = spots(lay_out_pages(blocks({10, 10, 9}), kLines));
+    EXPECT_EQ(s[19], (Spot{1, 0, 20}));
+    EXPECT_EQ(s[20], (Spot{1, 1, 3}));
 
-TEST(PageLayout, AListingEndingWithARightColumnStartsNoFurtherPage) {
-    // Left column: lines 1 to 8. Right column: lines 3 to 8, closed at the break line.
-    auto pages = lay_out_pages(blocks({4, 4, 3, 3}), kLines);
+    // Ending exactly with the right column starts no further page; one line more starts
+    // page 2, where both columns begin at line 1 again.
+    auto pages = lay_out_pages(blocks({14, 14, 13, 13}), kLines);
     ASSERT_EQ(pages.size(), 1u);
-    EXPECT_EQ(spots(pages).back(), (Spot{1, 1, 8}));
-    // One more line starts page 2, where both columns begin at line 1 again.
-    pages = lay_out_pages(blocks({4, 4, 3, 3, 9, 2}), kLines);
+    EXPECT_EQ(spots(pages).back(), (Spot{1, 1, 28}));
+    pages = lay_out_pages(blocks({14, 14, 13, 13, 28, 2}), kLines);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(pages[1].number, 2);
-    const auto s = spots(pages);
-    EXPECT_EQ(s[14], (Spot{2, 0, 1}));
-    EXPECT_EQ(s[23], (Spot{2, 1, 1}));
+    s = spots(pages);
+    EXPECT_EQ(s[54], (Spot{2, 0, 1}));
+    EXPECT_EQ(s[82], (Spot{2, 1, 1}));
+}
+
+TEST(PageLayout, AListGoingOnInAnotherColumnRepeatsItsTitleThere) {
+    // List 0: a header block and three blocks of 10; list 1: a header block and one of 10.
+    const auto lines = blocks({2, 10, 10, 10, 2, 10});
+    std::vector<int> list_of_line(lines.size(), 0);
+    std::fill(list_of_line.begin() + 32, list_of_line.end(), 1);
+    std::vector<std::pair<std::size_t, Spot>> titles;
+    auto s = spots(lay_out_pages(lines, kLines, list_of_line), &titles);
+    ASSERT_EQ(titles.size(), 1u) << "a list starting in a column has its header there";
+    EXPECT_EQ(titles[0], (std::pair<std::size_t, Spot>{22, {1, 1, 3}}));
+    EXPECT_EQ(s[22], (Spot{1, 1, 5})) << "below the title and an empty line";
+    EXPECT_EQ(s[32], (Spot{1, 1, 15}));
+
+    // A block longer than a column: each column it goes on in starts with the title.
+    titles.clear();
+    s = spots(lay_out_pages(blocks({2, 40}), kLines, std::vector<int>(42, 0)), &titles);
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], (std::pair<std::size_t, Spot>{2, {1, 1, 3}}));
+    EXPECT_EQ(s[25], (Spot{1, 1, 28}));
+    EXPECT_EQ(titles[1], (std::pair<std::size_t, Spot>{26, {2, 0, 1}}));
+    EXPECT_EQ(s[26], (Spot{2, 0, 3}));
 }
 
 TEST(PageLayout, LongBlocksNeverReachThePageNumberLine) {
@@ -110,8 +136,13 @@ TEST(PageLayout, EveryLineIsPlacedOnceInsideItsColumn) {
         for (int& length : lengths)
             length = 1 + static_cast<int>(random() % 45);
         const auto lines = blocks(lengths);
-        const auto pages = lay_out_pages(lines, n);
-        const auto s = spots(pages);
+        // Every few blocks a new list.
+        std::vector<int> list_of_line;
+        for (std::size_t b = 0; b < lengths.size(); ++b)
+            list_of_line.insert(list_of_line.end(), lengths[b], static_cast<int>(b / 3));
+        const auto pages = lay_out_pages(lines, n, list_of_line);
+        std::vector<std::pair<std::size_t, Spot>> titles;
+        const auto s = spots(pages, &titles);
         ASSERT_EQ(s.size(), lines.size()) << "N = " << n;
         for (std::size_t p = 0; p < pages.size(); ++p) {
             EXPECT_EQ(pages[p].number, static_cast<int>(p) + 1);
@@ -120,6 +151,11 @@ TEST(PageLayout, EveryLineIsPlacedOnceInsideItsColumn) {
         for (const Spot& spot : s) {
             EXPECT_GE(spot.line, spot.page == 1 && spot.column == 1 ? 3 : 1);
             EXPECT_LE(spot.line, n - 2) << "N = " << n;
+        }
+        for (const auto& [index, title] : titles) {
+            EXPECT_EQ(title.line, title.page == 1 && title.column == 1 ? 3 : 1);
+            EXPECT_EQ(s[index], (Spot{title.page, title.column, title.line + 2}));
+            EXPECT_EQ(list_of_line[index - 1], list_of_line[index]) << "only where a list goes on";
         }
     }
 }
