@@ -56,7 +56,7 @@ TEST(CopyDialog, ShowsBothNamesAndAnswersByButton) {
     EXPECT_SCRIPT_DONE(script);
 }
 
-TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
+TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxStopsAdding) {
     Tyes_to_all dialog;
     EXPECT_EQ(dialog.windowTitle(), "Overwrite object?");
     EXPECT_FALSE(dialog.flags.overwrite_confirmed);  // before the first answer of the run
@@ -80,10 +80,11 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
     EXPECT_FALSE(dialog.flags.ask_before_overwrite);
 
     // A confirmed answer must not carry over to an object the operator only closed the
-    // question about.
+    // question about; closing it ends the add.
     script.press("Overwrite object?", "", [](QWidget& window) { window.close(); });
     dialog.ask_about("Tray2");
     EXPECT_FALSE(dialog.flags.overwrite_confirmed);
+    EXPECT_FALSE(dialog.flags.keep_adding);
 
     dialog.flags = {};
     script.press("Overwrite object?", "Stop Adding");
@@ -92,6 +93,27 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
     EXPECT_FALSE(dialog.flags.keep_adding);
     EXPECT_TRUE(dialog.flags.ask_before_overwrite);
     EXPECT_SCRIPT_DONE(script);
+
+    // Each button answers to its letter with Alt.
+    dialog.flags = {};
+    script.press("Overwrite object?", "", [](QWidget& window) {
+        window.activateWindow();  // mnemonics belong to the active window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
+        // The button shows itself pressed a moment before it acts.
+        if (!QTest::qWaitFor([&window] { return !window.isVisible(); })) {
+            ADD_FAILURE() << "Alt+A did not answer";
+            window.close();
+        }
+    });
+    dialog.ask_about("Tray1");
+    EXPECT_SCRIPT_DONE(script);
+    EXPECT_FALSE(dialog.flags.ask_before_overwrite);
+    QStringList keys;
+    for (const QPushButton* b :
+         {dialog.yes_button, dialog.all_button, dialog.no_button, dialog.stop_button})
+        keys << b->shortcut().toString();
+    EXPECT_EQ(keys, (QStringList{"Alt+Y", "Alt+A", "Alt+N", "Alt+S"}));
 
     EXPECT_EQ(overwrite_question_text(std::string(40, 'x')).size(), 56u);
     EXPECT_EQ(overwrite_question_text(std::string(40, 'x')),
