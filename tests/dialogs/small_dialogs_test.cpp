@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -315,6 +316,22 @@ TEST(ObjectDescription, TheGridShowsWhatDescribeObjectFills) {
     EXPECT_GT(window.width(), QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+
+    // Beside a window that leaves it no room on the screen, it stays off that window's
+    // buttons (one at each top corner).
+    QWidget main;
+    const QRect room = main.screen()->availableGeometry();
+    main.setGeometry(room.adjusted(20, 40, -20, -20));
+    QPushButton up("Move object Up", &main);
+    up.setGeometry(main.width() - 120, 10, 110, 40);
+    QPushButton add("Add selected Objects", &main);
+    add.setGeometry(10, 10, 110, 40);
+    main.show();
+    window.show_description("Pump:P1", &main);
+    const QRect placed(window.pos(), window.size());
+    EXPECT_TRUE(room.contains(placed));
+    for (const QPushButton* button : {&up, &add})
+        EXPECT_FALSE(placed.intersects(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
 }
 
 TEST(AboutBox, ShowsTheVersionLabelOfTheProgram) {
