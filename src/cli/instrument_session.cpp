@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QTimer>
 #include <cstdio>
 
 #include "config/messages.h"
@@ -115,8 +116,8 @@ InstrumentSession::InstrumentSession()
 }
 
 InstrumentSession::~InstrumentSession() {
-    // A signal that came when no event loop was running to take it.
-    if (!interrupted_ && EndingSignals::caught() != 0) {
+    // A signal that came when no event loop was running to take it, unless the work was done.
+    if (!interrupted_ && status_ != kDone && EndingSignals::caught() != 0) {
         progress_.break_line();
         show_error("Interrupted by " + EndingSignals::name(EndingSignals::caught()));
     }
@@ -153,6 +154,10 @@ bool InstrumentSession::open(const Options& options) {
     link_->set_timeout_action([this] {
         show_error("The nimbra is not responding!");
         link_->set_status("The nimbra is not responding -- operation stopped");
+        if (link_->awaiting_late_answer()) {
+            wait_for_late_answer();
+            return;
+        }
         finish(kFailed);
     });
     link_->set_refusal_action([this] { finish(kFailed); });
@@ -164,8 +169,20 @@ bool InstrumentSession::open(const Options& options) {
     operations_->set_queue_progress(&progress_);
     operations_->set_download_end([this](bool sent) { finish(sent ? kDone : kFailed); });
     // Said when the command ends, after the reason it stopped.
-    operations_->set_download_stopped([this](const std::string& text) { stopped_text_ = text; });
+    operations_->set_download_stopped([this](const std::string& text) {
+        stopped_text_ = text;
+        if (link_->answered_late()) finish(kFailed);
+    });
     return link_->FormCreate();
+}
+
+// The instrument may have taken the object that timed out and still say so; the count the
+// operator is told must match what it holds. The window keeps listening anyway.
+void InstrumentSession::wait_for_late_answer() {
+    constexpr int kWaitMs = Tnimbra_lib::kReplyTicks * kTickMs;
+    link_->set_status("Waiting up to " + decimal(kWaitMs / 1000) + "." +
+                      decimal(kWaitMs % 1000 / 100) + " s for a late answer from the Nimbra");
+    QTimer::singleShot(kWaitMs, &loop_, [this] { finish(kFailed); });
 }
 
 int InstrumentSession::run() {

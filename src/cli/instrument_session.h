@@ -67,6 +67,7 @@ class InstrumentSession {
 
   private:
     class BarAwareMessages;
+    void wait_for_late_answer();
 
     TerminalProgress progress_;
     std::unique_ptr<BarAwareMessages> messages_;

@@ -110,7 +110,8 @@ void print_help() {
         "Messages go to stderr as \"error: \", \"info: \", \"question: \" and \"status: \" lines.\n"
         "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage,\n"
         "128 + the signal's number when SIGINT, SIGTERM or SIGHUP stopped an instrument\n"
-        "command (after the command in flight was answered and the line set back to 9600).\n");
+        "command (after the command in flight was answered and the line set back to 9600).\n"
+        "A signal ignored at start (nohup, a script's background job) stays ignored.\n");
 }
 
 // The first failed write to stdout (its errno), 0 while every write went through.
@@ -195,9 +196,10 @@ int run(int& argc, char** argv) {
     CliMessages messages(options.yes);
     ScopedMessageHandler scope(messages);
     int status = settle_stdout(command.run(args, options));
-    // A signal that came after its command's event loop had ended (while printing) still
-    // counts: the line was put to rest when the command ended.
-    if (const int signal_number = EndingSignals::caught(); signal_number != 0) {
+    // A signal that came after its command's event loop had ended counts only when the
+    // command failed: one that comes while a finished command prints or returns the line to
+    // 9600 baud stopped nothing.
+    if (const int signal_number = EndingSignals::caught(); signal_number != 0 && status != kDone) {
         status = kSignalBase + signal_number;
     }
     return status;

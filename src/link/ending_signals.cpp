@@ -21,6 +21,7 @@ volatile sig_atomic_t first_signal = 0;
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 int wake_pipe[2] = {-1, -1};
 struct sigaction previous[3];
+bool caught_here[3];
 
 extern "C" void on_ending_signal(int signal_number) {
     if (first_signal != 0) {
@@ -61,8 +62,13 @@ EndingSignals::EndingSignals(Handler handler) : handler_(std::move(handler)) {
     action.sa_handler = on_ending_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
-        sigaction(kEndingSignals[i], &action, &previous[i]);
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+        // A signal ignored at start stays ignored: nohup, and a shell's background jobs,
+        // count on it.
+        caught_here[i] = sigaction(kEndingSignals[i], nullptr, &previous[i]) == 0 &&
+                         previous[i].sa_handler != SIG_IGN &&
+                         sigaction(kEndingSignals[i], &action, nullptr) == 0;
+    }
     // A signal caught before (by an earlier catcher in this run) still ends this one.
     if (first_signal != 0) {
         const auto byte = static_cast<unsigned char>(first_signal);
@@ -74,8 +80,9 @@ EndingSignals::EndingSignals(Handler handler) : handler_(std::move(handler)) {
 EndingSignals::~EndingSignals() {
 #ifndef _WIN32
     if (!notifier_) return;
-    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
-        sigaction(kEndingSignals[i], &previous[i], nullptr);
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+        if (caught_here[i]) sigaction(kEndingSignals[i], &previous[i], nullptr);
+    }
     notifier_.reset();
 #endif
 }

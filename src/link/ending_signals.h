@@ -23,8 +23,9 @@ class EndingSignals final {
   public:
     using Handler = std::function<void(int signal_number)>;
 
-    // Catches the three signals until destroyed; handler runs in the event loop, once, for
-    // the first signal. Needs a running Qt application object.
+    // Catches the three signals until destroyed, except those ignored when it starts;
+    // handler runs in the event loop, once, for the first signal. Needs a running Qt
+    // application object.
     explicit EndingSignals(Handler handler);
     ~EndingSignals();
     EndingSignals(const EndingSignals&) = delete;

@@ -46,6 +46,7 @@ bool Tnimbra_lib::FormCreate() {
     run(create_action_);
     speed_ = Speed::Unknown;
     closing_ = false;
+    late_line_ = false;
     output_box.clear();
     debug_box.clear();
     return open_port();
@@ -120,6 +121,7 @@ void Tnimbra_lib::run_command(const std::string& text, Action completion,
 void Tnimbra_lib::transmit(const std::string& text, Action completion) {
     // Whatever arrived before the command goes out cannot be its answer.
     discard_waiting("before " + quoted(text) + " was sent");
+    late_line_ = false;
     reply_line_.clear();
     reply_overflow_ = false;
     in_flight_ = true;
@@ -168,6 +170,21 @@ void Tnimbra_lib::probe_answered() {
     transmit(deferred_command_, std::move(action));
 }
 
+// RSTRT is the way out of a confused line, so the speed switch must never keep it back.
+bool Tnimbra_lib::restart_waits_on_probe() const {
+    return probe_ != Probe::None && !shutting_down_ && deferred_command_ == kRestartCommand;
+}
+
+void Tnimbra_lib::restart_after_probe(const std::string& why) {
+    in_flight_ = false;
+    probe_ = Probe::None;
+    Action action = std::move(deferred_action_);
+    deferred_action_ = {};
+    output_box.add(why);
+    set_status(why);
+    transmit(deferred_command_, std::move(action));
+}
+
 void Tnimbra_lib::send_queue(Action done) {
     if (queue_progress_) {
         queue_progress_->set_range(0, static_cast<int>(cmd_box.size()));
@@ -175,6 +192,7 @@ void Tnimbra_lib::send_queue(Action done) {
     }
     queue_position_ = 0;
     acknowledged_ = 0;
+    answered_late_ = false;
     queue_active_ = true;
     queue_done_ = std::move(done);
     send_next();
@@ -238,6 +256,7 @@ void Tnimbra_lib::change_port(int number) {
         port_->stop_timer(reply_timer_);
         command_failed();
     }
+    late_line_ = false;
     speed_ = Speed::Unknown;
     maybe_high_ = false;
     port_->set_baud_rate(kLowSpeed);
@@ -256,6 +275,7 @@ void Tnimbra_lib::leave_high_speed() {
     in_flight_ = false;
     completion_ = {};
     probe_ = Probe::None;
+    late_line_ = false;
     closing_ = true;
     reply_line_.clear();
     if (port_->is_open()) {
@@ -300,6 +320,7 @@ void Tnimbra_lib::line_lost(const std::string& reason) {
     set_status(note);
     reply_line_.clear();
     speed_ = Speed::Unknown;
+    late_line_ = false;
     if (!in_flight_) return;
     port_->stop_timer(reply_timer_);
     command_failed();
@@ -347,6 +368,10 @@ void Tnimbra_lib::end_reply_line() {
     reply_overflow_ = false;
     const bool answer = !line.empty() && (line[0] == '@' || line[0] == '|');
     if (!in_flight_) {
+        if (answer && take_late_answer(line)) {
+            if (!closing_) return_box.add(std::move(line));
+            return;
+        }
         if (answer) {
             output_box.add("Ignored " + quoted(line) + ": no command waited for it");
         } else if (!idle_noted_) {
@@ -361,7 +386,15 @@ void Tnimbra_lib::end_reply_line() {
         port_->stop_timer(reply_timer_);
         Action completion = std::move(completion_);
         completion_ = {};
-        if (line.size() > 1 && line[0] == '@') {
+        if (line.size() > 1 && line[0] == '@' && restart_waits_on_probe()) {
+            // Refused at the speed it was sent at: the instrument listens there.
+            const bool high = probe_ == Probe::AtHigh;
+            speed_ = high ? Speed::High : Speed::Low;
+            const std::string rate = std::to_string(high ? kHighSpeed : kLowSpeed);
+            restart_after_probe("The Nimbra refused " + quoted(kSwitchUp) + " at " + rate +
+                                " baud (" + line.substr(1) + "): sending " +
+                                quoted(kRestartCommand) + " at " + rate + " baud");
+        } else if (line.size() > 1 && line[0] == '@') {
             probe_ = Probe::None;
             deferred_action_ = {};
             stop_queue();
@@ -418,13 +451,37 @@ void Tnimbra_lib::portTriggerTimer(SerialPort::TimerHandle timer) {
         return;
     }
     output_box.add("No answer to " + quoted(flight_text_));
+    if (probe_ == Probe::AtHigh && restart_waits_on_probe()) {
+        port_->set_baud_rate(kLowSpeed);
+        restart_after_probe("No answer to " + quoted(kSwitchUp) +
+                            " at 9600 or 38400 baud: sending " + quoted(kRestartCommand) +
+                            " at 9600 baud all the same");
+        return;
+    }
     if (probe_ != Probe::None) maybe_high_ = true;
+    // The line itself, not the switch before it: the instrument may still take it.
+    const bool queue_line = queue_active_ && probe_ == Probe::None;
     command_failed();
+    late_line_ = queue_line && !shutting_down_;
     if (shutting_down_) {
         finish_shutdown();
         return;
     }
     run(timeout_action_);
+}
+
+// The instrument took the line after all, so the count must include it; the queue stays
+// stopped, since the operator has been told that it stopped.
+bool Tnimbra_lib::take_late_answer(const std::string& line) {
+    if (!late_line_) return false;
+    late_line_ = false;
+    if (line != "@") return false;
+    ++acknowledged_;
+    answered_late_ = true;
+    output_box.add("Late \"@\" for " + quoted(flight_text_) +
+                   " after its time-out: counted; the queue stays stopped");
+    run(queue_stopped_);
+    return true;
 }
 
 }  // namespace vexilo

@@ -82,7 +82,8 @@ class Tnimbra_lib {
     void set_receive_progress(ProgressSink* bar) { receive_progress_ = bar; }
     void set_queue_progress(ProgressSink* bar) { queue_progress_ = bar; }
     // Runs once when a queue stops before its end: a refusal, a time-out, a lost line, a port
-    // that cannot be opened, or shutdown. acknowledged_lines() then says how far it got.
+    // that cannot be opened, or shutdown. acknowledged_lines() then says how far it got. Runs
+    // once more when the line that timed out is acknowledged late (answered_late()).
     void set_queue_stopped_action(Action action) { queue_stopped_ = std::move(action); }
 
     // Link creation: clears the state and the output and debug boxes, then opens the port.
@@ -129,6 +130,11 @@ class Tnimbra_lib {
     int queue_position() const { return queue_position_; }
     // Lines of the current or last queue that the instrument acknowledged.
     int acknowledged_lines() const { return acknowledged_; }
+    // A queue line timed out and no command has gone out since: an "@" that comes now is its
+    // late acknowledgement and still counts.
+    bool awaiting_late_answer() const { return late_line_; }
+    // The stopped queue's last counted line was acknowledged after its time-out.
+    bool answered_late() const { return answered_late_; }
     SerialPort& port() { return *port_; }
 
     LineBox cmd_box;     // the command queue
@@ -150,6 +156,9 @@ class Tnimbra_lib {
     void transmit(const std::string& text, Action completion);
     void start_probe(const std::string& text, Action completion);
     void probe_answered();
+    bool restart_waits_on_probe() const;
+    void restart_after_probe(const std::string& why);
+    bool take_late_answer(const std::string& line);
     void command_failed();
     void discard_waiting(const std::string& when);
     void send_next();
@@ -194,6 +203,8 @@ class Tnimbra_lib {
     int queue_position_ = 0;
     int acknowledged_ = 0;
     bool queue_active_ = false;
+    bool late_line_ = false;
+    bool answered_late_ = false;
     Action queue_done_;
     Action queue_stopped_;
 

@@ -149,7 +149,8 @@ void InstrumentOperations::queue_stopped() {
     forget_configuration();
     const std::string text = "Download stopped: " + decimal(link_.acknowledged_lines()) + " of " +
                              decimal(static_cast<std::int64_t>(queued_)) +
-                             " objects accepted by the Nimbra";
+                             " objects accepted by the Nimbra" +
+                             (link_.answered_late() ? " (the last one answered late)" : "");
     if (download_stopped_) {
         const DownloadStopped stopped = download_stopped_;
         stopped(text);

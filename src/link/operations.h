@@ -40,7 +40,8 @@ class InstrumentOperations {
     using PlanAction = std::function<void(const Plan& plan)>;
     // A send that stopped before its end (a refusal, a time-out, a lost line, shutdown), with
     // the text that says how far it got: "Download stopped: 150 of 400 objects accepted by the
-    // Nimbra".
+    // Nimbra". Said again, with the new count, when the line that timed out is acknowledged
+    // late.
     using DownloadStopped = std::function<void(const std::string& text)>;
 
     static constexpr int kConfigProgressMax = 409;

@@ -389,8 +389,9 @@ std::string TMainForm::status_text() const {
 }
 
 void TMainForm::not_responding() {
-    const std::string stopped = std::exchange(stopped_send_status_, {});
     show_error("The nimbra is not responding!");
+    // Taken after the box: a late answer meanwhile said the stop again, with the new count.
+    const std::string stopped = std::exchange(stopped_send_status_, {});
     set_status("The nimbra is not responding -- operation stopped");
     if (!stopped.empty()) set_status(stopped);
 }

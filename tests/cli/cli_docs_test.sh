@@ -1,32 +1,88 @@
 #!/usr/bin/env bash
-# vexilo-cli's manual page and bash completion against its --help: the same commands and
-# options, and the completion completes what an operator types.
+# vexilo-cli's three descriptions against each other: --help, the manual page and the reference
+# page docs/vexilo-cli.md name the same commands (each with the same synopsis) and the same
+# options, so none of them can drift. Then the relative links between the documents, and the
+# bash completion against --help.
 # Usage: cli_docs_test.sh VEXILO_CLI SOURCE_DIR
 set -euo pipefail
 cli=$(realpath "$1")
 src=$(realpath "$2")
 manual=$src/packaging/vexilo-cli.1
+reference=$src/docs/vexilo-cli.md
 completion=$src/packaging/vexilo-cli.bash-completion
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 same() {  # NAME EXPECTED ACTUAL
-  [ "$2" = "$3" ] || fail "$1: expected [$(echo $2)] got [$(echo $3)]"
+  [ "$2" = "$3" ] && return
+  fail "$1: differs (< expected, > found):"
+  diff <(echo "$2") <(echo "$3") >&2 || true
 }
 
 help=$("$cli" --help)
-help_commands=$(awk '/^Commands:/ {on = 1; next} /^$/ {on = 0} on && /^  [a-z]/ {print $1}' \
+help_synopses=$(awk '/^Commands:/ {on = 1; next} /^$/ {on = 0} on && /^  [a-z]/ {sub(/^ +/, ""); print}' \
   <<<"$help" | sort)
+help_commands=$(awk '{print $1}' <<<"$help_synopses")
 help_options=$( (awk '/^Options:/ {on = 1; next} /^$/ {on = 0} on && /^  -/ {print $1}' <<<"$help"
   grep -o -- '--help\|--version' <<<"$help") | sort -u)
 [ "$(wc -l <<<"$help_commands")" -ge 10 ] || fail "too few commands read from --help"
 
-# The line after each .TP of a section: the item's first word, roff escapes undone.
+# The manual: the tag line after each .TP of a section, as the reader sees it. Macros that
+# alternate fonts (.BI, .BR, ...) join their arguments, .B and .I join them with blanks.
 section_items() {
-  awk -v want="$1" '/^\.SH / {on = ($2 == want); next} on && prev == ".TP" {print $2} {prev = $0}' \
-    "$manual" | sed 's/\\-/-/g; s/"//g; s/,$//' | sort -u
+  awk -v want="$1" '
+    function text(line,  macro, rest, i, c, quoted, arg, started, n, args, out) {
+      if (line !~ /^\./) return line
+      macro = line; sub(/ .*/, "", macro)
+      rest = substr(line, length(macro) + 2)
+      n = 0; arg = ""; started = 0; quoted = 0
+      for (i = 1; i <= length(rest); i++) {
+        c = substr(rest, i, 1)
+        if (c == "\"") { quoted = !quoted; started = 1; continue }
+        if (c == " " && !quoted) { if (started) { args[++n] = arg; arg = ""; started = 0 } continue }
+        arg = arg c; started = 1
+      }
+      if (started) args[++n] = arg
+      out = ""
+      for (i = 1; i <= n; i++) out = out ((i > 1 && (macro == ".B" || macro == ".I")) ? " " : "") args[i]
+      gsub(/\\f[BIRP]/, "", out); gsub(/\\-/, "-", out)
+      return out
+    }
+    /^\.SH / {on = ($2 == want); next}
+    on && prev == ".TP" {print text($0)}
+    {prev = $0}' "$manual" | sort -u
 }
-same "manual commands" "$help_commands" "$(section_items COMMANDS)"
-same "manual options" "$help_options" "$(section_items OPTIONS)"
+same "man vexilo-cli (COMMANDS)" "$help_synopses" "$(section_items COMMANDS)"
+same "man vexilo-cli (OPTIONS)" "$help_options" "$(section_items OPTIONS | awk '{sub(/,$/, "", $1); print $1}' | sort -u)"
+
+# The reference page: each command's synopsis is a line "vexilo-cli SYNOPSIS" in a code block
+# (examples there start with "$ "), its options are the items of its "## Options" list.
+same "docs/vexilo-cli.md (synopses)" "$help_synopses" "$(awk '
+    /^```/ {code = !code; next}
+    code && /^vexilo-cli [a-z]/ {sub(/^vexilo-cli /, ""); print}' "$reference" | sort -u)"
+same "docs/vexilo-cli.md (options)" "$help_options" "$(awk '
+    /^## / {on = ($0 == "## Options"); next}
+    on && /^- `-/ {sub(/^- `/, ""); sub(/[ `].*/, ""); print}' "$reference" | sort -u)"
+
+# Relative links between README.md and docs/: the file must exist, and a #fragment must be
+# one of its headings as the forge's anchors spell them.
+anchors() {
+  awk '/^```/ {code = !code; next} !code && /^#+ / {
+      sub(/^#+ /, ""); $0 = tolower($0); gsub(/[^a-z0-9 _-]/, ""); gsub(/ /, "-"); print}' "$1"
+}
+for page in "$src/README.md" "$src"/docs/*.md; do
+  while IFS= read -r link; do
+    target=${link%%#*}
+    fragment=${link#"$target"}
+    fragment=${fragment#\#}
+    file=$page
+    [ -z "$target" ] || file=$(dirname "$page")/$target
+    if [ ! -e "$file" ]; then
+      fail "${page#"$src"/}: link to a missing file: $link"
+    elif [ -n "$fragment" ] && ! anchors "$file" | grep -qxF -- "$fragment"; then
+      fail "${page#"$src"/}: link to a missing heading: $link"
+    fi
+  done < <(grep -o '](\([^)]*\))' "$page" | sed 's/^](//; s/)$//' | grep -v '^[a-z]*:' || true)
+done
 
 if [ ! -f /usr/share/bash-completion/bash_completion ]; then
   echo "bash-completion is not installed: completion not tried" >&2

@@ -130,6 +130,24 @@ TEST_F(EndingSim, GetConfigIntoAClosedPipeFailsAndLeavesTheLineAtRest) {
     expect_at_rest();
 }
 
+TEST_F(EndingSim, SignalIgnoredAtStartOrAfterTheWorkWasDoneStopsNothing) {
+    // The first object is answered after 2 s: time for a hang-up mid-send.
+    start(kExamples + "/instrument.nol",
+          {"--fault", "slow:DLD_OBJ Pump;WashA;1000;500;2;0;:2000@1"});
+    const Lines send = {VEXILO_CLI, "--port", dir.file("nimbra"), "send",
+                        kExamples + "/lists/wash.nol"};
+    SimProcess nohup("/usr/bin/nohup", send, dir);
+    ASSERT_TRUE(sim->wait_for_log("(fault slow)"));
+    EXPECT_EQ(nohup.stop(SIGHUP), 0) << nohup.log();
+    EXPECT_NE(nohup.log().find("status: 4 objects downloaded\n"), std::string::npos) << nohup.log();
+
+    // SIGINT in the closing pause after a finished send; the line still goes back to 9600.
+    SimProcess done(VEXILO_CLI, Lines(send.begin() + 1, send.end()), dir);
+    ASSERT_TRUE(sim->wait_for_log("] SET_BAUD 9600 ->", 2));
+    EXPECT_EQ(done.stop(SIGINT), 0) << done.log();
+    expect_at_rest();
+}
+
 TEST_F(EndingSim, WindowEndedBySigtermMidSendLeavesTheLineAtRest) {
     start(kExamples + "/instrument.nol", {"--line-rate"});
     std::filesystem::create_directory(dir.file("lists"));

@@ -108,5 +108,28 @@ TEST_F(LineRecovery, StrayAnswersAreNeverTakenForAnotherCommandsAnswer) {
     EXPECT_TRUE(has(restarted.err, "error: The nimbra is not responding!\n")) << restarted.err;
 }
 
+TEST_F(LineRecovery, RestartGoesOutWhenTheSpeedSwitchIsRefused) {
+    start({"--fault", "refuse:SET_BAUD 38400:Busy"});
+    const CliResult refused = cli({"restart"});
+    EXPECT_EQ(refused.status, 0) << refused.err;
+    EXPECT_TRUE(has(refused.err,
+                    "status: The Nimbra refused \"SET_BAUD 38400\" at 9600 baud "
+                    "(Busy): sending \"RSTRT\" at 9600 baud\n"))
+        << refused.err;
+    EXPECT_TRUE(sim->wait_for_log("[9600] RSTRT -> @"));
+}
+
+TEST_F(LineRecovery, LateAnswerCountsItsObjectAndTheSendStaysStopped) {
+    // Answered 2.5 s after its time-out; nothing after it is sent.
+    start({"--fault", "slow:DLD_OBJ Pump;WashB;800;400;2;1;:8000@1"});
+    const CliResult sent = cli({"send", wash});
+    EXPECT_EQ(sent.status, 1);
+    EXPECT_TRUE(has(sent.err,
+                    "info: Download stopped: 2 of 4 objects accepted by the Nimbra "
+                    "(the last one answered late)\n"))
+        << sent.err;
+    EXPECT_EQ(count_of(logged_commands(sim->log()), "DLD_OBJ"), 2);
+}
+
 }  // namespace
 }  // namespace vexilo::test

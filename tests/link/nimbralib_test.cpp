@@ -236,7 +236,8 @@ TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
     EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
     EXPECT_EQ(done, 0);
 
-    // A time-out ends the command and stops the queue; a late "@" is noted, not taken.
+    // A time-out ends the command and stops the queue; a late "@" counts its line and says
+    // the stop again, but sends nothing. Only one "@" is late.
     int stopped = 0;
     link->set_queue_stopped_action([&] { ++stopped; });
     port->advance(100 * kTickMs);
@@ -245,11 +246,14 @@ TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
     EXPECT_EQ(link->queue_position(), 2);
     EXPECT_EQ(link->acknowledged_lines(), 1);
     EXPECT_FALSE(link->command_in_flight());
-    port->deliver("@\r");
+    EXPECT_TRUE(link->awaiting_late_answer());
+    port->deliver("@\r@\r");
     EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
+    EXPECT_EQ(link->acknowledged_lines(), 2);
+    EXPECT_TRUE(link->answered_late());
     EXPECT_EQ(link->output_box.lines().back(), "Ignored \"@\": no command waited for it");
     EXPECT_EQ(done, 0);
-    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(stopped, 2);
     EXPECT_EQ(bar.calls, (Lines{"range 0 3", "at 0", "at 0", "at 1"}));
 
     // A whole queue: every line acknowledged, no stop reported.
@@ -259,7 +263,8 @@ TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
         port->deliver("@\r");
     EXPECT_EQ(done, 1);
     EXPECT_EQ(link->acknowledged_lines(), 3);
-    EXPECT_EQ(stopped, 1);
+    EXPECT_FALSE(link->answered_late());
+    EXPECT_EQ(stopped, 2);
 
     // An empty queue is done at once.
     link->clear_queue();

@@ -30,8 +30,9 @@ TEST(SimCommandLine, WrongUsageAndUnreadableConfigurationsAreReported) {
     log = exit_and_log({"--fault", "silent"}, dir, status);
     EXPECT_EQ(status, 2);
     EXPECT_NE(log.find("bad fault \"silent\""), std::string::npos) << log;
-    for (const char* fault_text : {"stall:x", "hangup:0", "refuse:GET_CONFIG", "lf:1", "reboot@0",
-                                   "wobble", "babble:1", "stray:", "early:GET_CONFIG"}) {
+    for (const char* fault_text :
+         {"stall:x", "hangup:0", "refuse:GET_CONFIG", "lf:1", "reboot@0", "wobble", "babble:1",
+          "stray:", "early:GET_CONFIG", "slow:GET_CONFIG"}) {
         exit_and_log({"--fault", fault_text}, dir, status);
         EXPECT_EQ(status, 2) << fault_text;
     }

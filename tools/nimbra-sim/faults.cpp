@@ -59,6 +59,20 @@ std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error
         }
         return fault;
     }
+    if (kind == "slow") {
+        fault.kind = FaultKind::Slow;
+        // The time comes last, so that the command may be a whole line with colons in it.
+        const auto colon = rest.rfind(':');
+        const auto ms =
+            colon == std::string_view::npos ? std::nullopt : count_of(rest.substr(colon + 1));
+        if (!ms || colon == 0) {
+            error = "slow needs a command and milliseconds: slow:CMD:MS";
+            return std::nullopt;
+        }
+        fault.command = std::string(rest.substr(0, colon));
+        fault.count = *ms;
+        return fault;
+    }
     if (kind == "stall" || kind == "hangup") {
         fault.kind = kind == "stall" ? FaultKind::Stall : FaultKind::Hangup;
         const auto n = count_of(rest);
@@ -101,8 +115,8 @@ std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error
         return fault;
     }
     error = "unknown fault \"" + std::string(kind) +
-            "\" (silent, refuse, stall, lf, noise, hangup, reboot, babble, endless, stray, "
-            "early)";
+            "\" (silent, refuse, slow, stall, lf, noise, hangup, reboot, babble, endless, "
+            "stray, early)";
     return std::nullopt;
 }
 

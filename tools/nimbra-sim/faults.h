@@ -21,20 +21,22 @@ enum class FaultKind {
     Babble,
     Endless,
     Stray,
-    Early
+    Early,
+    Slow
 };
 
 struct Fault {
     FaultKind kind = FaultKind::Silent;
-    std::string command;  // Silent, Refuse, Stray: the command word, or a whole command line
+    std::string command;  // Silent, Refuse, Stray, Slow: the command word, or a whole line
     std::string text;     // Refuse: the instrument's message
-    int count = 0;        // Stall: lines sent; Hangup: commands answered before the hang-up
-    int remaining = -1;   // occurrences left; -1 for no limit
+    // Stall: lines sent; Hangup: commands answered before the hang-up; Slow: milliseconds
+    int count = 0;
+    int remaining = -1;  // occurrences left; -1 for no limit
 };
 
-// One --fault FAULT: silent:CMD, refuse:CMD:TEXT, stall:N, lf, noise, hangup:N, reboot,
-// babble, endless, stray[:CMD] or early, each optionally followed by @K (only the first K
-// occurrences). On failure the error says what is wrong with the text.
+// One --fault FAULT: silent:CMD, refuse:CMD:TEXT, slow:CMD:MS, stall:N, lf, noise, hangup:N,
+// reboot, babble, endless, stray[:CMD] or early, each optionally followed by @K (only the
+// first K occurrences). On failure the error says what is wrong with the text.
 std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error);
 
 class Faults {

@@ -111,6 +111,7 @@ void print_help(const std::string& default_config) {
         "  --fault FAULT   inject a fault; may be given several times:\n"
         "      silent:CMD        never answer CMD\n"
         "      refuse:CMD:TEXT   answer CMD with \"@TEXT\" and do nothing\n"
+        "      slow:CMD:MS       do CMD at once, but answer it only after MS milliseconds\n"
         "      stall:N           stop the GET_CONFIG reply after N lines\n"
         "      lf                send LF after each CR\n"
         "      noise             send a line of random bytes after each reply\n"

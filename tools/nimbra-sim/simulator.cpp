@@ -379,6 +379,10 @@ void Simulator::handle_command(Command command, Nanos now) {
         return;
     }
     Reply reply = instrument_.answer(command.text);
+    if (const Fault* slow = faults_.take_for(FaultKind::Slow, command.text)) {
+        reply.delay_ms = slow->count;
+        log_line("answering " + shown + " in " + decimal(slow->count) + " ms (fault slow)");
+    }
     if (reply.delay_ms > 0) {
         const Nanos due = now + std::int64_t{reply.delay_ms} * 1'000'000;
         delayed_ = DelayedReply{std::move(reply), shown, due};
