@@ -114,17 +114,18 @@ TEST_F(PortFormTest, EnterTakesWhatWasPickedOrTyped) {
     EXPECT_EQ(link->port_number(), 1);
     EXPECT_EQ(stored_port(), 1);
 
-    form->show();
-    form->device_edit->clear();
-    QTest::keyClicks(form->device_edit, "/dev/ttyUSB0");
+    const auto type_device = [this](const char* device) {
+        form->show();
+        form->device_edit->clear();
+        QTest::keyClicks(form->device_edit, device);
+    };
+    type_device("/dev/ttyUSB0");
     QTest::keyClick(form->device_edit, Qt::Key_Return);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(read_port_mapping(1), "/dev/ttyUSB0");
 
     // Enter on a focused Cancel is Cancel.
-    form->show();
-    form->device_edit->clear();
-    QTest::keyClicks(form->device_edit, "/dev/ttyUSB1");
+    type_device("/dev/ttyUSB1");
     QTest::keyClick(form->cancel_button, Qt::Key_Return);
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(read_port_mapping(1), "/dev/ttyUSB0");
