@@ -35,8 +35,10 @@ install(FILES ${vexilo_packaging_out}/vexilo.1.gz ${vexilo_packaging_out}/vexilo
 install(FILES ${vexilo_packaging_out}/changelog.gz ${vexilo_packaging}/copyright
               ${vexilo_packaging}/README.Debian
         DESTINATION ${vexilo_docdir})
+# A component of its own, so that the completion test can install it alone.
 install(FILES ${vexilo_packaging}/vexilo-cli.bash-completion
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vexilo-cli)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vexilo-cli
+        COMPONENT bash_completion)
 install(FILES ${vexilo_packaging}/60-vexilo-ftdi-latency.rules
         DESTINATION lib/udev/rules.d)
 # The simulator's default configuration and a few lists to try it with.

@@ -4,6 +4,7 @@
 // failed or stopped (a message said why), 2 wrong usage, 128 + N stopped by signal N.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/configuration.h"
@@ -25,6 +26,12 @@ using Args = std::vector<std::string>;
 
 // Prints "error: TEXT" for a usage error and returns kUsage.
 int usage_error(const std::string& text);
+
+// UTF-8 text for the terminal with its control characters escaped ("\n", "\r", "\x1b"; the
+// C1 controls U+0080-U+009F as "\x80"-"\x9f"), so that a name or path from a file, a folder
+// or the settings can neither break a line nor steer the terminal. TAB stays: it separates
+// columns, and moves nothing but the cursor. Every line vexilo-cli writes passes through it.
+std::string terminal_text(std::string_view utf8);
 
 // Writes program text (Windows-1252) to stdout as UTF-8, one line.
 void print_line(const std::string& text);

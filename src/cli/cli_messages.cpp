@@ -2,12 +2,13 @@
 
 #include <cstdio>
 
+#include "cli.h"
 #include "config/encoding.h"
 
 namespace vexilo::cli {
 namespace {
 void print_err(const char* tag, const std::string& text) {
-    std::fprintf(stderr, "%s: %s\n", tag, windows1252_to_utf8(text).c_str());
+    std::fprintf(stderr, "%s: %s\n", tag, terminal_text(windows1252_to_utf8(text)).c_str());
     std::fflush(stderr);
 }
 }  // namespace

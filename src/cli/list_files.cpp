@@ -57,7 +57,7 @@ int comments(const Args& args, const Options&) {
     // hide a mistyped name.
     std::error_code error;
     if (!std::filesystem::exists(system_path(file), error) && !error) {
-        show_error("Cannot open file " + path_text(system_path(file)));
+        show_error("Cannot open file " + path_to_program_text(system_path(file)));
         return kFailed;
     }
     if (!set) {

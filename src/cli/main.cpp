@@ -133,21 +133,49 @@ int settle_stdout(int status) {
 
 }  // namespace
 
+std::string terminal_text(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    const auto escape = [&out](unsigned char code) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        if (code == '\n' || code == '\r') {
+            out += code == '\n' ? "\\n" : "\\r";
+        } else {
+            out += "\\x";
+            out += kHex[code >> 4];
+            out += kHex[code & 0xF];
+        }
+    };
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            escape(c);
+        } else if (c == 0xC2 && next >= 0x80 && next < 0xA0) {
+            escape(next);
+            ++i;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 int usage_error(const std::string& text) {
-    std::fprintf(stderr, "error: %s (see vexilo-cli --help)\n", text.c_str());
+    std::fprintf(stderr, "error: %s (see vexilo-cli --help)\n", terminal_text(text).c_str());
     return kUsage;
 }
 
 void print_line(const std::string& text) {
     // Once stdout has failed (a reader that went away), the rest is not written either.
     if (stdout_error != 0) return;
-    const std::string out = windows1252_to_utf8(text) + '\n';
+    const std::string out = terminal_text(windows1252_to_utf8(text)) + '\n';
     errno = 0;
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) note_stdout_error();
 }
 
 void print_status(const std::string& text) {
-    std::fprintf(stderr, "status: %s\n", windows1252_to_utf8(text).c_str());
+    std::fprintf(stderr, "status: %s\n", terminal_text(windows1252_to_utf8(text)).c_str());
     std::fflush(stderr);
 }
 

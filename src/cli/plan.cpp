@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <memory>
 
 #include "cli.h"
@@ -53,6 +54,15 @@ QString json_kind(PlanKind kind) {
                                               : QString::fromLatin1(plan_kind_name(kind));
 }
 
+// Set once the JSON answer is out: a plan with misfits fails, but has answered.
+bool json_written = false;
+
+void write_json(const QJsonObject& object) {
+    const QByteArray out = QJsonDocument(object).toJson();
+    std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+    json_written = true;
+}
+
 void print_json(const Plan& plan) {
     QJsonArray entries;
     for (const PlanEntry& entry : plan.entries) {
@@ -76,10 +86,42 @@ void print_json(const Plan& plan) {
     QJsonObject counts;
     for (const PlanKind kind : kGroups)
         counts[json_kind(kind)] = plan.count(kind);
-    const QByteArray out =
-        QJsonDocument(QJsonObject{{"entries", entries}, {"counts", counts}}).toJson();
-    std::fwrite(out.constData(), 1, static_cast<std::size_t>(out.size()), stdout);
+    write_json(QJsonObject{{"entries", entries}, {"counts", counts}});
 }
+
+// A consumer of --json reads stdout: a plan that could not be made answers there too, with
+// the last error that was shown (every message still goes to stderr as well).
+class JsonErrors final : public MessageHandler {
+  public:
+    JsonErrors() : inner_(set_message_handler(this)) {}
+    ~JsonErrors() override { set_message_handler(inner_); }
+    JsonErrors(const JsonErrors&) = delete;
+    JsonErrors& operator=(const JsonErrors&) = delete;
+
+    void show_error(const std::string& text) override {
+        last_error_ = text;
+        if (inner_ != nullptr) inner_->show_error(text);
+    }
+    void show_info(const std::string& text) override {
+        if (inner_ != nullptr) inner_->show_info(text);
+    }
+    bool ask_yes_no(const std::string& question) override {
+        return inner_ != nullptr && inner_->ask_yes_no(question);
+    }
+
+    // After the plan: the error object, unless the plan's JSON went out.
+    void answer(int status) const {
+        if (status == kDone || json_written) return;
+        std::string error = last_error_;
+        if (error.empty())
+            error = status == kUsage ? "wrong usage (see vexilo-cli --help)" : "plan failed";
+        write_json(QJsonObject{{"error", json_text(error)}});
+    }
+
+  private:
+    MessageHandler* inner_;
+    std::string last_error_;
+};
 
 int report(const Plan& plan, bool json) {
     if (!plan.ok) {
@@ -101,7 +143,7 @@ int report(const Plan& plan, bool json) {
 
 }  // namespace
 
-int plan(const Args& args, const Options& options) {
+static int make_plan(const Args& args, const Options& options) {
     std::string instrument_file;
     bool json = false;
     std::vector<std::string> files;
@@ -134,6 +176,15 @@ int plan(const Args& args, const Options& options) {
                                         session.finish(status);
                                     });
     session.run();
+    return status;
+}
+
+int plan(const Args& args, const Options& options) {
+    if (std::find(args.begin(), args.end(), "--json") == args.end())
+        return make_plan(args, options);
+    const JsonErrors errors;
+    const int status = make_plan(args, options);
+    errors.answer(status);
     return status;
 }
 

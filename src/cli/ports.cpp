@@ -1,6 +1,6 @@
 // `ports`: the COM1-COM9 map beside the serial devices present, and setting the device behind
 // one port number. Device paths and adapter texts are printed as the system's own bytes
-// (UTF-8), not converted like the instrument's text.
+// (UTF-8), not converted like the instrument's text, their control characters escaped.
 
 #include <cstdio>
 #include <string>
@@ -19,7 +19,8 @@ namespace {
 constexpr int kListedPorts = 9;
 
 void print_bytes(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    const std::string shown = terminal_text(text);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fputc('\n', stdout);
 }
 

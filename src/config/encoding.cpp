@@ -30,25 +30,30 @@ void append_utf8(std::string& out, std::uint32_t cp) {
     }
 }
 
-#ifndef _WIN32
+// Strict: every sequence complete and in its shortest form, no surrogates, at most U+10FFFF.
 bool valid_utf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80                   ? 1
-                                   : lead >= 0xC2 && lead < 0xE0 ? 2
-                                   : lead >= 0xE0 && lead < 0xF0 ? 3
-                                   : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                                 : 0;
+        const std::size_t length = lead < 0x80   ? 1
+                                   : lead < 0xC2 ? 0
+                                   : lead < 0xE0 ? 2
+                                   : lead < 0xF0 ? 3
+                                   : lead < 0xF5 ? 4
+                                                 : 0;
         if (length == 0 || i + length > text.size()) return false;
+        std::uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (next & 0x3F);
         }
+        constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kLeast[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) return false;
         i += length;
     }
     return true;
 }
-#endif
 
 }  // namespace
 
@@ -103,12 +108,13 @@ std::string utf8_to_windows1252(std::string_view text) {
     return out;
 }
 
-std::string path_text(std::string_view path) {
-#ifdef _WIN32
-    return std::string(path);
+std::string path_to_program_text(std::string_view path) {
+#if defined(_WIN32)
+    constexpr bool kUtf8Names = false;
 #else
-    return valid_utf8(path) ? utf8_to_windows1252(path) : std::string(path);
+    constexpr bool kUtf8Names = true;
 #endif
+    return kUtf8Names && valid_utf8(path) ? utf8_to_windows1252(path) : std::string(path);
 }
 
 }  // namespace vexilo

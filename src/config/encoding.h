@@ -10,9 +10,9 @@ std::string windows1252_to_utf8(std::string_view text);
 // Characters that Windows-1252 cannot hold become "?".
 std::string utf8_to_windows1252(std::string_view text);
 
-// The program text of a path or file name as the system gives it, for names and messages.
-// Windows gives Windows-1252 already; elsewhere file names are UTF-8 and are converted here,
-// once. Bytes that are no UTF-8 are taken as they are.
-std::string path_text(std::string_view path);
+// A path's bytes (or part of one) as program text. Windows' narrow file names already are
+// Windows-1252; elsewhere file names are UTF-8, converted, and a name that is no valid UTF-8
+// keeps its bytes (most such names are Latin-1, which Windows-1252 shows right).
+std::string path_to_program_text(std::string_view path);
 
 }  // namespace vexilo

@@ -332,20 +332,14 @@ bool write_object_list(const Configuration& config, const std::string& path,
         if (config_box != nullptr) config_box->add(std::string(line));
     });
     if (!write_file_atomically(path, bytes)) {
-        show_error("Cannot create file " + path_text(path));
+        show_error("Cannot create file " + path_to_program_text(path));
         return false;
     }
     return true;
 }
 
 std::string list_name(std::string_view path) {
-#ifdef _WIN32
-    constexpr const char* kSeparators = "\\/";
-#else
-    constexpr const char* kSeparators = "/";  // a backslash is part of a file name here
-#endif
-    const std::size_t at = path.find_last_of(kSeparators);
-    std::string name = path_text(at == std::string_view::npos ? path : path.substr(at + 1));
+    std::string name = path_to_program_text(file_name_part(path));
     if (name.size() >= 4 && same_text(std::string_view(name).substr(name.size() - 4), ".nol")) {
         name.resize(name.size() - 4);
     }
@@ -395,15 +389,15 @@ bool replace_comments(const std::vector<std::string>& comments, const std::strin
     // lists, replacing it would throw them away.
     for (int i = 0; i <= last; ++i) {
         if (section_header_of((*lines)[static_cast<std::size_t>(i)]) >= 0) {
-            show_error("Cannot replace the comments of " + path_text(path) + ": its line " +
-                       decimal(i + 1) + " is a section header before [LISTS]");
+            show_error("Cannot replace the comments of " + path_to_program_text(path) +
+                       ": its line " + decimal(i + 1) + " is a section header before [LISTS]");
             return false;
         }
     }
     std::vector<std::string> result = comments;
     result.insert(result.end(), lines->begin() + (last + 1), lines->end());
     if (!write_text_lines(path, result)) {
-        show_error("Cannot create file " + path_text(path));
+        show_error("Cannot create file " + path_to_program_text(path));
         return false;
     }
     return true;

@@ -12,7 +12,8 @@
 namespace vexilo {
 
 // The name under which a list is shown and announced: the file name without its folder and
-// without the final ".nol" (any letter case); "a.b.nol" is the list "a.b".
+// without the final ".nol" (any letter case); "a.b.nol" is the list "a.b". Program text:
+// converted from the file system's encoding (see path_to_program_text).
 std::string list_name(std::string_view path);
 
 // The file of a listed name in a folder: the folder, the separator, the name and ".nol".

@@ -260,7 +260,7 @@ Plan plan_lists(const Configuration& instrument, const std::vector<std::string>&
     for (const std::string& path : paths) {
         auto lines = read_text_lines(path);
         if (!lines) {
-            planner.fail("Cannot open file " + path_text(path));
+            planner.fail("Cannot open file " + path_to_program_text(path));
             return planner.finish(false);
         }
         clear_configuration(*work);

@@ -137,7 +137,12 @@ std::string strip_extension(std::string_view name) {
 }
 
 std::string file_name_part(std::string_view path) {
+#if defined(_WIN32)
     const std::size_t at = path.find_last_of("\\/");
+#else
+    // A backslash is an ordinary character of a file name here.
+    const std::size_t at = path.find_last_of('/');
+#endif
     return std::string(at == std::string_view::npos ? path : path.substr(at + 1));
 }
 

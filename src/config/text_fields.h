@@ -54,7 +54,8 @@ void cut_through_char(std::string& text, char ch);
 // The name up to its first ".".
 std::string strip_extension(std::string_view name);
 
-// The text after the last folder separator ("\" or "/"); the whole text when there is none.
+// The text after the last folder separator ("/", and on Windows "\"); the whole text when
+// there is none.
 std::string file_name_part(std::string_view path);
 
 // True when a file of that name opens for reading; false for an empty name.

@@ -1,5 +1,4 @@
 #include "text_file.h"
-#include "encoding.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +7,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#include "encoding.h"
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
@@ -41,7 +42,8 @@ std::vector<std::string> split_text_lines(const std::string& text) {
 }
 
 std::string cannot_open_message(const std::string& path, const std::string& problem) {
-    return "Cannot open file " + path_text(path) + (problem.empty() ? "" : " (" + problem + ")");
+    return "Cannot open file " + path_to_program_text(path) +
+           (problem.empty() ? "" : " (" + problem + ")");
 }
 
 std::optional<std::vector<std::string>> read_text_lines(const std::string& path,

@@ -45,7 +45,7 @@ bool InstrumentOperations::get_config(Configuration& target, const std::string& 
     auto lines = read_text_lines(file);
     link_.config_box.clear();
     if (!lines) {
-        show_error("Cannot open file " + path_text(file));
+        show_error("Cannot open file " + path_to_program_text(file));
         return false;
     }
     for (const std::string& line : *lines)

@@ -18,7 +18,7 @@
 namespace vexilo {
 namespace {
 
-// The listing is program text.
+// Qt text (the date) as program text.
 std::string program_text(const QString& text) {
     return utf8_to_windows1252(text.toUtf8().toStdString());
 }
@@ -82,7 +82,7 @@ Listing build_listing(const std::vector<std::string>& paths, const ChangeDateTex
         listing.lines.emplace_back();
         auto lines = read_text_lines(path);
         if (!lines) {
-            show_error("Cannot open file " + path_text(path));
+            show_error("Cannot open file " + path_to_program_text(path));
             listing.complete = false;
             continue;
         }

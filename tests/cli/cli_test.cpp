@@ -306,19 +306,55 @@ TEST_F(Cli, ArgumentsAreConvertedForNamesAndKeptForPaths) {
     // A message shows the name as it was typed.
     EXPECT_EQ(run({"describe", file, "N\xc3\xa4"}).err, "error: Unknown object: \"N\xc3\xa4\"\n");
 
-    // A file's name, as a list name or in a message, is converted once on its way out; a
-    // backslash is part of a name here, not a folder separator.
-    write("a\\b.nol", read_file(kExamples + "/lists/wash.nol"));
-    const Result sent = run(
-        {"download-lines", "--instrument", kExamples + "/instrument.nol", file, path("a\\b.nol")});
+    // A file's name, as a list name or in a message, is converted once on its way out.
+    const Result sent =
+        run({"download-lines", "--instrument", kExamples + "/instrument.nol", file});
     EXPECT_EQ(sent.status, 0) << sent.err;
     EXPECT_NE(sent.err.find("status: Downloading module W\xc3\xa4sche\n"), std::string::npos)
         << sent.err;
-    EXPECT_NE(sent.err.find("status: Downloading module a\\b\n"), std::string::npos);
     EXPECT_EQ(run({"listing", file}).out.rfind("Object List \"W\xc3\xa4sche\" Last Change ", 0),
               0u);
     const std::string missing = path("N\xc3\xa4he.nol");
     EXPECT_EQ(run({"check", missing}).err.rfind("error: Cannot open file " + missing, 0), 0u);
+}
+
+TEST_F(Cli, NamesAndPathsReachTheTerminalEscaped) {
+    // A list file whose name sets a colour and breaks the line, a stored device path that sets
+    // the window title: shown, never obeyed.
+    const std::string list = "e\x1b[31mx\ny.nol";
+    write(list, read_file(kExamples + "/lists/wash.nol"));
+    Result r = run({"plan", "--instrument", kExamples + "/instrument.nol", path(list)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(lines_of(r.out).front(), "new: Pump:WashA (e\\x1b[31mx\\ny)");
+    EXPECT_EQ(lines_of(r.out).size(), 14u);
+    r = run({"check", path("gone\x1b[2J.nol")});
+    EXPECT_EQ(r.err, "error: Cannot open file " + path("gone\\x1b[2J.nol") + "\n");
+
+    ASSERT_EQ(run({"ports", "COM2", "/dev/a\x1b]0;x\x07\nb"}).status, 0);
+    r = run({"ports"});
+    EXPECT_EQ(lines_of(r.out).at(1), "COM2\t/dev/a\\x1b]0;x\\x07\\nb\t(mapped)\t(not present)");
+}
+
+TEST_F(Cli, PlanJsonNamesListsAfterTheirFilesAndAnswersFailures) {
+    const std::string wash = read_file(kExamples + "/lists/wash.nol");
+    write("W\xc3\xa4sche.nol", wash);
+    write("a\"b\\c.nol", wash);
+    const std::string instrument = kExamples + "/instrument.nol";
+    Result r = run({"plan", "--json", "--instrument", instrument, path("W\xc3\xa4sche.nol"),
+                    path("a\"b\\c.nol")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"list\": \"W\xc3\xa4sche\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"list\": \"a\\\"b\\\\c\""), std::string::npos) << r.out;
+
+    // A consumer of the JSON reads the reason on stdout; stderr and the status stay.
+    r = run({"plan", "--json", "--instrument", path("none.nol"), path("a\"b\\c.nol")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\n    \"error\": \"Cannot open file " + path("none.nol") + "\"\n}\n");
+    EXPECT_EQ(r.err, "error: Cannot open file " + path("none.nol") + "\n");
+    r = run({"--port", path("no-port"), "plan", "--json", path("a\"b\\c.nol")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\"error\": \"Cannot open " + path("no-port")), std::string::npos)
+        << r.out;
 }
 
 }  // namespace
