@@ -96,20 +96,6 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxStopsAdding) {
     EXPECT_SCRIPT_DONE(script);
 
     // Each button answers to its letter with Alt.
-    dialog.flags = {};
-    script.press("Overwrite object?", "", [](QWidget& window) {
-        window.activateWindow();  // mnemonics belong to the active window
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-        QTest::keyClick(&window, Qt::Key_A, Qt::AltModifier);
-        // The button shows itself pressed a moment before it acts.
-        if (!QTest::qWaitFor([&window] { return !window.isVisible(); })) {
-            ADD_FAILURE() << "Alt+A did not answer";
-            window.close();
-        }
-    });
-    dialog.ask_about("Tray1");
-    EXPECT_SCRIPT_DONE(script);
-    EXPECT_FALSE(dialog.flags.ask_before_overwrite);
     QStringList keys;
     for (const QPushButton* b :
          {dialog.yes_button, dialog.all_button, dialog.no_button, dialog.stop_button})

@@ -24,18 +24,10 @@ struct Spot {
     bool operator==(const Spot&) const = default;
 };
 
-// Where each line went; the continued titles go to `titles`, with the index of the line below.
-std::vector<Spot> spots(const std::vector<PrintedPage>& pages,
-                        std::vector<std::pair<std::size_t, Spot>>* titles = nullptr) {
+std::vector<Spot> spots(const std::vector<PrintedPage>& pages) {
     std::vector<Spot> out;
     for (const auto& page : pages) {
         for (const auto& placed : page.lines) {
-            if (placed.continued) {
-                EXPECT_NE(titles, nullptr) << "a title without lists";
-                if (titles)
-                    titles->push_back({placed.index, {page.number, placed.column, placed.line}});
-                continue;
-            }
             EXPECT_EQ(placed.index, out.size()) << "lines keep their order";
             out.push_back({page.number, placed.column, placed.line});
         }
@@ -78,40 +70,19 @@ TEST(PageLayout, ColumnsFillDownToTheLineAboveThePageNumber) {
     s = spots(lay_out_pages(blocks({10, 10, 9}), kLines));
     EXPECT_EQ(s[19], (Spot{1, 0, 20}));
     EXPECT_EQ(s[20], (Spot{1, 1, 3}));
+}
 
-    // Ending exactly with the right column starts no further page; one line more starts
-    // page 2, where both columns begin at line 1 again.
+TEST(PageLayout, AListingEndingWithARightColumnStartsNoFurtherPage) {
     auto pages = lay_out_pages(blocks({14, 14, 13, 13}), kLines);
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_EQ(spots(pages).back(), (Spot{1, 1, 28}));
+    // One more line starts page 2, where both columns begin at line 1 again.
     pages = lay_out_pages(blocks({14, 14, 13, 13, 28, 2}), kLines);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(pages[1].number, 2);
-    s = spots(pages);
+    const auto s = spots(pages);
     EXPECT_EQ(s[54], (Spot{2, 0, 1}));
     EXPECT_EQ(s[82], (Spot{2, 1, 1}));
-}
-
-TEST(PageLayout, AListGoingOnInAnotherColumnRepeatsItsTitleThere) {
-    // List 0: a header block and three blocks of 10; list 1: a header block and one of 10.
-    const auto lines = blocks({2, 10, 10, 10, 2, 10});
-    std::vector<int> list_of_line(lines.size(), 0);
-    std::fill(list_of_line.begin() + 32, list_of_line.end(), 1);
-    std::vector<std::pair<std::size_t, Spot>> titles;
-    auto s = spots(lay_out_pages(lines, kLines, list_of_line), &titles);
-    ASSERT_EQ(titles.size(), 1u) << "a list starting in a column has its header there";
-    EXPECT_EQ(titles[0], (std::pair<std::size_t, Spot>{22, {1, 1, 3}}));
-    EXPECT_EQ(s[22], (Spot{1, 1, 5})) << "below the title and an empty line";
-    EXPECT_EQ(s[32], (Spot{1, 1, 15}));
-
-    // A block longer than a column: each column it goes on in starts with the title.
-    titles.clear();
-    s = spots(lay_out_pages(blocks({2, 40}), kLines, std::vector<int>(42, 0)), &titles);
-    ASSERT_EQ(titles.size(), 2u);
-    EXPECT_EQ(titles[0], (std::pair<std::size_t, Spot>{2, {1, 1, 3}}));
-    EXPECT_EQ(s[25], (Spot{1, 1, 28}));
-    EXPECT_EQ(titles[1], (std::pair<std::size_t, Spot>{26, {2, 0, 1}}));
-    EXPECT_EQ(s[26], (Spot{2, 0, 3}));
 }
 
 TEST(PageLayout, LongBlocksNeverReachThePageNumberLine) {
@@ -136,13 +107,8 @@ TEST(PageLayout, EveryLineIsPlacedOnceInsideItsColumn) {
         for (int& length : lengths)
             length = 1 + static_cast<int>(random() % 45);
         const auto lines = blocks(lengths);
-        // Every few blocks a new list.
-        std::vector<int> list_of_line;
-        for (std::size_t b = 0; b < lengths.size(); ++b)
-            list_of_line.insert(list_of_line.end(), lengths[b], static_cast<int>(b / 3));
-        const auto pages = lay_out_pages(lines, n, list_of_line);
-        std::vector<std::pair<std::size_t, Spot>> titles;
-        const auto s = spots(pages, &titles);
+        const auto pages = lay_out_pages(lines, n);
+        const auto s = spots(pages);
         ASSERT_EQ(s.size(), lines.size()) << "N = " << n;
         for (std::size_t p = 0; p < pages.size(); ++p) {
             EXPECT_EQ(pages[p].number, static_cast<int>(p) + 1);
@@ -151,11 +117,6 @@ TEST(PageLayout, EveryLineIsPlacedOnceInsideItsColumn) {
         for (const Spot& spot : s) {
             EXPECT_GE(spot.line, spot.page == 1 && spot.column == 1 ? 3 : 1);
             EXPECT_LE(spot.line, n - 2) << "N = " << n;
-        }
-        for (const auto& [index, title] : titles) {
-            EXPECT_EQ(title.line, title.page == 1 && title.column == 1 ? 3 : 1);
-            EXPECT_EQ(s[index], (Spot{title.page, title.column, title.line + 2}));
-            EXPECT_EQ(list_of_line[index - 1], list_of_line[index]) << "only where a list goes on";
         }
     }
 }

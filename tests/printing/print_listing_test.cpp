@@ -228,6 +228,7 @@ TEST_F(CliListing, ThePdfCarriesTheListingLinesAndPageNumbers) {
     }
     // Lists that go on in another column say so there, and a full page is used down to its
     // page number: what stays blank above it is less than the longest block (7 lines).
+    EXPECT_EQ(back.out.count("(continued)"), 2);
     EXPECT_TRUE(back.out.contains("wash (continued)"));
     EXPECT_TRUE(back.out.contains("calibration (continued)"));
     const CliRun boxes = run(pdftotext, {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
