@@ -359,7 +359,7 @@ bool write_object_list(const Configuration& config, const std::string& path,
         if (config_box != nullptr) config_box->add(std::string(line));
     });
     if (!write_file_atomically(path, bytes)) {
-        show_error("Cannot create file " + path);
+        show_error("Cannot create file " + path_to_program_text(path));
         return false;
     }
     return true;
@@ -422,7 +422,7 @@ bool replace_comments(const std::vector<std::string>& comments, const std::strin
     std::vector<std::string> result = comments;
     result.insert(result.end(), lines->begin() + (last + 1), lines->end());
     if (!write_text_lines(path, result)) {
-        show_error("Cannot create file " + path);
+        show_error("Cannot create file " + path_to_program_text(path));
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "conversion.h"
+#include "encoding.h"
 #include "field_text.h"
 #include "messages.h"
 #include "object_list_file.h"
@@ -259,7 +260,7 @@ Plan plan_lists(const Configuration& instrument, const std::vector<std::string>&
     for (const std::string& path : paths) {
         auto lines = read_text_lines(path);
         if (!lines) {
-            planner.fail("Cannot open file " + path);
+            planner.fail("Cannot open file " + path_to_program_text(path));
             return planner.finish(false);
         }
         clear_configuration(*work);

@@ -9,6 +9,8 @@
 #include <iterator>
 #include <random>
 
+#include "encoding.h"
+
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -45,7 +47,8 @@ std::vector<std::string> split_text_lines(const std::string& text) {
 }
 
 std::string cannot_open_message(const std::string& path, const std::string& problem) {
-    return "Cannot open file " + path + (problem.empty() ? "" : " (" + problem + ")");
+    return "Cannot open file " + path_to_program_text(path) +
+           (problem.empty() ? "" : " (" + problem + ")");
 }
 
 std::optional<std::vector<std::string>> read_text_lines(const std::string& path,

@@ -1,6 +1,7 @@
 #include "link/operations.h"
 
 #include "config/download.h"
+#include "config/encoding.h"
 #include "config/field_text.h"
 #include "config/messages.h"
 #include "config/reader.h"
@@ -44,7 +45,7 @@ bool InstrumentOperations::get_config(Configuration& target, const std::string& 
     auto lines = read_text_lines(file);
     link_.config_box.clear();
     if (!lines) {
-        show_error("Cannot open file " + file);
+        show_error("Cannot open file " + path_to_program_text(file));
         return false;
     }
     for (const std::string& line : *lines)

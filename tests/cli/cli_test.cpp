@@ -339,6 +339,17 @@ TEST_F(Cli, ArgumentsAreConvertedForNamesAndKeptForPaths) {
     EXPECT_NE(std::find(objects.begin(), objects.end(), "Method:W\xc3\xa4sche"), objects.end());
     // A message shows the name as it was typed.
     EXPECT_EQ(run({"describe", file, "N\xc3\xa4"}).err, "error: Unknown object: \"N\xc3\xa4\"\n");
+
+    // A file's name, as a list name or in a message, is converted once on its way out.
+    const Result sent =
+        run({"download-lines", "--instrument", kExamples + "/instrument.nol", file});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_NE(sent.err.find("status: Downloading module W\xc3\xa4sche\n"), std::string::npos)
+        << sent.err;
+    EXPECT_EQ(run({"listing", file}).out.rfind("Object List \"W\xc3\xa4sche\" Last Change ", 0),
+              0u);
+    const std::string missing = path("N\xc3\xa4he.nol");
+    EXPECT_EQ(run({"check", missing}).err.rfind("error: Cannot open file " + missing, 0), 0u);
 }
 
 TEST_F(Cli, NamesAndPathsReachTheTerminalEscaped) {

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,7 +56,7 @@ TEST(CopyDialog, ShowsBothNamesAndAnswersByButton) {
     EXPECT_SCRIPT_DONE(script);
 }
 
-TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
+TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxStopsAdding) {
     Tyes_to_all dialog;
     EXPECT_EQ(dialog.windowTitle(), "Overwrite object?");
     EXPECT_FALSE(dialog.flags.overwrite_confirmed);  // before the first answer of the run
@@ -79,10 +80,11 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
     EXPECT_FALSE(dialog.flags.ask_before_overwrite);
 
     // A confirmed answer must not carry over to an object the operator only closed the
-    // question about.
+    // question about; closing it ends the add.
     script.press("Overwrite object?", "", [](QWidget& window) { window.close(); });
     dialog.ask_about("Tray2");
     EXPECT_FALSE(dialog.flags.overwrite_confirmed);
+    EXPECT_FALSE(dialog.flags.keep_adding);
 
     dialog.flags = {};
     script.press("Overwrite object?", "Stop Adding");
@@ -91,6 +93,13 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
     EXPECT_FALSE(dialog.flags.keep_adding);
     EXPECT_TRUE(dialog.flags.ask_before_overwrite);
     EXPECT_SCRIPT_DONE(script);
+
+    // Each button answers to its letter with Alt.
+    QStringList keys;
+    for (const QPushButton* b :
+         {dialog.yes_button, dialog.all_button, dialog.no_button, dialog.stop_button})
+        keys << b->shortcut().toString();
+    EXPECT_EQ(keys, (QStringList{"Alt+Y", "Alt+A", "Alt+N", "Alt+S"}));
 
     EXPECT_EQ(overwrite_question_text(std::string(40, 'x')).size(), 56u);
     EXPECT_EQ(overwrite_question_text(std::string(40, 'x')),
@@ -297,6 +306,22 @@ TEST(ObjectDescription, TheGridShowsWhatDescribeObjectFills) {
     EXPECT_GT(window.width(), QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+
+    // Beside a window that leaves it no room on the screen, it stays off that window's
+    // buttons (one at each top corner).
+    QWidget main;
+    const QRect room = main.screen()->availableGeometry();
+    main.setGeometry(room.adjusted(20, 40, -20, -20));
+    QPushButton up("Move object Up", &main);
+    up.setGeometry(main.width() - 120, 10, 110, 40);
+    QPushButton add("Add selected Objects", &main);
+    add.setGeometry(10, 10, 110, 40);
+    main.show();
+    window.show_description("Pump:P1", &main);
+    const QRect placed(window.pos(), window.size());
+    EXPECT_TRUE(room.contains(placed));
+    for (const QPushButton* button : {&up, &add})
+        EXPECT_FALSE(placed.intersects(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
 }
 
 TEST(AboutBox, ShowsTheVersionLabelOfTheProgram) {
