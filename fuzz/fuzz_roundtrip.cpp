@@ -1,4 +1,4 @@
-// libFuzzer target: whatever the reader accepts, the writer must write so that it reads back
+// libFuzzer target: whatever the reader accepts and the writer agrees to write must read back
 // to the same configuration and the same comment block, and a second write gives the same
 // bytes. Any difference stops the run.
 
@@ -100,10 +100,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     clear_configuration(*first);
     if (!read_configuration(*first, lines)) return 0;
 
-    // The comment block goes along when it can stand as one.
+    // The comment block goes along when it can stand as one; what the writer refuses to
+    // write (it would not read back) is not written.
     std::vector<std::string> comments(lines.begin(),
                                       lines.begin() + (last_comment_line(lines) + 1));
     if (!comment_lines_problem(comments).empty()) comments.clear();
+    if (!read_back_problem(*first, comments).empty()) return 0;
 
     std::vector<std::string> written = object_list_lines(*first, comments);
     const std::vector<std::string> written_once = written;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli.h"
+#include "config/encoding.h"
 #include "config/list_loader.h"
 #include "config/messages.h"
 #include "config/object_list_file.h"
@@ -53,7 +54,7 @@ int comments(const Args& args, const Options&) {
     // hide a mistyped name.
     std::error_code error;
     if (!std::filesystem::exists(system_path(file), error) && !error) {
-        show_error("Cannot open file " + file);
+        show_error("Cannot open file " + path_to_program_text(system_path(file)));
         return kFailed;
     }
     if (!set) {

@@ -164,18 +164,14 @@ void translate_instrument_chars(std::string& text) {
         c = table[static_cast<unsigned char>(c)];
 }
 
-bool translate_instrument_line(std::string& text) {
+void translate_instrument_line(std::string& text) {
     const auto& table = translation_table();
-    bool control = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == 0) {
             text.resize(i);
             break;
         }
-        const auto c = static_cast<unsigned char>(table[static_cast<unsigned char>(text[i])]);
-        control |= c < 0x20 || c == 0x7F;
-        text[i] = static_cast<char>(c);
+        text[i] = table[static_cast<unsigned char>(text[i])];
     }
-    return control;
 }
 }  // namespace vexilo

@@ -126,8 +126,7 @@ void lay_out_class(ClassRecord& cls);
 unsigned char translate_instrument_char(unsigned char c);
 void translate_instrument_chars(char* text);  // zero-terminated, changed in place
 void translate_instrument_chars(std::string& text);
-// The same, and the text ends at its first zero byte. True when the translated text holds a
-// control character (below 0x20, or 0x7F), which no command line may carry.
-bool translate_instrument_line(std::string& text);
+// The same, and the text ends at its first zero byte.
+void translate_instrument_line(std::string& text);
 
 }  // namespace vexilo

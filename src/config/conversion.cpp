@@ -382,11 +382,13 @@ bool DownloadConverter::make_download_line(int k) {
         return false;
     }
     const ClassRecord& instrument_class = instrument_.classes[tc];
-    // Nothing with a control character may reach the line: a CR would end the command there
-    // and send the rest as one of its own.
+    // A CR or LF would end the command there and send the rest as one of its own, a zero
+    // byte cut it, XON or XOFF pause the line: such an object is refused, by name. Any other
+    // character goes as the operator wrote it.
     const auto refuse_control = [&](std::string_view value, const std::string& where) {
-        if (control_char_at(value) == std::string_view::npos) return false;
-        show_error(control_char_message(value, where));
+        if (line_breaking_char_at(value) == std::string_view::npos) return false;
+        show_error(control_char_message(value, where) + ": " + printable(text_of(o.name)) +
+                   " cannot be sent to the Nimbra");
         return true;
     };
     if (refuse_control(text_of(lc.name), "the class name of object " + text(text_of(o.name))) ||

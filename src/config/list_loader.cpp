@@ -1,9 +1,14 @@
 #include "list_loader.h"
 
+#include "encoding.h"
 #include "reader.h"
 #include "text_file.h"
 
 namespace vexilo {
+
+std::string ListLoad::message() const {
+    return message(path_to_program_text(path));
+}
 
 std::string ListLoad::message(const std::string& shown) const {
     return status == Status::CannotOpen ? cannot_open_message(shown, reason) : reason;

@@ -23,8 +23,9 @@ struct ListLoad {
     std::vector<std::string> lines;
 
     bool ok() const { return status == Status::Loaded; }
-    // What the operator reads: "Cannot open file PATH (reason)" or the reader's message.
-    std::string message() const { return message(path); }
+    // What the operator reads: "Cannot open file PATH (reason)" or the reader's message; the
+    // path as program text.
+    std::string message() const;
     // The same with the file named as `shown` (a command line names it as it was typed).
     std::string message(const std::string& shown) const;
 };

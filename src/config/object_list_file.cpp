@@ -309,11 +309,38 @@ std::vector<std::string> object_list_lines(const Configuration& config,
     return lines;
 }
 
+std::string comment_line_problem(std::string_view line, int number) {
+    if (section_header_of(line) < 0) return {};
+    return "Comment line " + decimal(number) + " reads as the section header " + printable(line) +
+           ": a description cannot hold one";
+}
+
 std::string comment_lines_problem(const std::vector<std::string>& comments) {
     for (std::size_t i = 0; i < comments.size(); ++i) {
-        if (section_header_of(comments[i]) >= 0) {
-            return "Comment line " + decimal(static_cast<long>(i + 1)) + " reads as the header " +
-                   printable(comments[i]) + ": the list would not read back";
+        if (std::string problem = comment_line_problem(comments[i], static_cast<int>(i + 1));
+            !problem.empty()) {
+            return problem;
+        }
+    }
+    return {};
+}
+
+std::string read_back_problem(const Configuration& config,
+                              const std::vector<std::string>& comments) {
+    if (std::string problem = comment_lines_problem(comments); !problem.empty()) return problem;
+    // A Number field's minimum is written in decimal; where that names a class (a minimum
+    // read as "+5" beside a class "5"), the field would read back as a reference.
+    for (int c = 0; c < config.class_count && c < MAX_CLASSES; ++c) {
+        const ClassRecord& cls = config.classes[c];
+        for (int f = 0; f < cls.field_count; ++f) {
+            const ClassField& field = cls.fields[f];
+            if (field.kind != FieldKind::Number) continue;
+            const std::string min = decimal(field.min);
+            if (find_class(config, min) >= config.class_count) continue;
+            return std::string(text_of(cls.name)) + ":" + std::string(text_of(field.name)) +
+                   " min " + min +
+                   " is also the name of a class: written, the field would read back as a "
+                   "reference";
         }
     }
     return {};
@@ -322,7 +349,7 @@ std::string comment_lines_problem(const std::vector<std::string>& comments) {
 bool write_object_list(const Configuration& config, const std::string& path,
                        const std::vector<std::string>& comments,
                        std::vector<std::string>* written) {
-    if (const std::string problem = comment_lines_problem(comments); !problem.empty()) {
+    if (const std::string problem = read_back_problem(config, comments); !problem.empty()) {
         show_error(problem);
         return false;
     }
@@ -333,7 +360,7 @@ bool write_object_list(const Configuration& config, const std::string& path,
         if (written != nullptr) written->emplace_back(line);
     });
     if (!write_file_atomically(path, bytes)) {
-        show_error("Cannot create file " + path);
+        show_error("Cannot create file " + path_to_program_text(path));
         return false;
     }
     return true;
@@ -352,8 +379,15 @@ std::string list_path(const std::string& folder, const std::string& name) {
 }
 
 int last_comment_line(const std::vector<std::string>& lines) {
-    const SectionRange lists = find_sections(lines)[SectionLists];
-    return lists.present ? static_cast<int>(lists.header) - 1 : -1;
+    const auto sections = find_sections(lines);
+    if (!sections[SectionLists].present) return -1;
+    // Sections written before the lists are no comments: the block ends at the first header
+    // that counts. A stray header line before it (an earlier "[lists]") is comment text.
+    std::size_t first = sections[SectionLists].header;
+    for (const SectionRange& section : sections) {
+        if (section.present && section.header < first) first = section.header;
+    }
+    return static_cast<int>(first) - 1;
 }
 
 bool read_comments(const std::string& path, std::vector<std::string>& comments) {
@@ -386,19 +420,10 @@ bool replace_comments(const std::vector<std::string>& comments, const std::strin
         return false;
     }
     const int last = last_comment_line(*lines);
-    // The block to replace must hold comments only: where other sections stand before the
-    // lists, replacing it would throw them away.
-    for (int i = 0; i <= last; ++i) {
-        if (section_header_of((*lines)[static_cast<std::size_t>(i)]) >= 0) {
-            show_error("Cannot replace the comments of " + path + ": its line " + decimal(i + 1) +
-                       " is a section header before [LISTS]");
-            return false;
-        }
-    }
     std::vector<std::string> result = comments;
     result.insert(result.end(), lines->begin() + (last + 1), lines->end());
     if (!write_text_lines(path, result)) {
-        show_error("Cannot create file " + path);
+        show_error("Cannot create file " + path_to_program_text(path));
         return false;
     }
     return true;

@@ -22,11 +22,21 @@ std::string list_path(const std::string& folder, const std::string& name);
 std::vector<std::string> object_list_lines(const Configuration& config,
                                            const std::vector<std::string>& comments);
 
-// Empty when the lines can stand as a comment block; else the message. A line the reader
-// would take for a section header cannot: the list would not read back.
+// Empty when the line (number, from 1) can stand in a comment block; else the message. A
+// line that reads as a section header (any of the four, as the reader tells them) cannot:
+// readers that follow the format to the letter end the description at the first "[LISTS]"
+// and the objects at an "[ATOMS]", wherever it stands. The comment dialogs ask the same
+// before they close, so that typed text is never refused after they are gone.
+std::string comment_line_problem(std::string_view line, int number);
 std::string comment_lines_problem(const std::vector<std::string>& comments);
 
-// Refuses comment lines that comment_lines_problem refuses (message, nothing written).
+// Empty when the file the writer makes of the configuration and comments reads back the same;
+// else the message: a comment line as above, or a Number field whose minimum, written in
+// decimal, names a class (the field would read back as a reference).
+std::string read_back_problem(const Configuration& config,
+                              const std::vector<std::string>& comments);
+
+// Refuses what read_back_problem refuses (message, nothing written).
 // Warns (one error message each) about Atom values that name no object of the
 // configuration, then writes the file safely. The lines written are handed to `written`
 // (replacing what it held) when one is given. False, after "Cannot create file %s", when the
@@ -36,18 +46,19 @@ bool write_object_list(const Configuration& config, const std::string& path,
                        std::vector<std::string>* written = nullptr);
 
 // Index of the last line of the comment block: the lines before the "[LISTS]" header that
-// the reader takes (see find_sections). -1 when the block is empty or there is no such line.
+// the reader takes (see find_sections), or before an earlier section that counts (a text
+// with its classes first). -1 when the block is empty or there is no such "[LISTS]".
 int last_comment_line(const std::vector<std::string>& lines);
 
 // The file's comment block; empty when the file does not exist. False, after "Cannot open
 // file %s", when it exists but cannot be read (the list is then unchanged).
 bool read_comments(const std::string& path, std::vector<std::string>& comments);
 
-// Rewrites the file with the new comment block and every other line unchanged. A file
-// without a "[LISTS]" line keeps all its lines below the new ones. Nothing happens when the
-// file does not exist. False after "Cannot open file %s" or "Cannot create file %s", and
-// with a message and nothing written when a new line would read as a header or when a
-// section header stands in the old block (other sections before "[LISTS]").
+// Rewrites the file with the new comment block and every other line unchanged (sections
+// before "[LISTS]" included). A file without a "[LISTS]" line keeps all its lines below the
+// new ones. Nothing happens when the file does not exist. False after "Cannot open file %s"
+// or "Cannot create file %s", and with a message and nothing written when a new line cannot
+// stand in a comment block.
 bool replace_comments(const std::vector<std::string>& comments, const std::string& path);
 
 // Removes object i (below object_count); the later objects move up one place. The removed

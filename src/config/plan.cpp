@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "conversion.h"
+#include "encoding.h"
 #include "field_text.h"
 #include "list_loader.h"
 #include "messages.h"

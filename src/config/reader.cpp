@@ -97,25 +97,14 @@ bool split_or_refuse(std::string_view line, std::vector<std::string_view>& field
                                text(context) + text(more));
 }
 
-// Per line: true when it holds a control character (found while translating).
-using ControlFlags = std::vector<char>;
-
-bool read_lists(Configuration& target, const std::vector<std::string>& lines,
-                const ControlFlags& control, Range range, std::vector<std::string_view>& fields,
-                std::string& problem) {
+bool read_lists(Configuration& target, const std::vector<std::string>& lines, Range range,
+                std::vector<std::string_view>& fields, std::string& problem) {
     // Lists keep their numbers: list_count is one past the highest number named, and the
     // numbers below it that the text does not name are marked, so that a text with lists 0
     // and 5 is written back with 0 and 5 and nothing else.
     target.list_count = 0;
     bool named[MAX_LISTS] = {};
     for (std::size_t i = range.begin; i < range.end; ++i) {
-        if (control[i]) {
-            std::string_view cursor = lines[i];
-            return refuse(
-                problem,
-                control_char_message(lines[i], "list " + text(next_field(cursor, ';')) + " (line " +
-                                                   decimal(static_cast<long>(i + 1)) + ")"));
-        }
         const auto refuse_number = [&] {
             return refuse(problem,
                           "Not a number:list " + decimal(static_cast<long>(i - range.begin + 1)));
@@ -221,22 +210,14 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
         if (!read_field_numbers(fields, cls, field, " increment", field.increment, problem)) {
             return false;
         }
-        // Written back in decimal, a minimum such as "+5" or "05" would name a class "5" and
-        // turn the field into a reference.
-        if (const std::string min = decimal(field.min);
-            find_class(target, min) < target.class_count) {
-            return refuse(problem, text(text_of(cls.name)) + ":" + text(first) + " min " + min +
-                                       " is also the name of a class");
-        }
         store_text(field.units, field_at(fields, 5));
     }
     ++cls.field_count;
     return true;
 }
 
-bool read_classes(Configuration& target, const std::vector<std::string>& lines,
-                  const ControlFlags& control, Range range, std::vector<std::string_view>& fields,
-                  std::string& problem) {
+bool read_classes(Configuration& target, const std::vector<std::string>& lines, Range range,
+                  std::vector<std::string_view>& fields, std::string& problem) {
     target.class_count = 0;
     // Every class name is known before any field line is read, so an Atom may name a class
     // defined further down.
@@ -244,11 +225,6 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines,
         std::string_view cursor = lines[i];
         const std::string_view first = next_field(cursor, ';');
         if (first.empty() || first[0] != '!') continue;
-        if (control[i]) {
-            return refuse(problem, control_char_message(
-                                       lines[i], "class " + text(first.substr(1)) + " (line " +
-                                                     decimal(static_cast<long>(i + 1)) + ")"));
-        }
         if (target.class_count == MAX_CLASSES) {
             return refuse(problem, "Too many classes (at most " + decimal(MAX_CLASSES) +
                                        "): " + text(first.substr(1)));
@@ -271,12 +247,6 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines,
             return refuse(problem, "Field line before any class: " + text(first));
         }
         ClassRecord& cls = target.classes[current];
-        if (control[i]) {
-            return refuse(problem,
-                          control_char_message(
-                              lines[i], text(text_of(cls.name)) + ":" + text(first) + " (line " +
-                                            decimal(static_cast<long>(i + 1)) + ")"));
-        }
         if (!split_or_refuse(lines[i], fields, problem, text_of(cls.name), ":" + text(first))) {
             return false;
         }
@@ -285,35 +255,6 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines,
     for (int c = 0; c < target.class_count; ++c)
         lay_out_class(target.classes[c]);
     return true;
-}
-
-// Empty when the object line holds no control character; else the message, naming the
-// object and the field that holds it.
-std::string object_control_problem(const Configuration& target, std::string_view line) {
-    const std::size_t at = control_char_at(line);
-    if (at == std::string_view::npos) return {};
-    std::size_t field = 0;
-    for (std::size_t i = 0; i < at; ++i)
-        field += line[i] == ';' ? 1 : 0;
-    std::string_view cursor = line;
-    const std::string_view class_name = next_field(cursor, ';');
-    const std::string_view object_name = next_field(cursor, ';');
-    std::string where;
-    if (field == 0) {
-        where = "the class name of object " + text(object_name);
-    } else if (field == 1) {
-        where = "the name of object " + text(object_name);
-    } else {
-        const int c = find_class(target, class_name);
-        const std::size_t f = field - 2;
-        where = text(object_name) + ":";
-        if (c < target.class_count && f < static_cast<std::size_t>(target.classes[c].field_count)) {
-            where += text(text_of(target.classes[c].fields[f].name));
-        } else {
-            where += "value " + decimal(static_cast<long>(f + 1));
-        }
-    }
-    return control_char_message(line, where);
 }
 
 bool fill_object(Configuration& target, const std::vector<std::string_view>& fields, int k,
@@ -366,20 +307,13 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
     return true;
 }
 
-bool read_objects(Configuration& target, const std::vector<std::string>& lines,
-                  const ControlFlags& control, Range range, std::vector<std::string_view>& fields,
-                  std::string& problem) {
+bool read_objects(Configuration& target, const std::vector<std::string>& lines, Range range,
+                  std::vector<std::string_view>& fields, std::string& problem) {
     target.object_count = 0;
     target.data_used = 0;
     std::memset(target.object_data, 0, sizeof target.object_data);
     if (target.class_count == 0) {
         return refuse(problem, "No classes are defined! How then, shall I define objects?!");
-    }
-    for (std::size_t i = range.begin; i < range.end; ++i) {
-        if (control[i]) {
-            return refuse(problem, object_control_problem(target, lines[i]) + " (line " +
-                                       decimal(static_cast<long>(i + 1)) + ")");
-        }
     }
     ClassLookup classes;
     for (std::size_t i = range.begin; i < range.end; ++i) {
@@ -440,17 +374,18 @@ bool needs_translation(const std::string& line) {
 bool read_configuration(Configuration& target, std::vector<std::string>& lines,
                         std::string& problem) {
     // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
-    // Control characters are looked for after translation, in the same pass; a line of plain
-    // printable ASCII has none and needs no translation.
-    ControlFlags control(lines.size());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        control[i] = needs_translation(lines[i]) && translate_instrument_line(lines[i]) ? 1 : 0;
+    // Other control characters (a TAB a colleague typed) are read as they are: only a command
+    // line must not carry those that would break it, and the download refuses them there. A
+    // line of plain printable ASCII needs no translation.
+    for (std::string& line : lines) {
+        if (needs_translation(line)) translate_instrument_line(line);
+    }
     const auto sections = find_sections(lines);
     std::vector<std::string_view> fields;
     fields.reserve(MAX_LINE_FIELDS);
-    return read_lists(target, lines, control, sections[SectionLists], fields, problem) &&
-           read_classes(target, lines, control, sections[SectionClasses], fields, problem) &&
-           read_objects(target, lines, control, sections[SectionObjects], fields, problem);
+    return read_lists(target, lines, sections[SectionLists], fields, problem) &&
+           read_classes(target, lines, sections[SectionClasses], fields, problem) &&
+           read_objects(target, lines, sections[SectionObjects], fields, problem);
 }
 
 bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
@@ -465,9 +400,6 @@ bool read_object_line(Configuration& target, std::string_view line, int k, std::
     std::string_view cursor = line;
     const std::string_view name = (next_field(cursor, ';'), next_field(cursor, ';'));
     if (!split_or_refuse(line, fields, problem, name)) return false;
-    if (std::string control = object_control_problem(target, line); !control.empty()) {
-        return refuse(problem, std::move(control));
-    }
     ClassLookup classes;
     return fill_object(target, fields, k, classes, problem);
 }

@@ -164,12 +164,8 @@ std::string decimal(std::int64_t value) {
     return std::to_string(value);
 }
 
-std::size_t control_char_at(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F) return i;
-    }
-    return std::string_view::npos;
+std::size_t line_breaking_char_at(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0\x11\x13", 5));
 }
 
 std::string printable(std::string_view text) {
@@ -182,7 +178,7 @@ std::string printable(std::string_view text) {
 }
 
 std::string control_char_message(std::string_view text, std::string_view where) {
-    const std::size_t at = control_char_at(text);
+    const std::size_t at = line_breaking_char_at(text);
     const unsigned c = at == std::string_view::npos ? 0 : static_cast<unsigned char>(text[at]);
     static const char digits[] = "0123456789ABCDEF";
     std::string code = "0x";

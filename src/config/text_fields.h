@@ -66,11 +66,11 @@ std::string copy_text(std::string_view text);
 // Shortest decimal form of a number, with a leading "-" when negative.
 std::string decimal(std::int64_t value);
 
-// Control characters (below 0x20, and 0x7F) would end, cut or pause an instrument command
-// line (CR, XON, XOFF), so no name, entry or value may hold one. Position of the first, or
-// npos.
-std::size_t control_char_at(std::string_view text);
-// "Control character 0x0D in " and where, the where shown with "?" for control characters.
+// The characters that would end, cut or pause an instrument command line: CR, LF, NUL, XON
+// and XOFF. Position of the first, or npos. Other control characters (a TAB) pass.
+std::size_t line_breaking_char_at(std::string_view text);
+// "Control character 0x0D in " and where (the first line-breaking character of the text),
+// the where shown with "?" for control characters.
 std::string control_char_message(std::string_view text, std::string_view where);
 // The text with control characters shown as "?", for messages.
 std::string printable(std::string_view text);

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#include "encoding.h"
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
@@ -25,14 +28,18 @@
 namespace vexilo {
 
 std::vector<std::string> split_text_lines(const std::string& text) {
+    // A text without any LF (a raw capture of instrument replies) ends its lines with CR.
+    // Otherwise LF ends a line and a CR before it goes with it; any other CR stays in its
+    // line, to be judged where it matters (a command line), not here.
+    const char end_of_line = text.find('\n') == std::string::npos ? '\r' : '\n';
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
+        std::size_t end = text.find(end_of_line, start);
         const bool last = end == std::string::npos;
         if (last) end = text.size();
         std::size_t stop = end;
-        if (stop > start && text[stop - 1] == '\r') --stop;
+        if (end_of_line == '\n' && stop > start && text[stop - 1] == '\r') --stop;
         lines.emplace_back(text, start, stop - start);
         start = last ? text.size() : end + 1;
     }
@@ -40,7 +47,8 @@ std::vector<std::string> split_text_lines(const std::string& text) {
 }
 
 std::string cannot_open_message(const std::string& path, const std::string& problem) {
-    return "Cannot open file " + path + (problem.empty() ? "" : " (" + problem + ")");
+    return "Cannot open file " + path_to_program_text(path) +
+           (problem.empty() ? "" : " (" + problem + ")");
 }
 
 std::optional<std::vector<std::string>> read_text_lines(const std::string& path,
@@ -68,9 +76,20 @@ std::optional<std::vector<std::string>> read_text_lines(const std::string& path,
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    // A pipe is read when the operator names it (standard input, "<(...)", a FIFO): up to
+    // its end, as a file. A device or a socket might never end.
+    const bool known = ::fstat(fd, &info) == 0;
+    const bool pipe = known && S_ISFIFO(info.st_mode);
+    if (!known || (!pipe && !S_ISREG(info.st_mode))) {
         ::close(fd);
         return refuse("not a regular file");
+    }
+    if (pipe) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
     }
     if (static_cast<unsigned long long>(info.st_size) > MAX_TEXT_FILE_SIZE) {
         ::close(fd);
@@ -196,14 +215,38 @@ bool write_in_place(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
+// The number N of a path /dev/fd/N or /proc/self/fd/N (also under the program's own pid), or
+// -1.
+int descriptor_number(const std::filesystem::path& path) {
+    static const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+    const std::string text = path.lexically_normal().string();
+    for (const std::string& prefix :
+         {std::string("/dev/fd/"), std::string("/proc/self/fd/"), own}) {
+        if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0) continue;
+        int fd = -1;
+        const auto [end, error] =
+            std::from_chars(text.c_str() + prefix.size(), text.c_str() + text.size(), fd);
+        if (error == std::errc() && end == text.c_str() + text.size()) return fd;
+    }
+    return -1;
+}
+
+struct Resolved {
+    std::string file;     // empty for a loop of links
+    int descriptor = -1;  // the program's own open file the way leads through, if any
+};
+
 // The file a path finally names: symbolic links are followed (a link to a missing file names
-// the file to create). Empty for a loop of links.
-std::string resolve_links(const std::string& path) {
+// the file to create). A way through /dev/stdout, /dev/fd/N or /proc/self/fd/N ends at the
+// program's descriptor N: reopened, the file behind it would be written from its start
+// (though the shell appends to it), and renamed over, replaced.
+Resolved resolve_links(const std::string& path) {
     std::filesystem::path current(path);
     for (int hops = 0; hops < 40; ++hops) {
+        if (const int fd = descriptor_number(current); fd >= 0) return {current.string(), fd};
         struct stat info {};
         if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return current.string();
+            return {current.string()};
         }
         std::error_code error;
         const std::filesystem::path next = std::filesystem::read_symlink(current, error);
@@ -249,19 +292,23 @@ bool write_file_atomically(const std::string& path, const std::string& bytes) {
     }
     const bool written = write_and_sync(temporary, bytes);
 #else
-    // The kernel's own view first: /dev/stdout and its kind lead to a pipe or a terminal
-    // through links that name no file.
+    // The program's own output (/dev/stdout appended to a log) takes the bytes where it
+    // stands, whatever it is.
+    const Resolved resolved = resolve_links(path);
+    if (resolved.descriptor >= 0) return write_all(resolved.descriptor, bytes);
+    // A link may also lead to a pipe or a device: written in place, never renamed over.
     struct stat old {};
     if (::stat(path.c_str(), &old) == 0 && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode))) {
         return write_in_place(path, bytes);
     }
-    const std::string target = resolve_links(path);
+    const std::string& target = resolved.file;
     if (target.empty()) return false;
     const bool exists = ::stat(target.c_str(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode)) return false;
-    // A file the user may not write stays protected, as it was when files were written in
-    // place: renaming over it would otherwise replace it.
-    if (exists && ::access(target.c_str(), W_OK) != 0) return false;
+    // A file the user may not write (by the effective rights, as for writing it) stays
+    // protected, as it was when files were written in place: renaming over it would
+    // otherwise replace it.
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return false;
     remove_stale_temporaries(target);
     const std::string temporary = temporary_name(target);
     const bool written = write_and_sync(temporary, bytes, exists ? &old : nullptr);

@@ -4,7 +4,7 @@
 #include <QTextCursor>
 
 #include "config/messages.h"
-#include "config/text_fields.h"
+#include "config/object_list_file.h"
 #include "ui_helpers.h"
 
 namespace vexilo {
@@ -32,11 +32,10 @@ CommentProblem comment_problem(const QString& text) {
         i += units;
         if (i == text.size() || text[i] == QLatin1Char('\n')) {
             const QString line = text.mid(line_start, i - line_start);
-            if (same_text(to_text(line), "[LISTS]")) {
-                return {
-                    "A comment line cannot be \"[LISTS]\": the object list starts at that "
-                    "line, so the description would end there.",
-                    static_cast<int>(line_start), static_cast<int>(line.size())};
+            if (std::string problem = comment_line_problem(to_text(line), line_number);
+                !problem.empty()) {
+                return {std::move(problem), static_cast<int>(line_start),
+                        static_cast<int>(line.size())};
             }
         }
     }

@@ -1,7 +1,8 @@
 #pragma once
-// What a description may hold: object list files are Windows-1252 text, and a line
-// "[LISTS]" ends the description, so both dialogs refuse such text before they close and
-// the operator can mend it instead of losing it.
+// What a description may hold: object list files are Windows-1252 text, and no line may read
+// as a section header (the rule the list writer applies: comment_line_problem), so both
+// dialogs refuse such text before they close and the operator can mend it instead of losing
+// it.
 
 #include <QString>
 #include <string>

@@ -2,11 +2,14 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QStyle>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <memory>
 
@@ -20,14 +23,14 @@
 namespace vexilo {
 namespace {
 
-constexpr int kWidth = 672;
-constexpr int kHeight = 403;
-constexpr int kFirstRow = 72;
-constexpr int kRowStep = 28;
 constexpr int kBoxWidth = 145;
-constexpr int kRowHeight = 24;
-// Label, value and units columns of the left and the right half.
-constexpr int kColumns[2][3] = {{8, 100, 256}, {330, 440, 592}};
+constexpr int kButtonWidth = 141;
+// Room for a field name and for units, in average characters; a longer name is shortened in
+// its label and shown whole in the hint.
+constexpr int kLabelChars = 13;
+constexpr int kUnitsChars = 6;
+// Grid columns of one half: label, value, units, and the gap to the next half.
+constexpr int kHalfColumns = 4;
 
 // A value must survive the object line: ";" would start the next field there, and a line
 // break would split the line in the list file.
@@ -55,6 +58,19 @@ bool check_text_value(const std::string& field_name, const std::string& text) {
     return true;
 }
 
+// A scroll area that asks for room for all of its contents (a plain one asks for a fixed
+// most); the window bounds that by the screen, and the area scrolls what is left over.
+class FieldsArea final : public QScrollArea {
+  public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        if (widget() == nullptr) return QScrollArea::sizeHint();
+        const int frame = 2 * frameWidth();
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        return widget()->sizeHint() + QSize(frame + bar, frame);
+    }
+};
+
 }  // namespace
 
 Tnew_object::Tnew_object(Configuration& destination, QWidget* parent)
@@ -62,49 +78,76 @@ Tnew_object::Tnew_object(Configuration& destination, QWidget* parent)
     setObjectName(QStringLiteral("new_object"));
     setWindowTitle(QStringLiteral("Create New Object"));
     setModal(true);
-    setFixedSize(kWidth, kHeight);
 
     name_label = new QLabel(QStringLiteral("Choose name of object"), this);
     name_label->setObjectName(QStringLiteral("name_label"));
-    name_label->setGeometry(8, 10, 150, kRowHeight);
     object_name = new QLineEdit(this);
     object_name->setObjectName(QStringLiteral("object_name"));
-    object_name->setGeometry(160, 10, kBoxWidth, kRowHeight);
+    object_name->setFixedWidth(kBoxWidth);
     object_name->setMaxLength(NAME_LENGTH);  // what the list can hold of a name
     class_label = new QLabel(QStringLiteral("Choose class of object"), this);
     class_label->setObjectName(QStringLiteral("class_label"));
-    class_label->setGeometry(8, 38, 150, kRowHeight);
     // A list to choose from, never a typed class name that names no class.
     object_class = new QComboBox(this);
     object_class->setObjectName(QStringLiteral("object_class"));
-    object_class->setGeometry(160, 38, kBoxWidth, kRowHeight);
+    object_class->setFixedWidth(kBoxWidth);
     add_button = new QPushButton(QStringLiteral("Add object to list"), this);
     add_button->setObjectName(QStringLiteral("add_button"));
-    add_button->setGeometry(kWidth - 141 - 16, 8, 141, 25);
+    add_button->setMinimumWidth(kButtonWidth);
     add_button->setDefault(true);
     cancel_button = new QPushButton(QStringLiteral("Cancel"), this);
     cancel_button->setObjectName(QStringLiteral("cancel_button"));
-    cancel_button->setGeometry(kWidth - 141 - 16, 38, 141, 25);
+    cancel_button->setMinimumWidth(kButtonWidth);
     cancel_button->setAutoDefault(false);
 
+    // The fields scroll when the screen has no room for them all (a large scale factor).
+    slots_area_ = new FieldsArea(this);
+    slots_area_->setObjectName(QStringLiteral("slots_area"));
+    slots_area_->setFrameShape(QFrame::NoFrame);
+    slots_area_->setWidgetResizable(true);
+    auto* fields = new QWidget(slots_area_);
+    slots_grid_ = new QGridLayout(fields);
+    slots_grid_->setContentsMargins(0, 0, 0, 0);
+    slots_grid_->setColumnMinimumWidth(kHalfColumns - 1, 16);
+    slots_area_->setWidget(fields);
+
+    const int label_width = fontMetrics().averageCharWidth() * kLabelChars;
     for (int k = 0; k < SLOT_COUNT; ++k) {
         const QString number = QString::number(k + 1);
-        field_label[k] = new QLabel(this);
+        field_label[k] = new QLabel(fields);
         field_label[k]->setObjectName(QStringLiteral("field_") + number);
-        value_box[k] = new QLineEdit(this);
+        field_label[k]->setFixedWidth(label_width);
+        value_box[k] = new QLineEdit(fields);
         value_box[k]->setObjectName(QStringLiteral("value_") + number);
-        obj_box[k] = new QComboBox(this);
+        value_box[k]->setFixedWidth(kBoxWidth);
+        obj_box[k] = new QComboBox(fields);
         obj_box[k]->setObjectName(QStringLiteral("obj_") + number);
+        obj_box[k]->setFixedWidth(kBoxWidth);
         obj_box[k]->setInsertPolicy(QComboBox::NoInsert);
         obj_box[k]->setMaxVisibleItems(20);
-        units_label[k] = new QLabel(this);
+        units_label[k] = new QLabel(fields);
         units_label[k]->setObjectName(QStringLiteral("units_") + number);
+        units_label[k]->setMinimumWidth(fontMetrics().averageCharWidth() * kUnitsChars);
         field_label[k]->hide();
         value_box[k]->hide();
         obj_box[k]->hide();
         units_label[k]->hide();
     }
-    place_slots(0);
+
+    auto* top = new QGridLayout;
+    top->addWidget(name_label, 0, 0);
+    top->addWidget(object_name, 0, 1);
+    top->addWidget(add_button, 0, 3);
+    top->addWidget(class_label, 1, 0);
+    top->addWidget(object_class, 1, 1);
+    top->addWidget(cancel_button, 1, 3);
+    top->setColumnStretch(2, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addSpacing(8);
+    layout->addWidget(slots_area_, 1);
+    place_slots(0, 2);
+    fit_on_screen(screen_room(*this));
 
     connect(object_class, &QComboBox::currentIndexChanged, this, &Tnew_object::object_classChange);
     connect(add_button, &QPushButton::clicked, this, &Tnew_object::add_buttonClick);
@@ -186,24 +229,48 @@ void Tnew_object::object_classChange() {
     show_fields();
 }
 
-void Tnew_object::place_slots(int field_count) {
-    const int rows = field_count > 20 ? (SLOT_COUNT + 1) / 2 : 10;
+void Tnew_object::place_slots(int field_count, int columns) {
+    // Ten rows a column (twelve for more than 20 fields), down the left column first. Empty
+    // rows keep their room, so the window keeps its size from class to class.
+    const int rows =
+        columns == 2 ? (field_count > 20 ? (SLOT_COUNT + 1) / 2 : 10) : std::max(field_count, 10);
     for (int k = 0; k < SLOT_COUNT; ++k) {
-        const int* x = kColumns[k / rows < 2 ? k / rows : 1];
-        const int y = kFirstRow + (k % rows) * kRowStep;
-        field_label[k]->setGeometry(x[0], y, x[1] - x[0] - 4, kRowHeight);
-        value_box[k]->setGeometry(x[1], y, kBoxWidth, kRowHeight);
-        obj_box[k]->setGeometry(x[1], y, kBoxWidth, kRowHeight);
-        units_label[k]->setGeometry(
-            x[2], y, (x == kColumns[0] ? kColumns[1][0] : kWidth) - x[2] - 4, kRowHeight);
+        const int row = k % rows;
+        const int column = std::min(k / rows, columns - 1) * kHalfColumns;
+        for (QWidget* w :
+             {static_cast<QWidget*>(field_label[k]), static_cast<QWidget*>(value_box[k]),
+              static_cast<QWidget*>(obj_box[k]), static_cast<QWidget*>(units_label[k])})
+            slots_grid_->removeWidget(w);
+        slots_grid_->addWidget(field_label[k], row, column);
+        slots_grid_->addWidget(value_box[k], row, column + 1);
+        slots_grid_->addWidget(obj_box[k], row, column + 1);
+        slots_grid_->addWidget(units_label[k], row, column + 2);
     }
-    setFixedSize(kWidth, kHeight + (rows - 10) * kRowStep);
+    const int row_height =
+        std::max(value_box[0]->sizeHint().height(), obj_box[0]->sizeHint().height());
+    for (int r = 0; r < SLOT_COUNT; ++r)
+        slots_grid_->setRowMinimumHeight(r, r < rows ? row_height : 0);
+    // The right half keeps its room too, so that a short class does not narrow the window.
+    const int widths[] = {field_label[0]->minimumWidth(), kBoxWidth,
+                          units_label[0]->minimumWidth()};
+    for (int c = 0; c < 3; ++c)
+        slots_grid_->setColumnMinimumWidth(kHalfColumns + c, columns == 2 ? widths[c] : 0);
+    slots_grid_->invalidate();
+    slots_area_->updateGeometry();
+    layout()->invalidate();
+}
+
+void Tnew_object::fit_on_screen(const QRect& room) {
+    resize(sizeHint().boundedTo(room.size() - frame_extra(*this)));
+    const QRect at = frameGeometry();
+    move(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - at.width())),
+         std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - at.height())));
 }
 
 void Tnew_object::show_fields() {
     const int c = selected_class();
     const int field_count = c < 0 ? 0 : destination_.classes[c].field_count;
-    place_slots(field_count);
+    place_slots(field_count, 2);
     const ObjectRecord* object = editing() ? &destination_.objects[target_index] : nullptr;
     for (int k = 0; k < SLOT_COUNT; ++k) {
         if (k >= field_count) {
@@ -215,6 +282,10 @@ void Tnew_object::show_fields() {
         }
         fill_slot(k, destination_.classes[c].fields[k], object);
     }
+    // One column where two would run past the screen (a large scale factor).
+    const QRect room = screen_room(*this);
+    if (sizeHint().width() + frame_extra(*this).width() > room.width()) place_slots(field_count, 1);
+    fit_on_screen(room);
 }
 
 namespace {

@@ -10,9 +10,11 @@
 #include "copy_dialog.h"
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 
 namespace vexilo {
 
@@ -68,7 +70,9 @@ class Tnew_object : public QDialog {
   private:
     bool editing() const;
     int selected_class() const;  // -1 when the class box names no class
-    void place_slots(int field_count);
+    void place_slots(int field_count, int columns);
+    // The layout's size, within the screen's room; the window moved inside it.
+    void fit_on_screen(const QRect& room);
     void fill_slot(int slot, const ClassField& field, const ObjectRecord* object);
     // The value text of each field in order, joined into an object line; false (after a
     // message) when a value cannot be stored.
@@ -79,6 +83,8 @@ class Tnew_object : public QDialog {
 
     Configuration& destination_;
     Tcopy_dialog* copy_dialog_ = nullptr;
+    QScrollArea* slots_area_ = nullptr;
+    QGridLayout* slots_grid_ = nullptr;
     std::array<std::int32_t, SLOT_COUNT> opening_choice_{};  // ListChoice value when opened
 };
 

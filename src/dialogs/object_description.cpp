@@ -1,13 +1,16 @@
 #include "object_description.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QScreen>
+#include <QMenuBar>
+#include <QTabBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <vector>
 
 #include "ui_helpers.h"
 
@@ -15,12 +18,10 @@ namespace vexilo {
 namespace {
 
 constexpr int kCellPadding = 10;  // the cell's margins around its text
-// What the window manager adds to a tool window: a title bar with its close button, and
-// borders. Only an estimate before the window is first shown.
+// What a title bar needs beside its text: its close button and margins.
 constexpr int kTitleButtons = 96;
-constexpr int kFrameTop = 32;
-constexpr int kFrameSide = 4;
 constexpr int kGap = 8;
+constexpr int kSearchStep = 8;  // pixels between the places tried over the window
 
 class TableGrid final : public DescriptionGrid {
   public:
@@ -112,26 +113,42 @@ void Tobject_description::show_description(const std::string& display_line, cons
 
 void Tobject_description::place_beside(const QWidget& window) {
     const QRect keep_clear = window.frameGeometry();
-    const QScreen* screen = window.screen() != nullptr ? window.screen() : this->screen();
-    if (screen == nullptr) return;
-    const QRect room = screen->availableGeometry();
-    const QSize frame(width() + 2 * kFrameSide, height() + kFrameTop + kFrameSide);
+    const QRect room = screen_room(window);
+    const QSize frame = size() + frame_extra(*this);
     const QPoint candidates[] = {
         {keep_clear.right() + 1 + kGap, keep_clear.top()},
         {keep_clear.left() - kGap - frame.width(), keep_clear.top()},
         {keep_clear.right() + 1 - frame.width(), keep_clear.bottom() + 1 + kGap},
         {keep_clear.right() + 1 - frame.width(), keep_clear.top() - kGap - frame.height()},
     };
-    QPoint chosen(room.right() + 1 - frame.width(), keep_clear.top());
     for (const QPoint& at : candidates) {
         if (room.contains(QRect(at, frame))) {
-            chosen = at;
-            break;
+            move(at);
+            return;
         }
     }
-    chosen.setY(std::clamp(chosen.y(), room.top(),
-                           std::max(room.top(), room.bottom() + 1 - frame.height())));
-    move(chosen);
+    // No room beside the window (a small screen, a large scale factor): over it, but off the
+    // buttons, menu and tabs the operator goes on using. The right edge first, as beside it.
+    std::vector<QRect> in_use;
+    for (const QWidget* w : window.findChildren<QWidget*>()) {
+        const bool used = qobject_cast<const QAbstractButton*>(w) != nullptr ||
+                          qobject_cast<const QMenuBar*>(w) != nullptr ||
+                          qobject_cast<const QTabBar*>(w) != nullptr;
+        if (used && w->isVisible()) in_use.emplace_back(w->mapToGlobal(QPoint(0, 0)), w->size());
+    }
+    for (int x = room.right() + 1 - frame.width(); x >= room.left(); x -= kSearchStep) {
+        for (int y = room.top(); y + frame.height() <= room.bottom() + 1; y += kSearchStep) {
+            const QRect at(QPoint(x, y), frame);
+            if (std::none_of(in_use.begin(), in_use.end(),
+                             [&at](const QRect& r) { return r.intersects(at); })) {
+                move(at.topLeft());
+                return;
+            }
+        }
+    }
+    move(room.right() + 1 - frame.width(),
+         std::clamp(keep_clear.top(), room.top(),
+                    std::max(room.top(), room.bottom() + 1 - frame.height())));
 }
 
 void Tobject_description::keyPressEvent(QKeyEvent* event) {

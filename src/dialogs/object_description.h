@@ -24,8 +24,8 @@ class Tobject_description : public QWidget {
     // Shows the filled grid without blocking: the title is the object's display line, the
     // height (rows + 1) grid rows, the width enough for the whole title. Showing it again
     // refills it in place. With a window to keep clear of, it opens beside that window (right,
-    // left, below or above it, where the screen has room), not over its buttons. Escape
-    // closes it.
+    // left, below or above it, where the screen has room), else over it but off its buttons,
+    // menu and tabs. Escape closes it.
     void show_description(const std::string& display_line, const QWidget* beside = nullptr);
 
     QTableWidget* object_grid;

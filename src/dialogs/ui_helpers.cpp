@@ -2,8 +2,11 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QListWidget>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 #include "config/encoding.h"
 #include "config/messages.h"
@@ -39,6 +42,21 @@ std::string selected_combo_text(const QComboBox& box) {
     const int index = box.currentIndex();
     if (index < 0) return {};
     return to_text(box.itemText(index));
+}
+
+QRect screen_room(const QWidget& window) {
+    const QScreen* screen =
+        window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QSize frame_extra(const QWidget& window) {
+    // A title bar with its buttons, and thin borders.
+    constexpr int kFrameTop = 32;
+    constexpr int kFrameSide = 4;
+    const QSize measured = window.frameGeometry().size() - window.size();
+    return {std::max(measured.width(), 2 * kFrameSide),
+            std::max(measured.height(), kFrameTop + kFrameSide)};
 }
 
 }  // namespace vexilo

@@ -2,6 +2,8 @@
 // Window operations every window uses, and the crossing of texts between the program's
 // Windows-1252 bytes and the widgets' Unicode.
 
+#include <QRect>
+#include <QSize>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -28,5 +30,11 @@ bool nothing_selected(const QListWidget& box, std::string_view message);
 
 // The text of the line at the box's current index; empty when none is current.
 std::string selected_combo_text(const QComboBox& box);
+
+// The room for windows on the screen the window is on (or will be shown on).
+QRect screen_room(const QWidget& window);
+// What the window manager adds around the window (title bar, borders): measured once it has
+// been shown, an estimate before.
+QSize frame_extra(const QWidget& window);
 
 }  // namespace vexilo

@@ -27,13 +27,13 @@ Tyes_to_all::Tyes_to_all(QWidget* parent) : QDialog(parent) {
     // Room for the longest question, so the window keeps one size.
     Question->setMinimumWidth(Question->fontMetrics().averageCharWidth() * 56);
 
-    yes_button = new QPushButton(QStringLiteral("Yes"), this);
+    yes_button = new QPushButton(QStringLiteral("&Yes"), this);
     yes_button->setObjectName(QStringLiteral("yes_button"));
-    all_button = new QPushButton(QStringLiteral("Yes to All"), this);
+    all_button = new QPushButton(QStringLiteral("Yes to &All"), this);
     all_button->setObjectName(QStringLiteral("all_button"));
-    no_button = new QPushButton(QStringLiteral("No"), this);
+    no_button = new QPushButton(QStringLiteral("&No"), this);
     no_button->setObjectName(QStringLiteral("no_button"));
-    stop_button = new QPushButton(QStringLiteral("Stop Adding"), this);
+    stop_button = new QPushButton(QStringLiteral("&Stop Adding"), this);
     stop_button->setObjectName(QStringLiteral("stop_button"));
     // Enter keeps the object: overwriting it cannot be undone.
     no_button->setDefault(true);
@@ -74,7 +74,10 @@ void Tyes_to_all::ask_about(std::string_view object_name) {
 }
 
 void Tyes_to_all::reject() {
+    // Escape or the close box: the operator wants out of the whole add, not to be asked
+    // about each of the objects that remain.
     flags.overwrite_confirmed = false;
+    flags.keep_adding = false;
     QDialog::reject();
 }
 

@@ -27,7 +27,7 @@ class Tyes_to_all : public QDialog {
 
     // Sets Question to overwrite_question_text of the name and shows the dialog modally;
     // afterwards flags hold the answer. Closing it through the title bar or with Escape is
-    // taken as "No", so nothing is overwritten that the operator did not confirm.
+    // taken as "Stop Adding": nothing is overwritten that the operator did not confirm.
     void ask_about(std::string_view object_name);
 
     OverwriteFlags flags;

@@ -9,6 +9,7 @@ namespace vexilo {
 namespace {
 
 constexpr char kCr = '\r';
+constexpr char kLf = '\n';
 constexpr const char* kSwitchUp = "SET_BAUD 38400";
 constexpr const char* kSwitchDown = "SET_BAUD 9600\r";
 
@@ -416,10 +417,14 @@ void Tnimbra_lib::take_reply_char(char c) {
         reply_too_long(std::to_string(kMaxReplyBytes) + " bytes");
         return;
     }
-    if (c == kCr) {
-        end_reply_line();
+    // An instrument may end its lines with CR (the usual), CR LF or LF alone.
+    if (c == kCr || c == kLf) {
+        const bool second_of_pair = c == kLf && after_cr_;
+        after_cr_ = c == kCr;
+        if (!second_of_pair) end_reply_line(c);
         return;
     }
+    after_cr_ = false;
     if (reply_line_.size() >= kMaxReplyLine) {
         if (!reply_overflow_) {
             reply_overflow_ = true;
@@ -432,12 +437,12 @@ void Tnimbra_lib::take_reply_char(char c) {
     reply_line_ += static_cast<char>(translate_instrument_char(static_cast<unsigned char>(c)));
 }
 
-void Tnimbra_lib::end_reply_line() {
+void Tnimbra_lib::end_reply_line(char end) {
     std::string line;
     line.swap(reply_line_);
     std::string raw;
     raw.swap(raw_line_);
-    raw += kCr;
+    raw += end;
     reply_overflow_ = false;
     const bool answer = !line.empty() && (line[0] == '@' || line[0] == '|');
     if (!in_flight_) {

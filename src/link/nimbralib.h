@@ -31,10 +31,10 @@ struct LinkEvent {
     enum class Kind {
         Sent,          // a command line went out: text without its CR; raw as it went on the wire
         SentUnlogged,  // the last "SET_BAUD 9600" at shutdown: on the wire, never in the log
-        Received,      // a line of the reply awaited: text translated, raw as it came (with CR)
-        Dropped,       // a line that no command waited for: counted and dropped, never kept
-        Note,          // what the link noticed, or a note handed to it for the log
-        Queued,        // a line joined the command queue
+        Received,  // a line of the reply awaited: text translated, raw as it came (with its end)
+        Dropped,   // a line that no command waited for: counted and dropped, never kept
+        Note,      // what the link noticed, or a note handed to it for the log
+        Queued,    // a line joined the command queue
         QueueCleared,
         ReplyStarted,  // a reply of many lines was asked for: its list starts again
         LogCleared,    // link creation empties the log
@@ -199,7 +199,7 @@ class Tnimbra_lib {
     void portTriggerTimer(SerialPort::TimerHandle timer);
     void line_lost(const std::string& reason);
     void take_reply_char(char c);
-    void end_reply_line();
+    void end_reply_line(char end);
     void received(std::string line, std::string raw);
     void reply_too_long(const std::string& what);
     bool ready_to_send(const std::string& text);
@@ -228,6 +228,7 @@ class Tnimbra_lib {
     std::string raw_line_;
     bool reply_overflow_ = false;
     std::size_t reply_lines_ = 0;  // received since the receive progress bar was set
+    bool after_cr_ = false;  // the last character taken was a CR: an LF now only ends the pair
 
     // The one command in flight: only its answer runs its completion, once.
     bool in_flight_ = false;

@@ -1,6 +1,7 @@
 #include "link/operations.h"
 
 #include "config/download.h"
+#include "config/encoding.h"
 #include "config/field_text.h"
 #include "config/list_loader.h"
 #include "config/messages.h"

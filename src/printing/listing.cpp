@@ -75,7 +75,10 @@ Listing build_listing(const std::vector<std::string>& paths, const ChangeDateTex
     Listing listing;
     auto config = std::make_unique<Configuration>();
     for (const std::string& path : paths) {
-        listing.lines.push_back("Object List \"" + list_name(path) + "\" Last Change " +
+        listing.list_of_line.resize(listing.lines.size(),
+                                    static_cast<int>(listing.names.size()) - 1);
+        listing.names.push_back(list_name(path));
+        listing.lines.push_back("Object List \"" + listing.names.back() + "\" Last Change " +
                                 change_date(path));
         listing.lines.emplace_back();
         const ListLoad load = load_list_file(path, *config);
@@ -86,6 +89,7 @@ Listing build_listing(const std::vector<std::string>& paths, const ChangeDateTex
         }
         append_objects(*config, load.lines, listing.lines);
     }
+    listing.list_of_line.resize(listing.lines.size(), static_cast<int>(listing.names.size()) - 1);
     return listing;
 }
 

@@ -22,7 +22,9 @@ std::string field_line(std::string_view name, std::string_view value, std::strin
 
 struct Listing {
     std::vector<std::string> lines;
-    bool complete = true;  // false when a list could not be opened or read
+    std::vector<std::string> names;  // of the lists, in order
+    std::vector<int> list_of_line;   // for each line, its list's index into names
+    bool complete = true;            // false when a list could not be opened or read
 };
 
 // Each path is read into a working configuration of its own, so nothing the operator is

@@ -16,9 +16,8 @@ namespace {
 
 class Placer {
   public:
-    explicit Placer(int lines_per_page)
-        : last_line_(std::max(3, lines_per_page) - 2),
-          break_line_(std::max(3, lines_per_page) - 1 - 21) {
+    Placer(int lines_per_page, const std::vector<int>& list_of_line)
+        : last_line_(std::max(3, lines_per_page) - 2), list_of_line_(list_of_line) {
         pages_.push_back({1, {}});
     }
 
@@ -27,23 +26,31 @@ class Placer {
         open_page_if_closed();
         const int length = static_cast<int>(end - begin);
         if (column_used_ && line_ + length - 1 > last_line_) close_column();
-        int last_placed = 0;
         for (std::size_t i = begin; i < end; ++i) {
             open_page_if_closed();
             while (line_ > last_line_) {
                 close_column();
                 open_page_if_closed();
             }
+            if (!column_used_ && continues_list(i) && line_ + 2 <= last_line_) {
+                pages_.back().lines.push_back({i, column_, line_, true});
+                line_ += 2;
+            }
             pages_.back().lines.push_back({i, column_, line_});
             column_used_ = true;
-            last_placed = line_++;
+            ++line_;
         }
-        if (last_placed >= break_line_) close_column();
     }
 
     std::vector<PrintedPage> take() { return std::move(pages_); }
 
   private:
+    // Whether line i belongs to a list whose header has gone before it.
+    bool continues_list(std::size_t i) const {
+        if (i == 0 || i >= list_of_line_.size() || list_of_line_[i] < 0) return false;
+        return list_of_line_[i - 1] == list_of_line_[i];
+    }
+
     void close_column() {
         column_used_ = false;
         if (column_ == 0) {
@@ -62,8 +69,8 @@ class Placer {
         line_ = 1;
     }
 
-    const int last_line_;   // the line above the page number
-    const int break_line_;  // the column ends after the block holding it
+    const int last_line_;  // the line above the page number
+    const std::vector<int>& list_of_line_;
     std::vector<PrintedPage> pages_;
     int column_ = 0;
     int line_ = 1;
@@ -73,8 +80,9 @@ class Placer {
 
 }  // namespace
 
-std::vector<PrintedPage> lay_out_pages(const std::vector<std::string>& lines, int lines_per_page) {
-    Placer placer(lines_per_page);
+std::vector<PrintedPage> lay_out_pages(const std::vector<std::string>& lines, int lines_per_page,
+                                       const std::vector<int>& list_of_line) {
+    Placer placer(lines_per_page, list_of_line);
     std::size_t begin = 0;
     while (begin < lines.size()) {
         std::size_t end = begin;

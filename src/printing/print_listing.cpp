@@ -23,6 +23,7 @@ constexpr int kLayoutDpi = 600;
 constexpr int kLeastColumnChars = 12;
 constexpr const char* kContinuation = "  ";
 constexpr std::string_view kChangeMark = " Last Change ";
+constexpr std::string_view kContinuedMark = " (continued)";
 
 QString display_text(const std::string& program_text) {
     return QString::fromStdString(windows1252_to_utf8(program_text));
@@ -30,6 +31,14 @@ QString display_text(const std::string& program_text) {
 
 std::string program_text(const QString& text) {
     return utf8_to_windows1252(text.toUtf8().toStdString());
+}
+
+// "NAME (continued)", the name cut short when the whole would not fit the column.
+std::string continued_title(const std::string& name, std::size_t room) {
+    if (name.size() + kContinuedMark.size() <= room) return name + std::string(kContinuedMark);
+    const std::size_t keep =
+        room > kContinuedMark.size() + 3 ? room - kContinuedMark.size() - 3 : 0;
+    return name.substr(0, keep) + "..." + std::string(kContinuedMark);
 }
 
 // Positions are the tops of the lines, as the layout counts them.
@@ -83,7 +92,7 @@ std::vector<std::string> fit_to_width(const std::vector<std::string>& lines, int
     return fitted;
 }
 
-bool print_listing(QPrinter& printer, const std::vector<std::string>& lines) {
+bool print_listing(QPrinter& printer, const Listing& listing) {
     QPainter painter;
     if (!painter.begin(&printer)) {
         const QString file = printer.outputFileName();
@@ -110,14 +119,28 @@ bool print_listing(QPrinter& printer, const std::vector<std::string>& lines) {
     const int char_width = std::max(1, painter.fontMetrics().horizontalAdvance(QLatin1Char('M')));
     const int left_room = geometry.column_x(1) - geometry.column_x(0) - char_width;
     const int right_room = page_width - geometry.column_x(1);
-    const std::vector<std::string> fitted =
-        fit_to_width(lines, std::min(left_room, right_room) / char_width);
+    const int room = std::min(left_room, right_room) / char_width;
+    // Each piece of a wrapped line stays with its list.
+    std::vector<std::string> fitted;
+    std::vector<int> list_of_line;
+    for (std::size_t i = 0; i < listing.lines.size(); ++i) {
+        for (std::string& piece : fit_to_width({listing.lines[i]}, room)) {
+            fitted.push_back(std::move(piece));
+            list_of_line.push_back(i < listing.list_of_line.size() ? listing.list_of_line[i] : -1);
+        }
+    }
 
-    const std::vector<PrintedPage> pages = lay_out_pages(fitted, geometry.lines_per_page);
+    const std::vector<PrintedPage> pages =
+        lay_out_pages(fitted, geometry.lines_per_page, list_of_line);
     for (const PrintedPage& page : pages) {
         if (page.number > 1) printer.newPage();
         for (const PlacedLine& placed : page.lines) {
-            const std::string& text = fitted[placed.index];
+            std::string text = fitted[placed.index];
+            if (placed.continued) {
+                const int list = list_of_line[placed.index];
+                text = continued_title(listing.names.at(static_cast<std::size_t>(list)),
+                                       static_cast<std::size_t>(std::max(room, kLeastColumnChars)));
+            }
             if (text.empty()) continue;
             draw_at(painter, geometry.column_x(placed.column), geometry.y_of(placed.line),
                     display_text(text));
@@ -132,7 +155,7 @@ bool print_lists(QPrinter& printer, const std::vector<std::string>& paths,
                  const StatusCallback& status) {
     status("Printing modules");
     const Listing listing = build_listing(paths);
-    if (!print_listing(printer, listing.lines)) return false;
+    if (!print_listing(printer, listing)) return false;
     status("Module descriptions printed");
     return listing.complete;
 }

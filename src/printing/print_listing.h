@@ -12,6 +12,8 @@ class QWidget;
 
 namespace vexilo {
 
+struct Listing;
+
 // Receives the status texts; the main window passes the link's set_status.
 using StatusCallback = std::function<void(const std::string&)>;
 
@@ -25,10 +27,10 @@ QFont listing_font();
 // after the first are indented by two blanks. Empty lines and short lines stay as they are.
 std::vector<std::string> fit_to_width(const std::vector<std::string>& lines, int columns);
 
-// Sets the lines on the printer as one document, laid out at 600 dots per inch and scaled to
-// the printer's resolution and printable page. False, with a message shown, when the
-// printer cannot start the document.
-bool print_listing(QPrinter& printer, const std::vector<std::string>& lines);
+// Sets the listing on the printer as one document, laid out at 600 dots per inch and scaled to
+// the printer's resolution and printable page; a list that goes on in another column repeats
+// its name there. False, with a message shown, when the printer cannot start the document.
+bool print_listing(QPrinter& printer, const Listing& listing);
 
 // Builds the listing of the lists at the paths and prints it, with the status texts "Printing
 // modules" and "Module descriptions printed". True when every list was read and the

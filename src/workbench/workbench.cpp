@@ -49,9 +49,10 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     port_opened_ = link_->FormCreate();
     if (!port_opened_) main.set_status(kOfflineStatus);
     // A command that found no port (the operator left the dialog again) leaves the window
-    // offline; the status line must not keep reading as if the command were under way.
+    // offline; the status line must not keep reading as if the command were under way, nor
+    // let a send that went nowhere pass unremarked.
     link_->set_refusal_action([this, &main] {
-        if (!link_->port().is_open()) main.set_status(kOfflineStatus);
+        if (!link_->port().is_open()) main.set_status(kNotSentStatus);
     });
 
     d.copy_dialog = new Tcopy_dialog(&main);

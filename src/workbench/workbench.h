@@ -40,6 +40,8 @@ class Workbench {
     void end_line();
 
     static constexpr const char* kOfflineStatus = "Working offline: no serial port is open";
+    // A command (a send, a restart, ...) that found no port after the dialog was left.
+    static constexpr const char* kNotSentStatus = "Not sent: no serial port is open";
 
   private:
     std::unique_ptr<Tnimbra_lib> link_;

@@ -63,6 +63,15 @@ class Cli : public ::testing::Test {
             command += ' ';
             command += quoted(arg);
         }
+        return run_shell(command);
+    }
+
+    // A command line for bash, with VEXILO_CLI at hand as $CLI.
+    Result run_bash(const std::string& line) {
+        return run_shell("CLI=" + quoted(VEXILO_CLI) + " bash -c " + quoted(line));
+    }
+
+    Result run_shell(std::string command) {
         command += " >";
         command += quoted((dir_ / "stdout").string());
         command += " 2>";
@@ -256,6 +265,13 @@ TEST_F(Cli, WritingFollowsLinksAndNeverRenamesOverOtherFiles) {
     EXPECT_EQ(read_file(path("real.nol")), read_file(path("plain.nol")));
     EXPECT_FALSE(fs::exists(path("real.nol.0123456789abcdef.tmp")));
 
+    // The program's own output goes where it stands: a log appended to keeps its lines.
+    write("log", "earlier\n");
+    ASSERT_EQ(
+        run_bash("$CLI rewrite " + quoted(in) + " /dev/stdout >> " + quoted(path("log"))).status,
+        0);
+    EXPECT_EQ(read_file(path("log")), "earlier\n" + read_file(path("plain.nol")));
+
     // A device is written in place, a FIFO nobody reads is refused without waiting.
     EXPECT_EQ(run({"rewrite", in, "/dev/null"}).status, 0);
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
@@ -281,13 +297,31 @@ TEST_F(Cli, WritingFollowsLinksAndNeverRenamesOverOtherFiles) {
         EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
 }
 
-TEST_F(Cli, ReadsOnlyRegularFiles) {
+TEST_F(Cli, ReadsFilesAndPipesNamedOnPurposeWithAnyLineEnds) {
+    // A raw capture of an instrument reply ends its lines with CR alone.
+    const std::string wash = kExamples + "/lists/wash.nol";
+    const std::string expected = run({"check", wash}).out;
+    ASSERT_FALSE(expected.empty());
+    std::string text = read_file(wash);
+    for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at + 1, 1);
+    write("cr.nol", text);
+    EXPECT_EQ(run({"check", path("cr.nol")}).out, expected);
+
+    // Standard input and "<(...)" are pipes the operator named; a FIFO nobody writes reads
+    // as empty at once; a device is still refused.
+    EXPECT_EQ(run_bash("$CLI check /dev/stdin < " + quoted(path("cr.nol"))).out, expected);
+    EXPECT_EQ(run_bash("$CLI check <(cat " + quoted(wash) + ")").out, expected);
+    const Result set = run_bash("printf 'From a pipe\\n' | $CLI comments " +
+                                quoted(path("cr.nol")) + " --set /dev/stdin");
+    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(run({"comments", path("cr.nol")}).out, "From a pipe\n");
     ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
-    for (const std::string& file : {path("fifo"), std::string("/dev/zero")}) {
-        const Result r = run({"check", file});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "error: Cannot open file " + file + " (not a regular file)\n");
-    }
+    EXPECT_EQ(run({"check", path("fifo")}).err,
+              "error: No classes are defined! How then, shall I define objects?!\n");
+    const Result device = run({"check", "/dev/zero"});
+    EXPECT_EQ(device.status, 1);
+    EXPECT_EQ(device.err, "error: Cannot open file /dev/zero (not a regular file)\n");
 }
 
 TEST_F(Cli, ArgumentsAreConvertedForNamesAndKeptForPaths) {
@@ -305,6 +339,17 @@ TEST_F(Cli, ArgumentsAreConvertedForNamesAndKeptForPaths) {
     EXPECT_NE(std::find(objects.begin(), objects.end(), "Method:W\xc3\xa4sche"), objects.end());
     // A message shows the name as it was typed.
     EXPECT_EQ(run({"describe", file, "N\xc3\xa4"}).err, "error: Unknown object: \"N\xc3\xa4\"\n");
+
+    // A file's name, as a list name or in a message, is converted once on its way out.
+    const Result sent =
+        run({"download-lines", "--instrument", kExamples + "/instrument.nol", file});
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_NE(sent.err.find("status: Downloading module W\xc3\xa4sche\n"), std::string::npos)
+        << sent.err;
+    EXPECT_EQ(run({"listing", file}).out.rfind("Object List \"W\xc3\xa4sche\" Last Change ", 0),
+              0u);
+    const std::string missing = path("N\xc3\xa4he.nol");
+    EXPECT_EQ(run({"check", missing}).err.rfind("error: Cannot open file " + missing, 0), 0u);
 }
 
 TEST_F(Cli, NamesAndPathsReachTheTerminalEscaped) {

@@ -163,19 +163,22 @@ TEST_F(Download, SelectedObjectsInTheGivenOrder) {
     EXPECT_EQ(messages.errors, (Lines{"Unknown object: \"Ghost\"", "Unknown object: \"Gone\""}));
 }
 
-TEST_F(Download, ControlCharactersNeverReachACommandLine) {
-    // A list built otherwise than by the reader (which refuses them) still sends nothing.
+TEST_F(Download, OnlyWhatWouldBreakTheLineIsRefusedNamingTheObject) {
     test::MessageRecorder messages;
     auto list_config = std::make_unique<Configuration>();
     clear_configuration(*list_config);
     Lines lines = kInstrument;
     lines.insert(lines.end(), {"Tray;T1;10;0;a", "Tray;T2;0;1;b"});
     ASSERT_TRUE(read_configuration(*list_config, lines));
+    set_text_value(*list_config, list_config->objects[0], 2, "a\tb");
     set_text_value(*list_config, list_config->objects[1], 2, "ab\rRSTRT");
-    const DownloadQueue queue = download_lines_for_objects(*list_config, *instrument_, {0, 1});
+    DownloadQueue queue = download_lines_for_objects(*list_config, *instrument_, {0, 1});
     EXPECT_FALSE(queue.ok);
     EXPECT_TRUE(queue.commands.empty());
-    EXPECT_EQ(messages.errors, (Lines{"Control character 0x0D in T2:Label"}));
+    EXPECT_EQ(messages.errors,
+              (Lines{"Control character 0x0D in T2:Label: T2 cannot be sent to the Nimbra"}));
+    queue = download_lines_for_objects(*list_config, *instrument_, {0});
+    EXPECT_EQ(queue.commands, (Lines{"DLD_OBJ Tray;T1;10;0;a\tb;"}));
 }
 
 }  // namespace

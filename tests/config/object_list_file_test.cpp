@@ -18,6 +18,7 @@
 
 #include "config/reader.h"
 #include "config/text_file.h"
+#include "support/file_modes_bind.h"
 #include "support/message_recorder.h"
 
 namespace vexilo {
@@ -116,8 +117,10 @@ TEST_F(ObjectListFile, FailedWriteLeavesTheOldFileAndSaysSo) {
     CloseHandle(held);
 #else
     fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-    if (::access(dir_.c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights that ignore modes";
-    EXPECT_FALSE(write_object_list(*config, target, {"new"}));
+    {
+        const test::FileModesBind modes;
+        EXPECT_FALSE(write_object_list(*config, target, {"new"}));
+    }
     fs::permissions(dir_, fs::perms::owner_all);
 #endif
     EXPECT_EQ(messages.errors, (std::vector<std::string>{"Cannot create file " + target}));
@@ -149,7 +152,7 @@ TEST_F(ObjectListFile, WriteCutShortPartWayLeavesTheOldFile) {
 }
 #endif
 
-TEST_F(ObjectListFile, RenameOverAFolderFailsAndLeavesNoTemporaryFile) {
+TEST_F(ObjectListFile, AFolderIsRefusedBeforeAnythingIsWritten) {
     test::MessageRecorder messages;
     auto config = read_lines(kText);
     fs::create_directory(path("taken.nol"));
@@ -157,7 +160,38 @@ TEST_F(ObjectListFile, RenameOverAFolderFailsAndLeavesNoTemporaryFile) {
     EXPECT_FALSE(write_object_list(*config, path("taken.nol"), {}));
     EXPECT_EQ(messages.errors.back(), "Cannot create file " + path("taken.nol"));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_TRUE(fs::is_directory(path("taken.nol/inside")));
 }
+
+#if !defined(_WIN32)
+TEST_F(ObjectListFile, ARefusedRenameLeavesTheOldFileAndNoTemporaryFile) {
+    // Another user's file in another user's folder with the sticky bit: anyone may write the
+    // file and create files beside it, but only its owner may replace it.
+    const fs::path shared = dir_ / "shared";
+    fs::create_directory(shared);
+    const std::string theirs = (shared / "theirs.nol").string();
+    { std::ofstream(theirs, std::ios::binary) << "old\r\n"; }
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+    fs::permissions(theirs, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::group_write | fs::perms::others_read |
+                                fs::perms::others_write);
+    const uid_t nobody = 65534;
+    if (::chown(shared.c_str(), nobody, nobody) != 0 ||
+        ::chown(theirs.c_str(), nobody, nobody) != 0)
+        GTEST_SKIP() << "giving files to another user needs root";
+    test::MessageRecorder messages;
+    auto config = read_lines(kText);
+    bool written = true;
+    {
+        const test::FileModesBind modes;
+        written = write_object_list(*config, theirs, {});
+    }
+    EXPECT_FALSE(written);
+    EXPECT_EQ(messages.errors, (std::vector<std::string>{"Cannot create file " + theirs}));
+    EXPECT_EQ(bytes_of(theirs), "old\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(shared), fs::directory_iterator()), 1);
+}
+#endif
 
 TEST_F(ObjectListFile, ReplacedFileKeepsItsPermissionsAndAReadOnlyFileIsKept) {
     test::MessageRecorder messages;
@@ -176,9 +210,12 @@ TEST_F(ObjectListFile, ReplacedFileKeepsItsPermissionsAndAReadOnlyFileIsKept) {
     const std::string locked = path("locked.nol");
     { std::ofstream(locked, std::ios::binary) << "old\r\n"; }
     fs::permissions(locked, fs::perms::owner_read);
-    if (::access(locked.c_str(), W_OK) == 0)
-        GTEST_SKIP() << "running with rights that ignore modes";
-    EXPECT_FALSE(write_object_list(*config, locked, {}));
+    {
+#if !defined(_WIN32)
+        const test::FileModesBind modes;
+#endif
+        EXPECT_FALSE(write_object_list(*config, locked, {}));
+    }
     EXPECT_EQ(messages.errors, (std::vector<std::string>{"Cannot create file " + locked}));
     EXPECT_EQ(bytes_of(locked), "old\r\n");
     fs::permissions(locked, fs::perms::owner_all);  // Windows deletes no read-only file
@@ -227,29 +264,45 @@ TEST_F(ObjectListFile, ListsKeepTheirNumbers) {
     EXPECT_EQ(again->lists[3].entry_count, 0);
 }
 
-TEST_F(ObjectListFile, CommentsThatWouldEndTheBlockOrHideSectionsAreRefused) {
+TEST_F(ObjectListFile, WhatWouldNotReadBackIsRefusedAndAReadableFileTakesNewComments) {
     test::MessageRecorder messages;
     auto config = read_lines(kText);
     const std::string p = path("h.nol");
-    // "[LISTS]" followed by a zero byte is a header to the reader too.
+    // A header followed by a zero byte is a header to the reader too, the longest as well.
     EXPECT_FALSE(write_object_list(*config, p, {"ok", std::string("[LISTS]\0x", 9)}));
+    EXPECT_FALSE(write_object_list(*config, p, {std::string("[objects]\0x", 11)}));
+    // A minimum "+5" beside a class "5" reads as a Number, but written it would name the class.
+    auto five = read_lines({"[lists]", "[classes]", "!5", "!Tray", "P;+5;9;5;1;mm", "[objects]"});
+    EXPECT_EQ(five->classes[1].fields[0].kind, FieldKind::Number);
+    EXPECT_FALSE(write_object_list(*five, p, {}));
     EXPECT_FALSE(fs::exists(p));
     EXPECT_EQ(messages.errors,
               (std::vector<std::string>{
-                  "Comment line 2 reads as the header [LISTS]?x: the list would not read back"}));
+                  "Comment line 2 reads as the section header [LISTS]?x: a description cannot "
+                  "hold one",
+                  "Comment line 1 reads as the section header [objects]?x: a description cannot "
+                  "hold one",
+                  "Tray:P min 5 is also the name of a class: written, the field would read back "
+                  "as a reference"}));
 
-    // Classes and objects before "[LISTS]": a file that reads, whose comments cannot be
-    // replaced without losing them.
-    const std::string before = "[CLASSES]\r\n!T\r\n[OBJECTS]\r\nT;a\r\n[LISTS]\r\n";
-    { std::ofstream(p, std::ios::binary) << before; }
-    EXPECT_TRUE(read_lines(*read_text_lines(p))->object_count == 1);
-    messages.errors.clear();
-    EXPECT_FALSE(replace_comments({"new"}, p));
-    EXPECT_EQ(bytes_of(p), before);
-    ASSERT_EQ(messages.errors.size(), 1u);
-    EXPECT_NE(messages.errors[0].find("section header before [LISTS]"), std::string::npos);
-    EXPECT_FALSE(replace_comments({"[objects]"}, path("c.nol")));
+    // A stray "[lists]" line (the file reads) goes with the old block; classes written before
+    // the lists are no comment and stay.
+    const std::string body = "[LISTS]\r\n[CLASSES]\r\n!T\r\n&L\r\n[OBJECTS]\r\nT;a;b\r\n";
+    const std::string classes_first = "[CLASSES]\r\n!T\r\n&L\r\n[LISTS]\r\n[OBJECTS]\r\nT;a;b\r\n";
+    for (const std::string& old : {"[lists]\r\nold\r\n" + body, classes_first}) {
+        { std::ofstream(p, std::ios::binary) << old; }
+        messages.errors.clear();
+        std::vector<std::string> block;
+        ASSERT_TRUE(read_comments(p, block));
+        EXPECT_EQ(block.size(), old == classes_first ? 0u : 2u);
+        EXPECT_FALSE(replace_comments({"[atoms]"}, p));
+        EXPECT_EQ(bytes_of(p), old);
+        ASSERT_TRUE(replace_comments({"new"}, p)) << old;
+        EXPECT_EQ(bytes_of(p), "new\r\n" + (old == classes_first ? old : body));
+        EXPECT_EQ(object_display_lines(*read_lines(*read_text_lines(p))),
+                  (std::vector<std::string>{"T:a"}));
+        EXPECT_EQ(messages.errors.size(), 1u);
+    }
 }
-
 }  // namespace
 }  // namespace vexilo

@@ -160,6 +160,9 @@ TEST_F(PlanTest, AcknowledgedLinesKeepTheCopyExactWithoutFillingItsValueStore) {
     }
     EXPECT_EQ(object_download_line(*instrument_, 1), "Pump;PumpB;999;2;Spare;None;");
     EXPECT_EQ(object_download_line(*instrument_, 2), "Rack;Rack1;96;");
+    // A change of letter case alone is a change: the instrument keeps what it is sent.
+    EXPECT_EQ(plan_commands(*instrument_, {"DLD_OBJ Pump;PumpB;999;2;SPARE;None;"}).entries[0].kind,
+              PlanKind::Changed);
     EXPECT_FALSE(apply_download_line(*instrument_, "DLD_OBJ Tray;T1;1;"));
     EXPECT_TRUE(messages.errors.empty());
 }

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <memory>
 
 #include "config/field_text.h"
@@ -273,18 +274,23 @@ TEST_F(NewObjectTest, EditingKeepsValuesTheListCannotShow) {
     EXPECT_EQ(values(1), (Texts{"Pump:Tray2", "222", "7", "second", "Elsewhere", "4"}));
 }
 
+// Also run on a 1280 x 1024 screen at QT_SCALE_FACTOR=2.
 TEST_F(NewObjectTest, AClassWithMoreThanTwentyFieldsGetsASlotForEachField) {
     std::vector<std::string> wide = {"!Wide"};
     for (int f = 1; f <= 24; ++f)
         wide.push_back("F" + std::to_string(f) + ";0;100;" + std::to_string(f) + ";1;s");
     read(wide);
-    const int normal_height = dialog.height();
+    int normal_height = 0;
     script.press("Add new object", "Add object to list", [&](QWidget&) {
+        normal_height = dialog.height();
         dialog.object_class->setCurrentText("Wide");
         EXPECT_GT(dialog.height(), normal_height);
+        EXPECT_TRUE(dialog.screen()->availableGeometry().contains(dialog.frameGeometry()));
         for (int k = 0; k < 24; ++k) {
             EXPECT_TRUE(dialog.value_box[k]->isVisible()) << k;
-            EXPECT_TRUE(dialog.rect().contains(dialog.value_box[k]->geometry())) << k;
+            const QRect box(dialog.value_box[k]->mapTo(&dialog, QPoint(0, 0)),
+                            dialog.value_box[k]->size());
+            EXPECT_TRUE(dialog.rect().contains(box)) << k;
         }
         // In reading order: down the left column, then down the right one.
         EXPECT_LT(dialog.value_box[11]->x(), dialog.value_box[12]->x());

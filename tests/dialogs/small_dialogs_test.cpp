@@ -6,11 +6,11 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "config/version_label.h"
 #include "dialogs/about_form.h"
 #include "dialogs/comment_form.h"
 #include "dialogs/copy_dialog.h"
@@ -56,7 +56,7 @@ TEST(CopyDialog, ShowsBothNamesAndAnswersByButton) {
     EXPECT_SCRIPT_DONE(script);
 }
 
-TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
+TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxStopsAdding) {
     Tyes_to_all dialog;
     EXPECT_EQ(dialog.windowTitle(), "Overwrite object?");
     EXPECT_FALSE(dialog.flags.overwrite_confirmed);  // before the first answer of the run
@@ -80,10 +80,11 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
     EXPECT_FALSE(dialog.flags.ask_before_overwrite);
 
     // A confirmed answer must not carry over to an object the operator only closed the
-    // question about.
+    // question about; closing it ends the add.
     script.press("Overwrite object?", "", [](QWidget& window) { window.close(); });
     dialog.ask_about("Tray2");
     EXPECT_FALSE(dialog.flags.overwrite_confirmed);
+    EXPECT_FALSE(dialog.flags.keep_adding);
 
     dialog.flags = {};
     script.press("Overwrite object?", "Stop Adding");
@@ -92,6 +93,13 @@ TEST(OverwriteQuestion, EachButtonSetsItsFlagsAndTheCloseBoxIsNo) {
     EXPECT_FALSE(dialog.flags.keep_adding);
     EXPECT_TRUE(dialog.flags.ask_before_overwrite);
     EXPECT_SCRIPT_DONE(script);
+
+    // Each button answers to its letter with Alt.
+    QStringList keys;
+    for (const QPushButton* b :
+         {dialog.yes_button, dialog.all_button, dialog.no_button, dialog.stop_button})
+        keys << b->shortcut().toString();
+    EXPECT_EQ(keys, (QStringList{"Alt+Y", "Alt+A", "Alt+N", "Alt+S"}));
 
     EXPECT_EQ(overwrite_question_text(std::string(40, 'x')).size(), 56u);
     EXPECT_EQ(overwrite_question_text(std::string(40, 'x')),
@@ -205,12 +213,17 @@ TEST(CommentDialogs, AddKeepsTheLinesCancelGivesNothingUnsavableTextIsRefused) {
         .press("Saving object list", "&Add comments",
                [&](QWidget&) { comments.comments_memo->setPlainText("ok\nfrequency " + omega); })
         .press("Saving object list", "&Add comments", refused("a\n[Lists]\nb", omega))
-        .press("Saving object list", "&Add comments", refused("a\n [LISTS]", "[Lists]"));
+        .press("Saving object list", "&Add comments", refused("x\n[atoms]", "[Lists]"))
+        .press("Saving object list", "&Add comments", refused("a\n [LISTS]", "[atoms]"));
     EXPECT_EQ(comments.edit({}), (std::vector<std::string>{"a", " [LISTS]"}));
     EXPECT_SCRIPT_DONE(script);
-    ASSERT_EQ(messages.errors.size(), 2u);
+    // The rule of the list writer, asked before the dialog closes.
+    ASSERT_EQ(messages.errors.size(), 3u);
     EXPECT_NE(messages.errors[0].find("U+03C9 in comment line 2"), std::string::npos);
-    EXPECT_NE(messages.errors[1].find("\"[LISTS]\""), std::string::npos);
+    EXPECT_EQ(messages.errors[1],
+              "Comment line 2 reads as the section header [Lists]: a description cannot hold one");
+    EXPECT_EQ(messages.errors[2],
+              "Comment line 2 reads as the section header [atoms]: a description cannot hold one");
 
     Teditcommform edit;
     EXPECT_EQ(edit.windowTitle(), "Edit comments in object list");
@@ -232,7 +245,7 @@ TEST(CommentDialogs, AddKeepsTheLinesCancelGivesNothingUnsavableTextIsRefused) {
         .press("Edit comments in object list", "Cancel");
     EXPECT_FALSE(edit.edit({"old"}));
     EXPECT_SCRIPT_DONE(script);
-    EXPECT_EQ(messages.errors.size(), 3u);
+    EXPECT_EQ(messages.errors.size(), 4u);
 }
 
 TEST(Questions, EnterAnswersNo) {
@@ -293,6 +306,22 @@ TEST(ObjectDescription, TheGridShowsWhatDescribeObjectFills) {
     EXPECT_GT(window.width(), QFontMetrics(window.font()).horizontalAdvance(window.windowTitle()));
     QTest::keyClick(&window, Qt::Key_Escape);
     EXPECT_FALSE(window.isVisible());
+
+    // Beside a window that leaves it no room on the screen, it stays off that window's
+    // buttons (one at each top corner).
+    QWidget main;
+    const QRect room = main.screen()->availableGeometry();
+    main.setGeometry(room.adjusted(20, 40, -20, -20));
+    QPushButton up("Move object Up", &main);
+    up.setGeometry(main.width() - 120, 10, 110, 40);
+    QPushButton add("Add selected Objects", &main);
+    add.setGeometry(10, 10, 110, 40);
+    main.show();
+    window.show_description("Pump:P1", &main);
+    const QRect placed(window.pos(), window.size());
+    EXPECT_TRUE(room.contains(placed));
+    for (const QPushButton* button : {&up, &add})
+        EXPECT_FALSE(placed.intersects(QRect(button->mapToGlobal(QPoint(0, 0)), button->size())));
 }
 
 TEST(AboutBox, ShowsTheVersionLabelOfTheProgram) {
@@ -307,7 +336,17 @@ TEST(AboutBox, ShowsTheVersionLabelOfTheProgram) {
     });
     about.show_about();
     EXPECT_SCRIPT_DONE(script);
-    EXPECT_EQ(text.toStdString(), "Vexilo Version " + get_juist_version_info(VEXILO_VERSION_TEXT));
+    // Builds 2 to 200 are alphas, 201 to 999 betas, 1000 and up releases (the label's own
+    // edge cases are tested with it); the project's version numbers give the text to show.
+    const std::string release = std::to_string(VEXILO_VERSION_MAJOR) + "." +
+                                std::to_string(VEXILO_VERSION_MINOR) + "." +
+                                std::to_string(VEXILO_VERSION_PATCH);
+    const int build = VEXILO_VERSION_BUILD;
+    ASSERT_GE(build, 2) << "a build without a label";
+    const std::string label = build >= 1000 ? release
+                                            : release + (build >= 201 ? " (Beta " : " (Alpha ") +
+                                                  std::to_string(build) + ")";
+    EXPECT_EQ(text.toStdString(), "Vexilo Version " + label);
 
     const TVerInfoRes own(QCoreApplication::applicationFilePath().toStdString());
     EXPECT_EQ(own.file_version_text(), VEXILO_VERSION_TEXT);

@@ -123,31 +123,50 @@ TEST_F(CliSim, SilentInstrumentEndsTheCommandWithATimeOut) {
     EXPECT_EQ(next.err, "status: Restart Nimbra\n");
 }
 
-TEST_F(CliSim, CommandLinesCarryOnlyWhatTheOperatorWrote) {
-    // A class whose name holds ":" and an object named like the rest of its display line.
+TEST_F(CliSim, OnlyAnObjectThatWouldBreakTheLineIsRefusedAndOnlyWhereItIsSent) {
+    // A class whose name holds ":" and an object named like the rest of its display line. The
+    // instrument holds an object with TABs and ends its lines with CR LF.
     const std::string classes = "[CLASSES]\r\n!A:B\r\n&Label\r\n!C\r\n&Label\r\n[OBJECTS]\r\n";
-    std::ofstream(dir.file("instrument.nol"), std::ios::binary) << "[LISTS]\r\n" << classes;
+    std::ofstream(dir.file("instrument.nol"), std::ios::binary)
+        << "[LISTS]\r\n"
+        << classes << "C;Flush\tlines;a\tb\r\n";
     std::ofstream(dir.file("colon.nol"), std::ios::binary)
         << "[LISTS]\r\n"
-        << classes << "A:B;X;one\r\nC;B:X;two\r\n";
+        << classes << "A:B;X;one\r\nC;B:X;two\r\nC;Tab;x\ty\r\n";
     // A value holding a CR and a command after it.
     std::ofstream(dir.file("cr.nol"), std::ios::binary) << "[LISTS]\r\n"
                                                         << classes << "C;Y;ab\rRSTRT\r\n";
     Lines args = {"--config", dir.file("instrument.nol"), "--state", dir.file("state.nol"),
-                  "--link",   dir.file("nimbra")};
+                  "--link",   dir.file("nimbra"),         "--fault", "lf"};
     sim = std::make_unique<SimProcess>(NIMBRA_SIM_PATH, args, dir);
     ASSERT_TRUE(sim->started());
     ASSERT_TRUE(sim->port()) << sim->log();
 
-    const CliResult cr = cli({"send", dir.file("cr.nol")});
-    EXPECT_EQ(cr.status, 1);
-    EXPECT_NE(cr.err.find("error: Control character 0x0D in Y:Label"), std::string::npos) << cr.err;
+    const CliResult got = cli({"get-config", "-o", dir.file("got.nol")});
+    EXPECT_EQ(got.status, 0) << got.err;
+    EXPECT_NE(file_text(dir.file("got.nol")).find("\r\nC;Flush\tlines;a\tb\r\n"),
+              std::string::npos);
+    const std::string refusal = "Control character 0x0D in Y:Label: Y cannot be sent to the Nimbra";
+    const CliResult plan = cli({"plan", dir.file("cr.nol"), dir.file("colon.nol")});
+    EXPECT_EQ(plan.status, 1);
+    EXPECT_NE(plan.out.find("misfit: C:Y (cr): " + refusal + "\n"), std::string::npos) << plan.out;
+    EXPECT_NE(plan.out.find("new: C:Tab (colon)\n"), std::string::npos) << plan.out;
+
+    // A send is all or nothing, as for any misfit; without that list the others go.
+    const CliResult both = cli({"send", dir.file("colon.nol"), dir.file("cr.nol")});
+    EXPECT_EQ(both.status, 1);
+    EXPECT_NE(both.err.find("error: " + refusal + "\nstatus: Download cancelled\n"),
+              std::string::npos)
+        << both.err;
     const CliResult colon = cli({"send-objects", dir.file("colon.nol"), "--object", "X"});
     EXPECT_EQ(colon.status, 0) << colon.err;
+    const CliResult rest = cli({"send", dir.file("colon.nol")});
+    EXPECT_EQ(rest.status, 0) << rest.err;
 
-    EXPECT_EQ(held_objects(), (Lines{"A:B;X;one"}));
+    EXPECT_EQ(held_objects(),
+              (Lines{"C;Flush\tlines;a\tb", "A:B;X;one", "C;B:X;two", "C;Tab;x\ty"}));
     const Lines commands = logged_commands(sim->log());
-    EXPECT_EQ(count_of(commands, "DLD_OBJ"), 1);
+    EXPECT_EQ(count_of(commands, "DLD_OBJ"), 4);
     EXPECT_EQ(count_of(commands, "RSTRT"), 0);
 }
 

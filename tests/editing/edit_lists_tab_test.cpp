@@ -3,6 +3,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 
 #include "config/text_file.h"
 #include "edit_fixture.h"
@@ -65,10 +66,13 @@ TEST_F(EditTabTest, TheOverwriteQuestionAnswersYesNoYesToAllAndStopAdding) {
     EXPECT_EQ(dest_object(0), (Lines{"Pump:Tray1", "111", "Medium", "one"}));
     EXPECT_EQ(dest_object(1), (Lines{"Pump:Tray2", "200", "Low", "second"}));
 
-    // Closing the question is a "No".
-    select(*tab.object_box, {1});
-    script.press("Overwrite object?", "", [](QWidget& window) { window.close(); });
+    // Escape at the first of two questions ends the whole add (the fixture reports a second
+    // question as an unexpected window).
+    select(*tab.object_box, {1, 2});
+    script.press("Overwrite object?", "",
+                 [](QWidget& window) { QTest::keyClick(&window, Qt::Key_Escape); });
     tab.add_button->click();
+    EXPECT_SCRIPT_DONE(script);
     EXPECT_EQ(dest_object(1), (Lines{"Pump:Tray2", "200", "Low", "second"}));
     EXPECT_TRUE(messages.errors.empty());
 }

@@ -308,11 +308,12 @@ TEST_F(LinkTest, AssemblesLinesAcrossNotificationsAndTranslatesInstrumentCharact
     EXPECT_EQ(runs, 1);
     EXPECT_EQ(lines->replies, (Lines{"5\xb5l", "@"}));
 
-    // An LF after CR belongs to the next line, so an acknowledgement behind it is data.
-    link->send_command("DLD_OBJ a", [&] { ++runs; });
-    port->deliver("\n@\r");
-    EXPECT_EQ(runs, 1);
-    EXPECT_EQ(lines->replies.back(), "\n@");
+    // An instrument that ends its lines with CR LF, or with LF alone, is understood alike.
+    link->send_command("GET_CONFIG", [&] { ++runs; });
+    port->deliver("\n[lists]\r");
+    port->deliver("\n0;1\n|\r\n");
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(lines->replies, (Lines{"5\xb5l", "@", "[lists]", "0;1", "|"}));
 }
 
 TEST(LinkShutdown, SendsSetBaud9600RawAndUnloggedOnlyAtHighSpeed) {

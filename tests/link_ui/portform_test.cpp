@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -103,23 +104,31 @@ TEST_F(PortFormTest, EachLineStandsForThePortItNames) {
     EXPECT_EQ(stored_port(), 3);
 }
 
-TEST_F(PortFormTest, EnterClosesWithoutApplyingAnythingEvenAfterAPick) {
+TEST_F(PortFormTest, EnterTakesWhatWasPickedOrTyped) {
     start_on(3);
     form->show();
-    pick("COM1");
+    QTest::keyClick(form->port_combox, Qt::Key_Up);
+    EXPECT_EQ(form->port_combox->currentText(), "COM1");
     QTest::keyClick(form->port_combox, Qt::Key_Return);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(link->port_number(), 3);
-    EXPECT_TRUE(link->high_speed());
-    EXPECT_EQ(stored_port(), -1);
+    EXPECT_EQ(link->port_number(), 1);
+    EXPECT_EQ(stored_port(), 1);
 
-    // Enter on the OK button does not press it either.
-    form->show();
-    pick("COM1");
-    QTest::keyClick(form->ok_button, Qt::Key_Enter);
+    const auto type_device = [this](const char* device) {
+        form->show();
+        form->device_edit->clear();
+        QTest::keyClicks(form->device_edit, device);
+    };
+    type_device("/dev/ttyUSB0");
+    QTest::keyClick(form->device_edit, Qt::Key_Return);
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(link->port_number(), 3);
-    EXPECT_EQ(stored_port(), -1);
+    EXPECT_EQ(read_port_mapping(1), "/dev/ttyUSB0");
+
+    // Enter on a focused Cancel is Cancel.
+    type_device("/dev/ttyUSB1");
+    QTest::keyClick(form->cancel_button, Qt::Key_Return);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(read_port_mapping(1), "/dev/ttyUSB0");
 }
 
 TEST_F(PortFormTest, CancelAndEscapeApplyTheRememberedPort) {
@@ -165,8 +174,8 @@ TEST_F(PortFormTest, OkWithNothingSelectedAppliesTheRememberedPort) {
     start_on(5);
     form->set_availability([](int n) { return n == 1 || n == 3; });
     form->show();
-    EXPECT_EQ(lines(), (QStringList{"COM1", "COM3"}));
-    EXPECT_EQ(form->port_combox->currentIndex(), -1);
+    EXPECT_EQ(lines(), (QStringList{"COM1", "COM3", "COM5 (not available)"}));
+    EXPECT_EQ(form->port_combox->currentText(), "COM5 (not available)");
     QTest::mouseClick(form->ok_button, Qt::LeftButton);
     EXPECT_EQ(link->port_number(), 5);
     EXPECT_TRUE(link->high_speed());
@@ -199,14 +208,20 @@ TEST_F(PortFormTest, ChangedDeviceIsStoredAndTheSamePortReconnected) {
 TEST_F(PortFormTest, LinkCreationAsksAgainAfterOkAndGivesUpOnCancel) {
     port->available = {2};
     link->set_port_problem_handler(ask_with_port_form(*form));
-    // Each answer in turn: OK on the port that fails, then Cancel; later COM2 and OK.
+    // Each answer in turn: OK on the port that fails (the dialog says why), then Cancel;
+    // later COM2, picked and taken with keys.
     std::vector<std::function<void(Tport_form&)>> answers = {
-        [](Tport_form& d) { QTest::mouseClick(d.ok_button, Qt::LeftButton); },
+        [this](Tport_form& d) {
+            EXPECT_TRUE(d.reason_label->isVisible());
+            EXPECT_EQ(d.reason_label->text(), "COM1 does not exist");
+            EXPECT_EQ(lines(), (QStringList{"COM1 (not available)", "COM2"}));
+            EXPECT_EQ(d.port_combox->currentIndex(), 0);
+            QTest::mouseClick(d.ok_button, Qt::LeftButton);
+        },
         [](Tport_form& d) { QTest::mouseClick(d.cancel_button, Qt::LeftButton); },
         [](Tport_form& d) {
-            emit d.port_combox->activated(d.port_combox->findText("COM2"));
-            d.port_combox->setCurrentIndex(d.port_combox->findText("COM2"));
-            QTest::mouseClick(d.ok_button, Qt::LeftButton);
+            QTest::keyClick(d.port_combox, Qt::Key_Down);
+            QTest::keyClick(d.port_combox, Qt::Key_Enter);
         }};
     std::size_t shown = 0;
     std::function<void()> answer = [&] {
@@ -230,6 +245,9 @@ TEST_F(PortFormTest, LinkCreationAsksAgainAfterOkAndGivesUpOnCancel) {
     EXPECT_EQ(link->port_number(), 2);
     EXPECT_EQ(stored_port(), 2);
     EXPECT_TRUE(messages.errors.empty());
+    // Asked for from the menu, the dialog gives no stale reason.
+    form->show();
+    EXPECT_FALSE(form->reason_label->isVisible());
 }
 
 }  // namespace

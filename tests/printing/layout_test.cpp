@@ -35,7 +35,7 @@ std::vector<Spot> spots(const std::vector<PrintedPage>& pages) {
     return out;
 }
 
-// N = 30: the page number on line 29, the break line 8, the last usable line 28.
+// N = 30: the page number on line 29, the last usable line 28.
 constexpr int kLines = 30;
 
 TEST(PageLayout, GeometryInDevicePixels) {
@@ -43,7 +43,6 @@ TEST(PageLayout, GeometryInDevicePixels) {
     EXPECT_EQ(g.line_height, 83);
     EXPECT_EQ(g.lines_per_page, 82);
     EXPECT_EQ(g.page_number_line(), 81);
-    EXPECT_EQ(g.break_line(), 60);
     EXPECT_EQ(g.column_x(0), 517);
     EXPECT_EQ(g.column_x(1), 2800);
     EXPECT_EQ(g.page_number_x(), 2517);
@@ -63,29 +62,27 @@ TEST(PageLayout, AShortListingFillsTheLeftColumnOfPageOne) {
     EXPECT_EQ(lay_out_pages({}, kLines).size(), 1u);
 }
 
-TEST(PageLayout, AColumnEndsAfterTheBlockHoldingTheBreakLine) {
-    // Break line 8 is the closing empty line of the block on lines 4 to 8.
-    auto s = spots(lay_out_pages(blocks({3, 5, 5}), kLines));
-    EXPECT_EQ(s[7], (Spot{1, 0, 8}));
-    EXPECT_EQ(s[8], (Spot{1, 1, 3})) << "the right column of page one starts at line 3";
-    // Break line 8 inside the block on lines 6 to 12: the whole block stays in the column.
-    s = spots(lay_out_pages(blocks({5, 7, 5}), kLines));
-    EXPECT_EQ(s[11], (Spot{1, 0, 12}));
-    EXPECT_EQ(s[12], (Spot{1, 1, 3}));
+TEST(PageLayout, ColumnsFillDownToTheLineAboveThePageNumber) {
+    auto s = spots(lay_out_pages(blocks({10, 10, 8, 2}), kLines));
+    EXPECT_EQ(s[27], (Spot{1, 0, 28}));
+    EXPECT_EQ(s[28], (Spot{1, 1, 3})) << "the right column of page one starts at line 3";
+    // A block that would run into line 29 moves to the next column whole.
+    s = spots(lay_out_pages(blocks({10, 10, 9}), kLines));
+    EXPECT_EQ(s[19], (Spot{1, 0, 20}));
+    EXPECT_EQ(s[20], (Spot{1, 1, 3}));
 }
 
 TEST(PageLayout, AListingEndingWithARightColumnStartsNoFurtherPage) {
-    // Left column: lines 1 to 8. Right column: lines 3 to 8, closed at the break line.
-    auto pages = lay_out_pages(blocks({4, 4, 3, 3}), kLines);
+    auto pages = lay_out_pages(blocks({14, 14, 13, 13}), kLines);
     ASSERT_EQ(pages.size(), 1u);
-    EXPECT_EQ(spots(pages).back(), (Spot{1, 1, 8}));
+    EXPECT_EQ(spots(pages).back(), (Spot{1, 1, 28}));
     // One more line starts page 2, where both columns begin at line 1 again.
-    pages = lay_out_pages(blocks({4, 4, 3, 3, 9, 2}), kLines);
+    pages = lay_out_pages(blocks({14, 14, 13, 13, 28, 2}), kLines);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(pages[1].number, 2);
     const auto s = spots(pages);
-    EXPECT_EQ(s[14], (Spot{2, 0, 1}));
-    EXPECT_EQ(s[23], (Spot{2, 1, 1}));
+    EXPECT_EQ(s[54], (Spot{2, 0, 1}));
+    EXPECT_EQ(s[82], (Spot{2, 1, 1}));
 }
 
 TEST(PageLayout, LongBlocksNeverReachThePageNumberLine) {

@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -75,10 +76,12 @@ TEST(PrintListing, EveryResolutionAndPaperGivesTheSameTwoColumnsWithinThePage) {
         for (const QString& name : QDir(VEXILO_EXAMPLE_LISTS).entryList({"*.nol"}, QDir::Files))
             paths.push_back(QString(VEXILO_EXAMPLE_LISTS "/" + name).toStdString());
     }
-    std::vector<std::string> listed = build_listing(paths).lines;
+    const Listing listing = build_listing(paths);
     std::set<QString> known;
-    for (const std::string& line : listed)
+    for (const std::string& line : listing.lines)
         known.insert(QString::fromLatin1(line.c_str()).simplified());
+    for (const std::string& name : listing.names)
+        known.insert(QString::fromLatin1(name.c_str()) + " (continued)");
     // Its header is longer than a column: it must wrap, not run off the page.
     const QString long_name =
         dir.filePath("a_list_whose_name_is_far_too_long_for_one_column_of_the_page.nol");
@@ -223,6 +226,27 @@ TEST_F(CliListing, ThePdfCarriesTheListingLinesAndPageNumbers) {
         });
         EXPECT_TRUE(numbered) << "page " << p + 1 << " has no page number";
     }
+    // Lists that go on in another column say so there, and a full page is used down to its
+    // page number: what stays blank above it is less than the longest block (7 lines).
+    EXPECT_EQ(back.out.count("(continued)"), 2);
+    EXPECT_TRUE(back.out.contains("wash (continued)"));
+    EXPECT_TRUE(back.out.contains("calibration (continued)"));
+    const CliRun boxes = run(pdftotext, {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
+    auto words = QRegularExpression(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">)re")
+                     .globalMatch(boxes.out);
+    std::vector<std::pair<double, double>> spans;
+    while (words.hasNext()) {
+        const auto word = words.next();
+        spans.push_back({word.captured(1).toDouble(), word.captured(2).toDouble()});
+    }
+    ASSERT_GE(spans.size(), 2u);
+    std::sort(spans.begin(), spans.end());
+    const auto number = spans.back();  // the lowest word
+    spans.pop_back();
+    double lowest = 0;
+    for (const auto& span : spans)
+        lowest = std::max(lowest, span.second);
+    EXPECT_LT(number.first - lowest, 8 * (number.second - number.first));
 }
 
 TEST_F(CliListing, FailuresAreReportedNotPrinted) {

@@ -13,6 +13,7 @@
 #include "settings/settings.h"
 #include "settings/settings_document.h"
 #include "settings_fixture.h"
+#include "support/file_modes_bind.h"
 #include "support/message_recorder.h"
 
 namespace vexilo {
@@ -143,15 +144,16 @@ TEST_F(SettingsFile, UnreadableFileIsNeitherUsedNorReplaced) {
     EXPECT_EQ(read_port(), 1);
     EXPECT_EQ(bytes_of(file_), big);
 
-    // Not readable, where permissions hold (not for root).
+    // Not readable, yet writable: a store would replace it with one value, were it used.
     write_bytes(file_, "[SOFTWARE\\Orvane\\Nimbra\\Vexilo]\nPort=int:6\n");
-    fs::permissions(file_, fs::perms::none);
-    if (::access(file_.c_str(), R_OK) != 0) {
+    fs::permissions(file_, fs::perms::owner_write);
+    {
+        const test::FileModesBind modes;
         store_port(4);
         EXPECT_EQ(read_port(), 1);
-        fs::permissions(file_, fs::perms::owner_read);
-        EXPECT_EQ(bytes_of(file_), "[SOFTWARE\\Orvane\\Nimbra\\Vexilo]\nPort=int:6\n");
     }
+    fs::permissions(file_, fs::perms::owner_read);
+    EXPECT_EQ(bytes_of(file_), "[SOFTWARE\\Orvane\\Nimbra\\Vexilo]\nPort=int:6\n");
     EXPECT_TRUE(messages.errors.empty());
 }
 
@@ -171,12 +173,13 @@ TEST_F(SettingsFile, FailedWriteLeavesTheOldFile) {
     unchanged_after_stores(long_name);
     fs::remove(long_name);
 
-    // A folder without write permission, where permissions bind (not for root).
+    // A folder without write permission.
     ::setenv("VEXILO_SETTINGS", file_.c_str(), 1);
     store_port(4);
     store_folder_list({"/a", "/b"});
     fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
-    if (::access(folder_.c_str(), W_OK) != 0) unchanged_after_stores(file_);
+    const test::FileModesBind modes;
+    unchanged_after_stores(file_);
 }
 
 TEST_F(SettingsFile, LinkIsFollowedAndKept) {

@@ -7,6 +7,8 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -41,13 +43,20 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     test::FakePort& port = *owned;
     port.available.clear();  // no port can be opened
     test::ModalScript script;
-    script.press("Choose Serial Port", "Cancel");
+    // The dialog says why it is there, and names the port it could not open.
+    QString reason, port_line;
+    script.press("Choose Serial Port", "Cancel", [&](QWidget& dialog) {
+        reason = dialog.findChild<QLabel*>("reason_label")->text();
+        port_line = dialog.findChild<QComboBox*>("port_combox")->currentText();
+    });
     Workbench workbench({"KVX"}, std::move(owned));
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_FALSE(workbench.port_opened());
     EXPECT_FALSE(port.is_open());
     TMainForm& form = workbench.main_form();
     EXPECT_EQ(form.status_text(), Workbench::kOfflineStatus);
+    EXPECT_EQ(reason, "COM1 does not exist");
+    EXPECT_EQ(port_line, "COM1 (not available)");
 
     form.show();
     for (int i = 0; i < 3; ++i) {
@@ -59,12 +68,16 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     ASSERT_NE(form.dialogs.link_window, nullptr);
     EXPECT_TRUE(form.dialogs.link_window->isVisible());
 
-    // An instrument command asks for the port again; left again, the window stays offline.
+    // An instrument command asks for the port again; left again, the window stays offline
+    // and says that nothing went out.
     script.press("Choose Serial Port", "Cancel");
     test::child<QAction>(form, "RestartNimbra1").trigger();
+    script.press("Choose Serial Port", "",
+                 [](QWidget& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    workbench.operations().send_lists({EXAMPLES_DIR "/lists/wash.nol"}, {}, {});
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_TRUE(port.sent.empty());
-    EXPECT_EQ(form.status_text(), Workbench::kOfflineStatus);
+    EXPECT_EQ(form.status_text(), Workbench::kNotSentStatus);
     // Once the port is there, the next command opens it without asking.
     port.available = {1};
     test::child<QAction>(form, "RestartNimbra1").trigger();

@@ -1,7 +1,9 @@
 // Photographs the workbench as the operator meets it: both presentations, a description hint,
 // and every window its menus and buttons open, each as a picture of the whole screen (hints
-// and message boxes included): workbench_shots OUT_FOLDER LIST_FOLDER. Run it under a display
-// (xvfb-run); the serial port is a stand-in, so nothing needs an instrument.
+// and message boxes included): workbench_shots OUT_FOLDER LIST_FOLDER [SOURCE.nol]. Run it under
+// a display (xvfb-run, also with QT_SCALE_FACTOR=2); the serial port is a stand-in, so nothing
+// needs an instrument. With a source, the edit tab is shown with it loaded and an object
+// described, and the new object dialog with each of its classes' fields.
 
 #include <QAction>
 #include <QApplication>
@@ -25,6 +27,7 @@
 #include "link/fake_port.h"
 #include "settings/settings.h"
 #include "support/find_child.h"
+#include "workbench/edit_lists_tab.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench.h"
 
@@ -56,7 +59,7 @@ int main(int argc, char** argv) {
     qputenv("VEXILO_SETTINGS", settings_folder.filePath("settings").toLocal8Bit());
     QApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: workbench_shots OUT_FOLDER LIST_FOLDER\n");
+        std::fprintf(stderr, "usage: workbench_shots OUT_FOLDER LIST_FOLDER [SOURCE.nol]\n");
         return 2;
     }
     out_folder = QString::fromLocal8Bit(argv[1]);
@@ -117,6 +120,14 @@ int main(int argc, char** argv) {
             }
             test::child<QTabWidget>(form, "PageControl1").setCurrentIndex(1);
             shoot_screen("service-edit-tab");
+            EditListsTab& tab = test::child<EditListsTab>(form, "edit_tab");
+            if (argc > 3 && tab.get_and_show_config(argv[3])) {
+                tab.add_all_buttonClick();
+                tab.object_box->setCurrentRow(0);
+                tab.object_boxDblClick();
+                shoot_screen("service-edit-description");
+                shoot_modal("new-object", [&] { tab.make_new_object(-1); });
+            }
         }
         form.close();
     }

@@ -44,6 +44,11 @@ Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
     setWindowTitle("Choose Serial Port");
     setModal(true);
 
+    reason_label = new QLabel(this);
+    reason_label->setObjectName("reason_label");
+    reason_label->setTextFormat(Qt::PlainText);
+    reason_label->setWordWrap(true);
+    reason_label->hide();
     StaticText1 = new QLabel("Please choose the proper serial port:", this);
     StaticText1->setObjectName("StaticText1");
     port_combox = new QComboBox(this);
@@ -59,6 +64,7 @@ Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
     device_combox->setPlaceholderText("Serial devices found on this computer");
     ok_button = new QPushButton("&OK", this);
     ok_button->setObjectName("ok_button");
+    ok_button->setDefault(true);
     cancel_button = new QPushButton("&Cancel", this);
     cancel_button->setObjectName("cancel_button");
 
@@ -70,6 +76,7 @@ Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
     buttons->addWidget(ok_button);
     buttons->addWidget(cancel_button);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(reason_label);
     layout->addWidget(StaticText1);
     layout->addWidget(port_combox);
     layout->addLayout(device_row);
@@ -106,18 +113,33 @@ void Tport_form::FormActivate() {
     port_combox->clear();
     // Single-digit numbers: in number order the lines are also sorted.
     for (int port = 1; port <= kHighestPort; ++port) {
-        if (available_(port)) port_combox->addItem("COM" + QString::number(port), port);
+        if (available_(port)) {
+            port_combox->addItem("COM" + QString::number(port), port);
+        } else if (port == remembered_port_) {
+            port_combox->addItem("COM" + QString::number(port) + " (not available)", port);
+        }
     }
     select_port(remembered_port_);
     fill_devices();
     show_device(remembered_port_);
+    // Not the button pressed last time: Enter means OK until the operator moves to another.
+    port_combox->setFocus();
+}
+
+void Tport_form::set_reason(const std::string& reason) {
+    reason_label->setText(QString::fromStdString(reason));
+    reason_label->setVisible(!reason.empty());
 }
 
 void Tport_form::fill_devices() {
     device_combox->clear();
 #ifndef _WIN32
-    if (!list_devices_) return;
-    for (const SerialDevice& d : list_devices_()) {
+    const std::vector<SerialDevice> devices =
+        list_devices_ ? list_devices_() : std::vector<SerialDevice>{};
+    device_combox->setEnabled(!devices.empty());
+    device_combox->setPlaceholderText(devices.empty() ? "No serial devices found on this computer"
+                                                      : "Serial devices found on this computer");
+    for (const SerialDevice& d : devices) {
         device_combox->addItem(device_label_text(d), QString::fromStdString(d.preferred_name()));
         // Also found by the plain name, for a map entry made by hand.
         device_combox->setItemData(device_combox->count() - 1, QString::fromStdString(d.device),
@@ -140,18 +162,11 @@ bool Tport_form::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool Tport_form::FormKeyDown(int key) {
-    switch (key) {
-        case Qt::Key_Escape:
-            set_port(remembered_port_);
-            done(QDialog::Rejected);
-            return true;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            done(QDialog::Rejected);
-            return true;
-        default:
-            return false;
-    }
+    // Enter goes on to the dialog's buttons.
+    if (key != Qt::Key_Escape) return false;
+    set_port(remembered_port_);
+    done(QDialog::Rejected);
+    return true;
 }
 
 void Tport_form::port_comboxChange(int index) {
@@ -214,7 +229,12 @@ void Tport_form::show_device(int port) {
 Tnimbra_lib::PortProblemHandler ask_with_port_form(Tport_form& form) {
     // Only OK tries again: Cancel, Escape and the close box give up, so that the window can
     // open without a port and the program can always be left.
-    return [&form](const std::string&) { return form.exec() == QDialog::Accepted; };
+    return [&form](const std::string& reason) {
+        form.set_reason(reason);
+        const bool again = form.exec() == QDialog::Accepted;
+        form.set_reason({});
+        return again;
+    };
 }
 
 }  // namespace vexilo

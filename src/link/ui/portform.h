@@ -2,9 +2,12 @@
 // The serial port dialog: the operator picks the port the instrument hangs on. The dialog
 // applies the choice to the link and stores it itself; callers do not look at how it closed.
 //
-// Keys reach the form before its controls: Escape applies the remembered port and closes,
-// Enter closes without applying anything. The remembered port starts as the link's port and
-// follows each available port the operator picks, so Cancel and Escape apply the last pick.
+// Escape applies the remembered port and closes; Enter presses the focused button, else OK, so
+// that a typed device or a picked port is taken, never dropped. The remembered port starts as
+// the link's port and follows each available port the operator picks, so Cancel and Escape
+// apply the last pick. The drop-down always holds the link's port, marked when it cannot be
+// opened, so it is never empty; when the link asks because the port would not open, the
+// dialog says why.
 //
 // Where ports have no COM names, the dialog also shows the device behind the port and lets the
 // operator change it (for a USB adapter); OK stores the change in the port map. The serial
@@ -45,8 +48,11 @@ class Tport_form final : public QDialog {
 
     // The link takes the port, and it is stored as the "Port" setting even when unchanged.
     void set_port(int port);
+    // Why the dialog is shown (the link's open error), or empty when the operator asked for it.
+    void set_reason(const std::string& reason);
     int remembered_port() const { return remembered_port_; }
 
+    QLabel* reason_label;
     QLabel* StaticText1;
     QComboBox* port_combox;
     QLabel* device_label;
