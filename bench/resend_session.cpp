@@ -4,6 +4,7 @@
 //
 //   bench_resend_session DEVICE LIST_FOLDER LIST_NAME COUNT
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QListWidget>
@@ -57,7 +58,8 @@ int main(int argc, char** argv) {
     vexilo::TMainForm& form = workbench.main_form();
     std::string status;
     workbench.link().set_status_sink([&status](const std::string& text) { status = text; });
-    const auto items = form.file_box_1->findItems(QString::fromUtf8(argv[3]), Qt::MatchExactly);
+    auto* lists = form.findChild<QListWidget*>(QStringLiteral("file_box_1"));
+    const auto items = lists->findItems(QString::fromUtf8(argv[3]), Qt::MatchExactly);
     if (items.size() != 1) {
         std::fprintf(stderr, "bench_resend_session: no list %s\n", argv[3]);
         return 1;
@@ -68,13 +70,13 @@ int main(int argc, char** argv) {
     const auto send = [&](const std::string& done) {
         QElapsedTimer clock;
         clock.start();
-        form.send_modules_button_1->click();
+        form.findChild<QPushButton*>(QStringLiteral("send_modules_button_1"))->click();
         while (status != done && !messages.failed && clock.elapsed() < 600000)
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         return status == done ? clock.nsecsElapsed() / 1e9 : -1.0;
     };
     const double whole = send(count + " objects downloaded");
-    form.SendChangedOnly1->trigger();
+    form.findChild<QAction*>(QStringLiteral("send_changed_only_action"))->trigger();
     const double resend = send("0 objects downloaded, " + count + " already in the Nimbra");
     if (whole < 0 || resend < 0) {
         std::fprintf(stderr, "bench_resend_session: the sends did not end as expected (%s)\n",

@@ -1,5 +1,5 @@
 // The instrument commands: each opens the link on --port, runs one operation of the
-// instrument operations to its end, and returns the instrument to 9600 baud.
+// instrument service to its result, and returns the instrument to 9600 baud.
 
 #include <memory>
 
@@ -26,14 +26,11 @@ int get_config(const Args& args, const Options& options) {
     }
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().get_configuration(
-        &session.progress(), [&session](bool ok) { session.finish(ok ? kDone : kFailed); });
+    session.operations().get_configuration(&session.progress(), session.completion());
     if (const int status = session.run(); status != kDone) return status;
     const Configuration& instrument = session.operations().instrument();
     if (!out.empty()) {
-        return write_object_list(instrument, system_path(out), {}, &session.link().config_box)
-                   ? kDone
-                   : kFailed;
+        return write_object_list(instrument, system_path(out), {}) ? kDone : kFailed;
     }
     for (const std::string& line : object_display_lines(instrument))
         print_line(line);
@@ -55,8 +52,8 @@ int send(const Args& args, const Options& options) {
     if (files.empty()) return usage_error("send needs at least one FILE");
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().set_changed_only(changed_only);
-    session.operations().send_files(system_paths(files), &session.progress());
+    session.operations().send_lists(system_paths(files), session.send_options(changed_only),
+                                    session.completion());
     return session.run();
 }
 
@@ -77,26 +74,26 @@ int send_objects(const Args& args, const Options& options) {
     auto destination = std::make_unique<Configuration>();
     if (!load_list(file, *destination, nullptr)) return kFailed;
 
-    // The rows the object list box would show, selected as the command line names them.
-    VectorSelectionList selection;
-    for (int k = 0; k < destination->object_count; ++k) {
-        selection.rows.push_back({display_line(*destination, k), names.empty(), k});
-    }
+    // Sent in the list's order, as the object list box would send its selected rows.
+    std::vector<bool> selected(static_cast<std::size_t>(destination->object_count), names.empty());
     for (const std::string& name : names) {
         const int k = find_object(*destination, name);
         if (k >= destination->object_count) {
             show_error("Unknown object: \"" + name + "\"");
             return kFailed;
         }
-        selection.rows[static_cast<std::size_t>(k)].selected = true;
+        selected[static_cast<std::size_t>(k)] = true;
+    }
+    std::vector<int> objects;
+    for (int k = 0; k < destination->object_count; ++k) {
+        if (selected[static_cast<std::size_t>(k)]) objects.push_back(k);
     }
 
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    InstrumentOperations& operations = session.operations();
-    operations.set_selection_list(&selection);
-    operations.set_destination(destination.get());
-    operations.send_objects(&session.progress());
+    InstrumentOperations::SendOptions send = session.send_options(false);
+    send.list_file = system_path(file);
+    session.operations().send_objects(*destination, objects, send, session.completion());
     return session.run();
 }
 
@@ -105,7 +102,7 @@ int remove_all(const Args& args, const Options& options) {
     if (!ask_yes_no("Do you really want to remove all objects from the Nimbra?")) return kFailed;
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().remove_all_objects([&session] { session.finish(kDone); });
+    session.operations().remove_all(session.completion());
     return session.run();
 }
 
@@ -113,7 +110,7 @@ int restart(const Args& args, const Options& options) {
     if (!args.empty()) return usage_error("restart takes no argument");
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().restart([&session] { session.finish(kDone); });
+    session.operations().restart(session.completion());
     return session.run();
 }
 

@@ -154,24 +154,13 @@ bool InstrumentSession::open(const Options& options) {
     link_->set_timeout_action([this] {
         show_error("The nimbra is not responding!");
         link_->set_status("The nimbra is not responding -- operation stopped");
-        if (link_->awaiting_late_answer()) {
-            wait_for_late_answer();
-            return;
-        }
-        finish(kFailed);
+        // The instrument may still take the line that timed out: the result waits for it.
+        if (link_->awaiting_late_answer()) wait_for_late_answer();
     });
-    link_->set_refusal_action([this] { finish(kFailed); });
     // No dialog to choose another port: the reason, and the command fails.
     link_->set_port_problem_handler([](const std::string& reason) {
         show_error(reason);
         return false;
-    });
-    operations_->set_queue_progress(&progress_);
-    operations_->set_download_end([this](bool sent) { finish(sent ? kDone : kFailed); });
-    // Said when the command ends, after the reason it stopped.
-    operations_->set_download_stopped([this](const std::string& text) {
-        stopped_text_ = text;
-        if (link_->answered_late()) finish(kFailed);
     });
     return link_->FormCreate();
 }
@@ -205,6 +194,27 @@ void InstrumentSession::interrupted(int signal_number) {
         return;
     }
     link_->shutdown([this, status] { finish(status); });
+}
+
+void InstrumentSession::finish(const OperationResult& result) {
+    // Said when the command ends, after the reason it stopped.
+    if (result.send_stopped()) stopped_text_ = result.message;
+    if (interrupted_ && !result.done()) return;
+    // A late answer may still count the line that timed out; the time-out action waits for it.
+    if (result.send_stopped() && link_->awaiting_late_answer()) return;
+    finish(result.done() ? kDone : kFailed);
+}
+
+InstrumentOperations::SendOptions InstrumentSession::send_options(bool changed_only) {
+    InstrumentOperations::SendOptions options;
+    options.changed_only = changed_only;
+    options.reply_progress = &progress_;
+    options.queue_progress = &progress_;
+    options.late_answer = [this](const OperationResult& result) {
+        stopped_text_ = result.message;
+        finish(kFailed);
+    };
+    return options;
 }
 
 void InstrumentSession::finish(int status) {

@@ -1,9 +1,9 @@
 #pragma once
-// One instrument command of vexilo-cli: the link on the chosen port, the operations over it,
-// and the event loop that runs until the operation ends. Every way an operation can end
-// (done, refused, stopped by a misfit, no answer in time) ends the loop, so a command never
-// hangs: the link's reply timer bounds every wait. SIGINT, SIGTERM and SIGHUP end it too, in
-// order: no line after the one in flight, its answer awaited, the line back at 9600 baud.
+// One instrument command of vexilo-cli: the link on the chosen port, the instrument service
+// over it, and the event loop that runs until the operation's one result comes, which decides
+// the exit status. Every operation ends in a result (the link's reply timer bounds every wait),
+// so a command never hangs. SIGINT, SIGTERM and SIGHUP end it too, in order: no line after the
+// one in flight, its answer awaited, the line back at 9600 baud.
 
 #include <QEventLoop>
 #include <memory>
@@ -57,6 +57,16 @@ class InstrumentSession {
     int run();
     // Ends the command with the status; the first call wins.
     void finish(int status);
+    // Ends the command with the operation's result: 0 when done, else 1. A send that stopped
+    // part-way says how far it got when the command ends. After an ending signal, only a
+    // result that is done ends it; the signal decides the rest.
+    void finish(const OperationResult& result);
+    // The completion that hands the result to finish.
+    InstrumentOperations::Completion completion() {
+        return [this](const OperationResult& result) { finish(result); };
+    }
+    // A send's options: the bar on the terminal, and a late answer that ends the wait for it.
+    InstrumentOperations::SendOptions send_options(bool changed_only);
     // The orderly end after an ending signal: says so, lets the link finish the line in
     // flight and return to 9600 baud, then ends with kSignalBase + the signal's number.
     void interrupted(int signal_number);

@@ -5,6 +5,7 @@
 
 #include "cli.h"
 #include "config/encoding.h"
+#include "config/list_loader.h"
 #include "config/messages.h"
 #include "config/object_list_file.h"
 #include "config/reader.h"
@@ -13,19 +14,15 @@
 namespace vexilo::cli {
 
 bool load_list(const std::string& path, Configuration& config, std::vector<std::string>* comments) {
-    std::string problem;
-    auto lines = read_text_lines(system_path(path), &problem);
-    if (!lines) {
-        show_error(cannot_open_message(path, problem));
-        return false;
-    }
-    // Taken before reading: the reader translates instrument codes in every line in place,
-    // and the comment block is free text that must stay as it was.
+    std::vector<std::string> file_lines;
+    const ListLoad load =
+        load_list_file(system_path(path), config, comments != nullptr ? &file_lines : nullptr);
     if (comments != nullptr) {
-        comments->assign(lines->begin(), lines->begin() + (last_comment_line(*lines) + 1));
+        comments->assign(file_lines.begin(),
+                         file_lines.begin() + (last_comment_line(file_lines) + 1));
     }
-    clear_configuration(config);
-    return read_configuration(config, *lines);
+    if (!load.ok()) show_error(load.message(path));
+    return load.ok();
 }
 
 int rewrite(const Args& args, const Options&) {

@@ -169,14 +169,15 @@ static int make_plan(const Args& args, const Options& options) {
     }
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    int status = kFailed;
-    session.operations().plan_files(system_paths(files), &session.progress(),
-                                    [&session, &status, json](const Plan& plan) {
-                                        status = report(plan, json);
-                                        session.finish(status);
-                                    });
-    session.run();
-    return status;
+    session.operations().plan(system_paths(files), &session.progress(),
+                              [&session, json](const OperationResult& result) {
+                                  if (!result.done()) {
+                                      session.finish(result);
+                                      return;
+                                  }
+                                  session.finish(report(result.plan, json));
+                              });
+    return session.run();
 }
 
 int plan(const Args& args, const Options& options) {

@@ -1,11 +1,10 @@
 #include "download.h"
 
 #include "conversion.h"
+#include "list_loader.h"
 #include "messages.h"
 #include "object_list_file.h"
-#include "reader.h"
 #include "text_fields.h"
-#include "text_file.h"
 
 namespace vexilo {
 namespace {
@@ -49,21 +48,15 @@ DownloadQueue module_download_lines(const Configuration& instrument,
     auto work = std::make_unique<Configuration>();
     for (const std::string& path : paths) {
         status("Downloading module " + list_name(path));
-        std::string problem;
-        auto lines = read_text_lines(path, &problem);
-        if (!lines) {
-            show_error(cannot_open_message(path, problem));
-            status("Download cancelled");
-            return finished(false, notes, commands);
+        std::vector<std::string> file_lines;
+        // A fresh configuration for each list: lists the text does not name would otherwise
+        // keep the previous file's entries.
+        const ListLoad load = load_list_file(path, *work, hooks.file_read ? &file_lines : nullptr);
+        if (hooks.file_read && load.status != ListLoad::Status::CannotOpen) {
+            hooks.file_read(path, file_lines);
         }
-        if (hooks.config_box != nullptr) {
-            hooks.config_box->clear();
-            for (const std::string& line : *lines)
-                hooks.config_box->add(line);
-        }
-        // Lists the text does not name would otherwise keep the previous file's entries.
-        clear_configuration(*work);
-        if (!read_configuration(*work, *lines) ||
+        if (!load.ok()) show_error(load.message());
+        if (!load.ok() ||
             !convert_objects(*work, instrument, all_objects(*work), notes, commands)) {
             status("Download cancelled");
             return finished(false, notes, commands);

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "configuration.h"
-#include "line_list.h"
 
 namespace vexilo {
 
@@ -30,9 +29,8 @@ struct DownloadHooks {
     // Receives "Downloading module " and the list name as each list begins, and
     // "Download cancelled" when the download stops.
     std::function<void(const std::string&)> set_status;
-    // Receives the lines of each list file as it is loaded (cleared first), for the link's
-    // configuration view.
-    LineList* config_box = nullptr;
+    // Receives each list file's path and its lines as they stand in the file, once it opened.
+    std::function<void(const std::string& path, const std::vector<std::string>& lines)> file_read;
 };
 
 // Reads each object list file into a working configuration of its own (so the list being

@@ -347,16 +347,17 @@ std::string read_back_problem(const Configuration& config,
 }
 
 bool write_object_list(const Configuration& config, const std::string& path,
-                       const std::vector<std::string>& comments, LineList* config_box) {
+                       const std::vector<std::string>& comments,
+                       std::vector<std::string>* written) {
     if (const std::string problem = read_back_problem(config, comments); !problem.empty()) {
         show_error(problem);
         return false;
     }
     warn_dangling_references(config);
-    if (config_box != nullptr) config_box->clear();
+    if (written != nullptr) written->clear();
     std::string bytes;
-    emit_object_list(config, comments, bytes, [config_box](std::string_view line) {
-        if (config_box != nullptr) config_box->add(std::string(line));
+    emit_object_list(config, comments, bytes, [written](std::string_view line) {
+        if (written != nullptr) written->emplace_back(line);
     });
     if (!write_file_atomically(path, bytes)) {
         show_error("Cannot create file " + path_to_program_text(path));

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "configuration.h"
-#include "line_list.h"
 
 namespace vexilo {
 
@@ -39,11 +38,12 @@ std::string read_back_problem(const Configuration& config,
 
 // Refuses what read_back_problem refuses (message, nothing written).
 // Warns (one error message each) about Atom values that name no object of the
-// configuration, then writes the file safely. The written lines are handed to config_box
-// (cleared first) when one is given. False, after "Cannot create file %s", when the file
-// could not be written; the old file is then unchanged.
+// configuration, then writes the file safely. The lines written are handed to `written`
+// (replacing what it held) when one is given. False, after "Cannot create file %s", when the
+// file could not be written; the old file is then unchanged.
 bool write_object_list(const Configuration& config, const std::string& path,
-                       const std::vector<std::string>& comments, LineList* config_box = nullptr);
+                       const std::vector<std::string>& comments,
+                       std::vector<std::string>* written = nullptr);
 
 // Index of the last line of the comment block: the lines before the "[LISTS]" header that
 // the reader takes (see find_sections), or before an earlier section that counts (a text

@@ -8,6 +8,7 @@
 #include "conversion.h"
 #include "encoding.h"
 #include "field_text.h"
+#include "list_loader.h"
 #include "messages.h"
 #include "object_list_file.h"
 #include "reader.h"
@@ -258,14 +259,9 @@ Plan plan_lists(const Configuration& instrument, const std::vector<std::string>&
     ScopedMessageHandler quiet(planner.keeper());
     auto work = std::make_unique<Configuration>();
     for (const std::string& path : paths) {
-        auto lines = read_text_lines(path);
-        if (!lines) {
-            planner.fail("Cannot open file " + path_to_program_text(path));
-            return planner.finish(false);
-        }
-        clear_configuration(*work);
-        if (!read_configuration(*work, *lines)) {
-            planner.fail(planner.keeper().take());
+        const ListLoad load = load_list_file(path, *work);
+        if (!load.ok()) {
+            planner.fail(load.message());
             return planner.finish(false);
         }
         planner.add_objects(list_name(path), *work, all_objects(*work));

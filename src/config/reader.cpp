@@ -83,17 +83,22 @@ std::optional<std::int32_t> number_of(std::string_view field) {
     return negative ? -value : value;
 }
 
-// Messages are built only on failure: reading must not pay for texts it never shows.
-bool split_or_refuse(std::string_view line, std::vector<std::string_view>& fields,
-                     std::string_view context, std::string_view more = {}) {
-    if (split_fields(line, fields)) return true;
-    show_error("Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in " + text(context) +
-               text(more));
+// Keeps the one message of a refusal for the caller to show or to hand on.
+bool refuse(std::string& problem, std::string text) {
+    problem = std::move(text);
     return false;
 }
 
+// Messages are built only on failure: reading must not pay for texts it never shows.
+bool split_or_refuse(std::string_view line, std::vector<std::string_view>& fields,
+                     std::string& problem, std::string_view context, std::string_view more = {}) {
+    if (split_fields(line, fields)) return true;
+    return refuse(problem, "Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in " +
+                               text(context) + text(more));
+}
+
 bool read_lists(Configuration& target, const std::vector<std::string>& lines, Range range,
-                std::vector<std::string_view>& fields) {
+                std::vector<std::string_view>& fields, std::string& problem) {
     // Lists keep their numbers: list_count is one past the highest number named, and the
     // numbers below it that the text does not name are marked, so that a text with lists 0
     // and 5 is written back with 0 and 5 and nothing else.
@@ -101,36 +106,33 @@ bool read_lists(Configuration& target, const std::vector<std::string>& lines, Ra
     bool named[MAX_LISTS] = {};
     for (std::size_t i = range.begin; i < range.end; ++i) {
         const auto refuse_number = [&] {
-            show_error("Not a number:list " + decimal(static_cast<long>(i - range.begin + 1)));
-            return false;
+            return refuse(problem,
+                          "Not a number:list " + decimal(static_cast<long>(i - range.begin + 1)));
         };
         if (!split_fields(lines[i], fields)) {
-            show_error("Too many fields (at most " + decimal(MAX_LINE_FIELDS) + ") in list " +
-                       decimal(static_cast<long>(i - range.begin + 1)));
-            return false;
+            return refuse(problem, "Too many fields (at most " + decimal(MAX_LINE_FIELDS) +
+                                       ") in list " +
+                                       decimal(static_cast<long>(i - range.begin + 1)));
         }
         const auto parsed_number = to_int(field_at(fields, 0));
         if (!parsed_number) return refuse_number();
         const std::int32_t number = *parsed_number;
         if (number > 99 || number < 0) {
-            show_error("bad list id " + decimal(number));
-            return false;
+            return refuse(problem, "bad list id " + decimal(number));
         }
         const auto parsed_max = to_int(field_at(fields, 1));
         if (!parsed_max) return refuse_number();
         const std::int32_t max = *parsed_max;
         if (max < 0) {
-            show_error("bad list max " + decimal(number));
-            return false;
+            return refuse(problem, "bad list max " + decimal(number));
         }
         ValueList& list = target.lists[number];
         list.max = max;
         int count = 0;
         for (std::size_t f = 2; f < fields.size() && !fields[f].empty(); ++f) {
             if (count == MAX_LIST_ENTRIES) {
-                show_error("Too many entries (at most " + decimal(MAX_LIST_ENTRIES) + ") in list " +
-                           decimal(number));
-                return false;
+                return refuse(problem, "Too many entries (at most " + decimal(MAX_LIST_ENTRIES) +
+                                           ") in list " + decimal(number));
             }
             store_text(list.entries[count++], fields[f]);
         }
@@ -149,34 +151,42 @@ bool read_lists(Configuration& target, const std::vector<std::string>& lines, Ra
 }
 
 bool read_field_number(std::string_view field, const ClassRecord& cls, std::string_view first,
-                       const char* suffix, std::int32_t& value) {
+                       const char* suffix, std::int32_t& value, std::string& problem) {
     if (auto parsed = number_of(field)) {
         value = *parsed;
         return true;
     }
     value = 0;
-    show_error("Not a number:" + text(text_of(cls.name)) + ":" + text(first) + suffix);
-    return false;
+    return refuse(problem, "Not a number:" + text(text_of(cls.name)) + ":" + text(first) + suffix);
+}
+
+// The four numbers after a field's name: minimum, maximum, default, and the last (a
+// ListChoice's list number, a Number's increment).
+bool read_field_numbers(const std::vector<std::string_view>& fields, const ClassRecord& cls,
+                        ClassField& field, const char* last_suffix, std::int32_t& last,
+                        std::string& problem) {
+    const std::string_view first = field_at(fields, 0);
+    return read_field_number(field_at(fields, 1), cls, first, " min", field.min, problem) &&
+           read_field_number(field_at(fields, 2), cls, first, " max", field.max, problem) &&
+           read_field_number(field_at(fields, 3), cls, first, " default", field.default_value,
+                             problem) &&
+           read_field_number(field_at(fields, 4), cls, first, last_suffix, last, problem);
 }
 
 bool read_field_line(Configuration& target, ClassRecord& cls,
-                     const std::vector<std::string_view>& fields, const ClassIndex& classes) {
+                     const std::vector<std::string_view>& fields, const ClassIndex& classes,
+                     std::string& problem) {
     const std::string_view first = field_at(fields, 0);
     if (cls.field_count == MAX_FIELDS) {
-        show_error("Too many fields (at most " + decimal(MAX_FIELDS) + ") in class " +
-                   text(text_of(cls.name)));
-        return false;
+        return refuse(problem, "Too many fields (at most " + decimal(MAX_FIELDS) + ") in class " +
+                                   text(text_of(cls.name)));
     }
     ClassField& field = cls.fields[cls.field_count];
     std::memset(&field, 0, sizeof field);
     if (!first.empty() && first[0] == '#') {
         field.kind = FieldKind::ListChoice;
         store_text(field.name, first.substr(1));
-        if (!read_field_number(field_at(fields, 1), cls, first, " min", field.min) ||
-            !read_field_number(field_at(fields, 2), cls, first, " max", field.max) ||
-            !read_field_number(field_at(fields, 3), cls, first, " default", field.default_value) ||
-            !read_field_number(field_at(fields, 4), cls, first, " list number",
-                               field.list_number)) {
+        if (!read_field_numbers(fields, cls, field, " list number", field.list_number, problem)) {
             return false;
         }
     } else if (!first.empty() && first[0] == '&') {
@@ -189,18 +199,15 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
         for (std::size_t f = 1; f < fields.size() && !fields[f].empty(); ++f) {
             const int k = classes.find(fields[f]);
             if (k >= target.class_count) {
-                show_error(text(fields[f]) + " in atom " + text(first) + " is not a class!");
-                return false;
+                return refuse(problem,
+                              text(fields[f]) + " in atom " + text(first) + " is not a class!");
             }
             field.allowed_classes |= std::uint32_t{1} << k;
         }
     } else {
         field.kind = FieldKind::Number;
         store_text(field.name, first);
-        if (!read_field_number(field_at(fields, 1), cls, first, " min", field.min) ||
-            !read_field_number(field_at(fields, 2), cls, first, " max", field.max) ||
-            !read_field_number(field_at(fields, 3), cls, first, " default", field.default_value) ||
-            !read_field_number(field_at(fields, 4), cls, first, " increment", field.increment)) {
+        if (!read_field_numbers(fields, cls, field, " increment", field.increment, problem)) {
             return false;
         }
         store_text(field.units, field_at(fields, 5));
@@ -210,7 +217,7 @@ bool read_field_line(Configuration& target, ClassRecord& cls,
 }
 
 bool read_classes(Configuration& target, const std::vector<std::string>& lines, Range range,
-                  std::vector<std::string_view>& fields) {
+                  std::vector<std::string_view>& fields, std::string& problem) {
     target.class_count = 0;
     // Every class name is known before any field line is read, so an Atom may name a class
     // defined further down.
@@ -219,9 +226,8 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
         const std::string_view first = next_field(cursor, ';');
         if (first.empty() || first[0] != '!') continue;
         if (target.class_count == MAX_CLASSES) {
-            show_error("Too many classes (at most " + decimal(MAX_CLASSES) +
-                       "): " + text(first.substr(1)));
-            return false;
+            return refuse(problem, "Too many classes (at most " + decimal(MAX_CLASSES) +
+                                       "): " + text(first.substr(1)));
         }
         ClassRecord& cls = target.classes[target.class_count++];
         store_text(cls.name, first.substr(1));
@@ -238,14 +244,13 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
             continue;
         }
         if (current < 0) {
-            show_error("Field line before any class: " + text(first));
-            return false;
+            return refuse(problem, "Field line before any class: " + text(first));
         }
         ClassRecord& cls = target.classes[current];
-        if (!split_or_refuse(lines[i], fields, text_of(cls.name), ":" + text(first))) {
+        if (!split_or_refuse(lines[i], fields, problem, text_of(cls.name), ":" + text(first))) {
             return false;
         }
-        if (!read_field_line(target, cls, fields, classes)) return false;
+        if (!read_field_line(target, cls, fields, classes, problem)) return false;
     }
     for (int c = 0; c < target.class_count; ++c)
         lay_out_class(target.classes[c]);
@@ -253,26 +258,23 @@ bool read_classes(Configuration& target, const std::vector<std::string>& lines, 
 }
 
 bool fill_object(Configuration& target, const std::vector<std::string_view>& fields, int k,
-                 ClassLookup& classes) {
+                 ClassLookup& classes, std::string& problem) {
     const std::string_view class_name = field_at(fields, 0);
     const std::string_view object_name = field_at(fields, 1);
     const int c = classes.find(target, class_name);
     if (c >= target.class_count) {
-        show_error(text(class_name) + " is not a class!");
-        return false;
+        return refuse(problem, text(class_name) + " is not a class!");
     }
     if (object_name.empty()) {
-        show_error("an object of class " + text(class_name) + " has no name");
-        return false;
+        return refuse(problem, "an object of class " + text(class_name) + " has no name");
     }
     if (k < 0 || k > target.object_count || k >= MAX_OBJECTS) {
-        show_error("Too many objects (at most " + decimal(MAX_OBJECTS) + "): " + text(object_name));
-        return false;
+        return refuse(problem, "Too many objects (at most " + decimal(MAX_OBJECTS) +
+                                   "): " + text(object_name));
     }
     if (!value_block_fits(target, c)) {
-        show_error("Too many object values (at most " + decimal(OBJECT_DATA_SIZE) +
-                   " bytes): " + text(object_name));
-        return false;
+        return refuse(problem, "Too many object values (at most " + decimal(OBJECT_DATA_SIZE) +
+                                   " bytes): " + text(object_name));
     }
     ObjectRecord& object = target.objects[k];
     object.class_index = c;
@@ -288,15 +290,15 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
         if (field.kind == FieldKind::Number || field.kind == FieldKind::ListChoice) {
             const auto number = number_of(value);
             if (!number) {
-                show_error("Not a number:" + text(object_name) + ":" + text(text_of(field.name)));
-                return false;
+                return refuse(
+                    problem, "Not a number:" + text(object_name) + ":" + text(text_of(field.name)));
             }
             std::memcpy(values + field.data_offset, &*number, sizeof(std::int32_t));
         } else {
             if (value.size() > static_cast<std::size_t>(MAX_TEXT_VALUE_LENGTH)) {
-                show_error("Value too long (at most " + decimal(MAX_TEXT_VALUE_LENGTH) +
-                           " characters): " + text(object_name) + ":" + text(text_of(field.name)));
-                return false;
+                return refuse(problem, "Value too long (at most " + decimal(MAX_TEXT_VALUE_LENGTH) +
+                                           " characters): " + text(object_name) + ":" +
+                                           text(text_of(field.name)));
             }
             set_text_value(target, object, f, value);
         }
@@ -306,13 +308,12 @@ bool fill_object(Configuration& target, const std::vector<std::string_view>& fie
 }
 
 bool read_objects(Configuration& target, const std::vector<std::string>& lines, Range range,
-                  std::vector<std::string_view>& fields) {
+                  std::vector<std::string_view>& fields, std::string& problem) {
     target.object_count = 0;
     target.data_used = 0;
     std::memset(target.object_data, 0, sizeof target.object_data);
     if (target.class_count == 0) {
-        show_error("No classes are defined! How then, shall I define objects?!");
-        return false;
+        return refuse(problem, "No classes are defined! How then, shall I define objects?!");
     }
     ClassLookup classes;
     for (std::size_t i = range.begin; i < range.end; ++i) {
@@ -321,18 +322,15 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
         const std::string_view object_name = next_field(cursor, ';');
         const int c = classes.find(target, class_name);
         if (c >= target.class_count) {
-            show_error(text(class_name) + " is not a known class!");
-            return false;
+            return refuse(problem, text(class_name) + " is not a known class!");
         }
         if (object_name.empty()) {
-            show_error("an object of class " + text(class_name) +
-                       " must have a name to be defined");
-            return false;
+            return refuse(problem, "an object of class " + text(class_name) +
+                                       " must have a name to be defined");
         }
         if (target.object_count == MAX_OBJECTS) {
-            show_error("Too many objects (at most " + decimal(MAX_OBJECTS) +
-                       "): " + text(object_name));
-            return false;
+            return refuse(problem, "Too many objects (at most " + decimal(MAX_OBJECTS) +
+                                       "): " + text(object_name));
         }
         ObjectRecord& object = target.objects[target.object_count++];
         store_text(object.name, object_name);
@@ -341,10 +339,10 @@ bool read_objects(Configuration& target, const std::vector<std::string>& lines, 
     }
     for (std::size_t i = range.begin; i < range.end; ++i) {
         const int k = static_cast<int>(i - range.begin);
-        if (!split_or_refuse(lines[i], fields, text_of(target.objects[k].name))) {
+        if (!split_or_refuse(lines[i], fields, problem, text_of(target.objects[k].name))) {
             return false;
         }
-        if (!fill_object(target, fields, k, classes)) return false;
+        if (!fill_object(target, fields, k, classes, problem)) return false;
     }
     return true;
 }
@@ -373,7 +371,8 @@ bool needs_translation(const std::string& line) {
 
 }  // namespace
 
-bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
+bool read_configuration(Configuration& target, std::vector<std::string>& lines,
+                        std::string& problem) {
     // Lines are zero-terminated texts to the instrument: nothing after a zero byte counts.
     // Other control characters (a TAB a colleague typed) are read as they are: only a command
     // line must not carry those that would break it, and the download refuses them there. A
@@ -384,18 +383,32 @@ bool read_configuration(Configuration& target, std::vector<std::string>& lines) 
     const auto sections = find_sections(lines);
     std::vector<std::string_view> fields;
     fields.reserve(MAX_LINE_FIELDS);
-    return read_lists(target, lines, sections[SectionLists], fields) &&
-           read_classes(target, lines, sections[SectionClasses], fields) &&
-           read_objects(target, lines, sections[SectionObjects], fields);
+    return read_lists(target, lines, sections[SectionLists], fields, problem) &&
+           read_classes(target, lines, sections[SectionClasses], fields, problem) &&
+           read_objects(target, lines, sections[SectionObjects], fields, problem);
 }
 
-bool read_object_line(Configuration& target, std::string_view line, int k) {
+bool read_configuration(Configuration& target, std::vector<std::string>& lines) {
+    std::string problem;
+    if (read_configuration(target, lines, problem)) return true;
+    show_error(problem);
+    return false;
+}
+
+bool read_object_line(Configuration& target, std::string_view line, int k, std::string& problem) {
     std::vector<std::string_view> fields;
     std::string_view cursor = line;
     const std::string_view name = (next_field(cursor, ';'), next_field(cursor, ';'));
-    if (!split_or_refuse(line, fields, name)) return false;
+    if (!split_or_refuse(line, fields, problem, name)) return false;
     ClassLookup classes;
-    return fill_object(target, fields, k, classes);
+    return fill_object(target, fields, k, classes, problem);
+}
+
+bool read_object_line(Configuration& target, std::string_view line, int k) {
+    std::string problem;
+    if (read_object_line(target, line, k, problem)) return true;
+    show_error(problem);
+    return false;
 }
 
 std::string display_line(const Configuration& config, int object_index) {

@@ -44,13 +44,64 @@ Tnimbra_lib::~Tnimbra_lib() {
 }
 
 bool Tnimbra_lib::FormCreate() {
-    run(create_action_);
+    instrument_changed();
     speed_ = Speed::Unknown;
     closing_ = false;
     late_line_ = false;
-    output_box.clear();
-    debug_box.clear();
+    idle_dropped_ = 0;
+    report(LinkEvent::Kind::LogCleared, {});
     return open_port();
+}
+
+int Tnimbra_lib::add_listener(EventListener listener) {
+    listeners_.emplace_back(next_listener_, std::move(listener));
+    return next_listener_++;
+}
+
+void Tnimbra_lib::remove_listener(int id) {
+    std::erase_if(listeners_, [id](const auto& entry) { return entry.first == id; });
+}
+
+void Tnimbra_lib::report(LinkEvent::Kind kind, std::string text, std::string raw) {
+    if (listeners_.empty()) return;
+    const LinkEvent event{kind, std::move(text), std::move(raw)};
+    // A listener may add or remove listeners while it runs.
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners)
+        listener(event);
+}
+
+void Tnimbra_lib::note(const std::string& text) {
+    report(LinkEvent::Kind::Note, text);
+}
+
+void Tnimbra_lib::show_file(const std::string& path, const std::vector<std::string>& lines) {
+    if (listeners_.empty()) return;
+    LinkEvent event{LinkEvent::Kind::FileLines, path, {}};
+    event.lines = &lines;
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners)
+        listener(event);
+}
+
+void Tnimbra_lib::set_receive_progress(ProgressSink* bar) {
+    receive_progress_ = bar;
+    reply_lines_ = 0;
+    report(LinkEvent::Kind::ReplyStarted, {});
+}
+
+void Tnimbra_lib::queue_command(const std::string& text) {
+    queue_.push_back(text);
+    report(LinkEvent::Kind::Queued, text);
+}
+
+void Tnimbra_lib::clear_queue() {
+    queue_.clear();
+    report(LinkEvent::Kind::QueueCleared, {});
+}
+
+void Tnimbra_lib::instrument_changed() {
+    run(instrument_changed_);
 }
 
 bool Tnimbra_lib::open_port() {
@@ -74,27 +125,33 @@ bool Tnimbra_lib::open_port() {
 void Tnimbra_lib::discard_waiting(const std::string& when) {
     const std::size_t dropped = port_->discard_input();
     if (dropped > 0) {
-        output_box.add("Discarded " + std::to_string(dropped) + " received bytes waiting " + when);
+        note("Discarded " + std::to_string(dropped) + " received bytes waiting " + when);
     }
+}
+
+std::string Tnimbra_lib::busy_message(const std::string& text) const {
+    if (!in_flight_) return {};
+    return "The Nimbra has not yet answered " + quoted(flight_text_) + "; " + quoted(text) +
+           " was not sent";
 }
 
 bool Tnimbra_lib::ready_to_send(const std::string& text) {
     if (shutting_down_) {
-        output_box.add("Not sent, the link is shutting down: " + text);
-        stop_queue();
+        const std::string why = "Not sent, the link is shutting down: " + text;
+        note(why);
+        fail(Failure::NotSent, why);
         return false;
     }
-    if (in_flight_) {
-        // Its answer would be taken for the other command's.
-        show_error("The Nimbra has not yet answered " + quoted(flight_text_) + "; " + quoted(text) +
-                   " was not sent");
+    if (const std::string busy = busy_message(text); !busy.empty()) {
+        show_error(busy);
         return false;
     }
     if (port_->is_open()) return true;
     if (open_port()) return true;
     // The port problem handler has said why.
-    output_box.add("Not sent, the port is closed: " + text);
-    stop_queue();
+    const std::string why = "Not sent, the port is closed: " + text;
+    note(why);
+    fail(Failure::NotSent, why);
     run(refusal_action_);
     return false;
 }
@@ -122,11 +179,12 @@ void Tnimbra_lib::run_command(const std::string& text, Action completion,
 void Tnimbra_lib::transmit(const std::string& text, Action completion) {
     // Whatever arrived before the command goes out cannot be its answer.
     discard_waiting("before " + quoted(text) + " was sent");
+    end_idle_spell();
     late_line_ = false;
     reply_line_.clear();
+    raw_line_.clear();
     reply_overflow_ = false;
     in_flight_ = true;
-    idle_noted_ = false;
     flight_text_ = text;
     completion_ = std::move(completion);
     flight_multi_line_ = text == kMultiLineCommand;
@@ -137,7 +195,7 @@ void Tnimbra_lib::transmit(const std::string& text, Action completion) {
     std::string line = text;
     line += kCr;
     port_->send(line);
-    output_box.add(text);
+    report(LinkEvent::Kind::Sent, text, std::move(line));
 }
 
 // The speed is not known to be high: "SET_BAUD 38400" at 9600 first; when that gets no
@@ -164,8 +222,9 @@ void Tnimbra_lib::probe_answered() {
     Action action = std::move(deferred_action_);
     deferred_action_ = {};
     if (shutting_down_) {
-        output_box.add("Not sent, the link is shutting down: " + deferred_command_);
-        stop_queue();
+        const std::string why = "Not sent, the link is shutting down: " + deferred_command_;
+        note(why);
+        fail(Failure::NotSent, why);
         return;
     }
     transmit(deferred_command_, std::move(action));
@@ -181,14 +240,14 @@ void Tnimbra_lib::restart_after_probe(const std::string& why) {
     probe_ = Probe::None;
     Action action = std::move(deferred_action_);
     deferred_action_ = {};
-    output_box.add(why);
+    note(why);
     set_status(why);
     transmit(deferred_command_, std::move(action));
 }
 
 void Tnimbra_lib::send_queue(Action done) {
     if (queue_progress_) {
-        queue_progress_->set_range(0, static_cast<int>(cmd_box.size()));
+        queue_progress_->set_range(0, static_cast<int>(queue_.size()));
         queue_progress_->set_position(0);
     }
     queue_position_ = 0;
@@ -201,11 +260,11 @@ void Tnimbra_lib::send_queue(Action done) {
 
 void Tnimbra_lib::send_next() {
     if (shutting_down_) {
-        stop_queue();
+        fail(Failure::NotSent, "the link is shutting down");
         return;
     }
-    if (queue_position_ >= 0 && static_cast<std::size_t>(queue_position_) < cmd_box.size()) {
-        run_command(cmd_box[static_cast<std::size_t>(queue_position_)], [this] {
+    if (queue_position_ >= 0 && static_cast<std::size_t>(queue_position_) < queue_.size()) {
+        run_command(queue_[static_cast<std::size_t>(queue_position_)], [this] {
             ++acknowledged_;
             send_next();
         });
@@ -218,10 +277,11 @@ void Tnimbra_lib::send_next() {
     run(queue_done_);
 }
 
-void Tnimbra_lib::stop_queue() {
-    if (!queue_active_) return;
+void Tnimbra_lib::fail(Failure failure, const std::string& text) {
     queue_active_ = false;
-    run(queue_stopped_);
+    if (!failure_action_) return;
+    const FailureAction action = failure_action_;
+    action(failure, text);
 }
 
 void Tnimbra_lib::set_status(const std::string& text) {
@@ -243,7 +303,7 @@ void Tnimbra_lib::set_port_number(int number) {
     } else if (error != last_open_error_) {
         // Every activation of the window comes here; one note per reason is enough.
         last_open_error_ = error;
-        output_box.add(error);
+        note(error);
     }
 }
 
@@ -252,12 +312,16 @@ void Tnimbra_lib::reconnect(int number) {
 }
 
 void Tnimbra_lib::change_port(int number) {
+    end_idle_spell();
     if (in_flight_) {
-        output_box.add("The port changed before " + quoted(flight_text_) + " was answered");
+        const std::string why = "The port changed before " + quoted(flight_text_) + " was answered";
+        note(why);
         port_->stop_timer(reply_timer_);
-        command_failed();
+        command_failed(Failure::PortChanged, why);
     }
     late_line_ = false;
+    // Another port, or another device behind the same one: another instrument, perhaps.
+    instrument_changed();
     speed_ = Speed::Unknown;
     maybe_high_ = false;
     port_->set_baud_rate(kLowSpeed);
@@ -279,9 +343,11 @@ void Tnimbra_lib::leave_high_speed() {
     late_line_ = false;
     closing_ = true;
     reply_line_.clear();
+    raw_line_.clear();
     if (port_->is_open()) {
         if (port_->baud_rate() != kHighSpeed) port_->set_baud_rate(kHighSpeed);
         port_->send(kSwitchDown);
+        report(LinkEvent::Kind::SentUnlogged, "SET_BAUD 9600", kSwitchDown);
         port_->pause(kShutdownPauseMs);
     }
     speed_ = Speed::Low;
@@ -293,7 +359,7 @@ void Tnimbra_lib::shutdown(Action done) {
     if (shutting_down_ && in_flight_) return;
     shutting_down_ = true;
     if (in_flight_) return;
-    stop_queue();
+    if (queue_active_) fail(Failure::NotSent, "the link is shutting down");
     finish_shutdown();
 }
 
@@ -306,26 +372,29 @@ void Tnimbra_lib::finish_shutdown() {
 }
 
 // The command in flight is over without its completion; the speed is no longer known.
-void Tnimbra_lib::command_failed() {
+void Tnimbra_lib::command_failed(Failure failure, const std::string& text) {
     in_flight_ = false;
     completion_ = {};
     probe_ = Probe::None;
     deferred_action_ = {};
     speed_ = Speed::Unknown;
-    stop_queue();
+    fail(failure, text);
 }
 
 void Tnimbra_lib::line_lost(const std::string& reason) {
-    const std::string note = "The serial line was lost: " + reason;
-    output_box.add(note);
-    set_status(note);
+    const std::string lost = "The serial line was lost: " + reason;
+    note(lost);
+    set_status(lost);
     reply_line_.clear();
+    raw_line_.clear();
     speed_ = Speed::Unknown;
     late_line_ = false;
+    // Whatever comes back on this port may be another instrument, or this one restarted.
+    instrument_changed();
     if (!in_flight_) return;
     port_->stop_timer(reply_timer_);
-    command_failed();
-    show_error(note);
+    command_failed(Failure::LineLost, lost);
+    show_error(lost);
     run(refusal_action_);
     finish_shutdown();
 }
@@ -352,38 +421,41 @@ void Tnimbra_lib::take_reply_char(char c) {
     if (c == kCr || c == kLf) {
         const bool second_of_pair = c == kLf && after_cr_;
         after_cr_ = c == kCr;
-        if (!second_of_pair) end_reply_line();
+        if (!second_of_pair) end_reply_line(c);
         return;
     }
     after_cr_ = false;
     if (reply_line_.size() >= kMaxReplyLine) {
         if (!reply_overflow_) {
             reply_overflow_ = true;
-            output_box.add("Reply line longer than " + std::to_string(kMaxReplyLine) +
-                           " characters: the rest of the line was discarded");
+            note("Reply line longer than " + std::to_string(kMaxReplyLine) +
+                 " characters: the rest of the line was discarded");
         }
         return;
     }
+    raw_line_ += c;
     reply_line_ += static_cast<char>(translate_instrument_char(static_cast<unsigned char>(c)));
 }
 
-void Tnimbra_lib::end_reply_line() {
+void Tnimbra_lib::end_reply_line(char end) {
     std::string line;
     line.swap(reply_line_);
+    std::string raw;
+    raw.swap(raw_line_);
+    raw += end;
     reply_overflow_ = false;
     const bool answer = !line.empty() && (line[0] == '@' || line[0] == '|');
     if (!in_flight_) {
         if (answer && take_late_answer(line)) {
-            if (!closing_) return_box.add(std::move(line));
+            received(std::move(line), std::move(raw));
             return;
         }
-        if (answer) {
-            output_box.add("Ignored " + quoted(line) + ": no command waited for it");
-        } else if (!idle_noted_) {
-            idle_noted_ = true;
-            output_box.add("Ignored data lines that no command waited for");
+        // Nobody waits for it: kept by no one, so a line that keeps talking costs nothing.
+        if (++idle_dropped_ == 1) {
+            note(answer ? "Ignored " + quoted(line) + ": no command waited for it"
+                        : "Ignored data lines that no command waited for");
         }
-        if (!closing_) return_box.add(std::move(line));
+        report(LinkEvent::Kind::Dropped, std::move(line), std::move(raw));
         return;
     }
     if (answer) {
@@ -402,7 +474,7 @@ void Tnimbra_lib::end_reply_line() {
         } else if (line.size() > 1 && line[0] == '@') {
             probe_ = Probe::None;
             deferred_action_ = {};
-            stop_queue();
+            fail(Failure::Refused, line.substr(1));
             show_error(line.substr(1));
             run(refusal_action_);
         } else {
@@ -410,7 +482,7 @@ void Tnimbra_lib::end_reply_line() {
             if (flight_text_ == kRestartCommand) speed_ = Speed::Unknown;
             run(completion);
         }
-        if (!closing_) return_box.add(std::move(line));
+        received(std::move(line), std::move(raw));
         finish_shutdown();
         return;
     }
@@ -422,20 +494,36 @@ void Tnimbra_lib::end_reply_line() {
         // Each complete line shows the reply is still coming.
         port_->start_timer(reply_timer_, reply_ticks_);
         if (show_receive_progress_ && receive_progress_) {
-            receive_progress_->set_position(static_cast<int>(return_box.size()));
+            receive_progress_->set_position(static_cast<int>(reply_lines_));
         }
     }
-    if (!closing_) return_box.add(std::move(line));
+    received(std::move(line), std::move(raw));
+}
+
+void Tnimbra_lib::received(std::string line, std::string raw) {
+    if (closing_) return;
+    ++reply_lines_;
+    report(LinkEvent::Kind::Received, std::move(line), std::move(raw));
+}
+
+void Tnimbra_lib::end_idle_spell() {
+    if (idle_dropped_ > 1) {
+        note("Ignored " + std::to_string(idle_dropped_) +
+             " lines in all that no command waited for");
+    }
+    idle_dropped_ = 0;
 }
 
 // No configuration at the design limits is that long: the line is babbling. It ends like a
 // silent reply.
 void Tnimbra_lib::reply_too_long(const std::string& what) {
-    output_box.add("The reply to " + quoted(flight_text_) + " grew past " + what +
-                   ": stopped waiting for it");
+    const std::string why =
+        "The reply to " + quoted(flight_text_) + " grew past " + what + ": stopped waiting for it";
+    note(why);
     reply_line_.clear();
+    raw_line_.clear();
     port_->stop_timer(reply_timer_);
-    command_failed();
+    command_failed(Failure::NoAnswer, why);
     if (shutting_down_) {
         finish_shutdown();
         return;
@@ -455,7 +543,8 @@ void Tnimbra_lib::portTriggerTimer(SerialPort::TimerHandle timer) {
         transmit(kSwitchUp, [this] { probe_answered(); });
         return;
     }
-    output_box.add("No answer to " + quoted(flight_text_));
+    const std::string why = "No answer to " + quoted(flight_text_);
+    note(why);
     if (probe_ == Probe::AtHigh && restart_waits_on_probe()) {
         port_->set_baud_rate(kLowSpeed);
         restart_after_probe("No answer to " + quoted(kSwitchUp) +
@@ -464,10 +553,10 @@ void Tnimbra_lib::portTriggerTimer(SerialPort::TimerHandle timer) {
         return;
     }
     if (probe_ != Probe::None) maybe_high_ = true;
-    // The line itself, not the switch before it: the instrument may still take it.
-    const bool queue_line = queue_active_ && probe_ == Probe::None;
-    command_failed();
-    late_line_ = queue_line && !shutting_down_;
+    // The line itself, not the switch before it: the instrument may still take it. Known
+    // before the failure is reported, so whoever hears of it knows a late answer may come.
+    late_line_ = queue_active_ && probe_ == Probe::None && !shutting_down_;
+    command_failed(Failure::NoAnswer, why);
     if (shutting_down_) {
         finish_shutdown();
         return;
@@ -483,9 +572,9 @@ bool Tnimbra_lib::take_late_answer(const std::string& line) {
     if (line != "@") return false;
     ++acknowledged_;
     answered_late_ = true;
-    output_box.add("Late \"@\" for " + quoted(flight_text_) +
-                   " after its time-out: counted; the queue stays stopped");
-    run(queue_stopped_);
+    note("Late \"@\" for " + quoted(flight_text_) +
+         " after its time-out: counted; the queue stays stopped");
+    run(late_answer_);
     return true;
 }
 

@@ -6,23 +6,53 @@
 // a line beginning with "|" ends a multi-line reply, anything else is data. The sender's
 // completion action runs on an acknowledgement or an end line, once; chains of commands are
 // completion actions that start the next command. One command is in flight at a time, and
-// answers that arrive while none waits are noted and dropped. Before the first command the
+// lines that arrive while none waits are counted and dropped. Before the first command the
 // line speed is found and raised to 38400 baud in agreement with the instrument; shutdown
 // lowers it again. A lost line closes the port; the next command opens it again.
 //
-// Widget-free, so vexilo-cli can use it; the diagnostic window is a view of the five boxes.
+// Widget-free, so vexilo-cli can use it. It keeps no lines for anyone to read: it reports
+// what it sends, receives and notes as events, and each view (the diagnostic window, the
+// operations' copy of a reply, a trace) keeps its own lines.
 
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/configuration.h"
-#include "link/line_box.h"
 #include "link/progress_sink.h"
 #include "link/serial_port.h"
 
 namespace vexilo {
+
+// One thing the link did, reported as it happened.
+struct LinkEvent {
+    enum class Kind {
+        Sent,          // a command line went out: text without its CR; raw as it went on the wire
+        SentUnlogged,  // the last "SET_BAUD 9600" at shutdown: on the wire, never in the log
+        Received,  // a line of the reply awaited: text translated, raw as it came (with its end)
+        Dropped,   // a line that no command waited for: counted and dropped, never kept
+        Note,      // what the link noticed, or a note handed to it for the log
+        Queued,    // a line joined the command queue
+        QueueCleared,
+        ReplyStarted,  // a reply of many lines was asked for: its list starts again
+        LogCleared,    // link creation empties the log
+        FileLines,     // the lines of a list file loaded or written (text: its path)
+    };
+    enum class Direction { None, Out, In };
+
+    Kind kind;
+    std::string text;
+    std::string raw;
+    const std::vector<std::string>* lines = nullptr;  // FileLines only
+
+    Direction direction() const {
+        if (kind == Kind::Sent || kind == Kind::SentUnlogged) return Direction::Out;
+        if (kind == Kind::Received || kind == Kind::Dropped) return Direction::In;
+        return Direction::None;
+    }
+};
 
 class Tnimbra_lib {
   public:
@@ -31,6 +61,10 @@ class Tnimbra_lib {
     // Called when the port cannot be opened, with the system's reason. True: try again (the
     // handler may have changed the port number); false: give up.
     using PortProblemHandler = std::function<bool(const std::string& error)>;
+    using EventListener = std::function<void(const LinkEvent& event)>;
+    // Why a command (or the queue it belongs to) ended without its completion.
+    enum class Failure { Refused, NoAnswer, LineLost, PortChanged, NotSent };
+    using FailureAction = std::function<void(Failure failure, const std::string& text)>;
 
     // What the link knows of the instrument's line speed. Unknown until the instrument has
     // answered at a speed, and again after a time-out, a restart or a lost line.
@@ -74,19 +108,35 @@ class Tnimbra_lib {
     // Runs after a message said why the operation in progress stopped: a refusal, a lost
     // line, or a port that could not be opened for a command.
     void set_refusal_action(Action action) { refusal_action_ = std::move(action); }
-    // Runs first in FormCreate: the instrument operations forget the configuration they read.
-    void set_create_action(Action action) { create_action_ = std::move(action); }
+    // Runs when the instrument behind the link may have changed: link creation, a change of
+    // port or of the device behind it, a lost line. The operations forget its configuration.
+    void set_instrument_changed_action(Action action) { instrument_changed_ = std::move(action); }
     void set_port_problem_handler(PortProblemHandler handler) {
         port_problem_ = std::move(handler);
     }
-    void set_receive_progress(ProgressSink* bar) { receive_progress_ = bar; }
+    // The bar that follows a reply of many lines. Its lines are counted from here (the speed
+    // switch's "@" too), and views start their reply list again.
+    void set_receive_progress(ProgressSink* bar);
     void set_queue_progress(ProgressSink* bar) { queue_progress_ = bar; }
-    // Runs once when a queue stops before its end: a refusal, a time-out, a lost line, a port
-    // that cannot be opened, or shutdown. acknowledged_lines() then says how far it got. Runs
-    // once more when the line that timed out is acknowledged late (answered_late()).
-    void set_queue_stopped_action(Action action) { queue_stopped_ = std::move(action); }
+    // Runs once when the command in flight, or the queue, ends without its completion: a
+    // refusal, a time-out, a lost line, a change of port, a port that cannot be opened, or
+    // shutdown. It runs before the time-out and refusal actions; acknowledged_lines() says
+    // how far a queue got, and awaiting_late_answer() whether the line that timed out may
+    // still be acknowledged. The instrument operations end the operation in progress here.
+    void set_failure_action(FailureAction action) { failure_action_ = std::move(action); }
+    // Runs when the line a queue stopped on with a time-out is acknowledged late: it counts
+    // (acknowledged_lines(), answered_late()), and the queue stays stopped.
+    void set_late_answer_action(Action action) { late_answer_ = std::move(action); }
 
-    // Link creation: clears the state and the output and debug boxes, then opens the port.
+    // Every event goes to each listener, in the order they were added. The id removes it.
+    int add_listener(EventListener listener);
+    void remove_listener(int id);
+    // A line for the log (the conversion's notes).
+    void note(const std::string& text);
+    // The lines of a list file the program loaded or wrote, for the diagnostic view.
+    void show_file(const std::string& path, const std::vector<std::string>& lines);
+
+    // Link creation: clears the state, empties the log (LogCleared), then opens the port.
     // False only when the port problem handler gave up.
     bool FormCreate();
     // Link shutdown: leave_high_speed.
@@ -100,11 +150,14 @@ class Tnimbra_lib {
     // The normal command path: switches to high speed first when needed.
     void run_command(const std::string& text, Action completion,
                      bool show_receive_progress = false);
-    void queue_command(const std::string& text) { cmd_box.add(text); }
-    void clear_queue() { cmd_box.clear(); }
-    // Sends every line of cmd_box, each after the previous one was acknowledged; `done` runs
+    void queue_command(const std::string& text);
+    void clear_queue();
+    // Sends every queued line, each after the previous one was acknowledged; `done` runs
     // after the last acknowledgement.
     void send_queue(Action done);
+    // While a command waits for its answer, the message that refuses `text` (its answer
+    // would be taken for the other's); empty when the line is free.
+    std::string busy_message(const std::string& text) const;
     void set_status(const std::string& text);
     // Switches the port to another number. The same number changes nothing while the port is
     // open, and opens it again when it was closed (a lost line, a failed open).
@@ -130,18 +183,14 @@ class Tnimbra_lib {
     int queue_position() const { return queue_position_; }
     // Lines of the current or last queue that the instrument acknowledged.
     int acknowledged_lines() const { return acknowledged_; }
+    // The command queue.
+    const std::vector<std::string>& queue() const { return queue_; }
     // A queue line timed out and no command has gone out since: an "@" that comes now is its
     // late acknowledgement and still counts.
     bool awaiting_late_answer() const { return late_line_; }
     // The stopped queue's last counted line was acknowledged after its time-out.
     bool answered_late() const { return answered_late_; }
     SerialPort& port() { return *port_; }
-
-    LineBox cmd_box;     // the command queue
-    LineBox return_box;  // every reply line, in order
-    LineBox config_box;  // the lines of the object list file last loaded or written
-    LineBox output_box;  // sent commands and notes
-    LineBox debug_box;
 
   private:
     enum class Probe { None, AtLow, AtHigh };
@@ -150,7 +199,8 @@ class Tnimbra_lib {
     void portTriggerTimer(SerialPort::TimerHandle timer);
     void line_lost(const std::string& reason);
     void take_reply_char(char c);
-    void end_reply_line();
+    void end_reply_line(char end);
+    void received(std::string line, std::string raw);
     void reply_too_long(const std::string& what);
     bool ready_to_send(const std::string& text);
     void transmit(const std::string& text, Action completion);
@@ -159,10 +209,13 @@ class Tnimbra_lib {
     bool restart_waits_on_probe() const;
     void restart_after_probe(const std::string& why);
     bool take_late_answer(const std::string& line);
-    void command_failed();
+    void command_failed(Failure failure, const std::string& text);
+    void fail(Failure failure, const std::string& text);
+    void report(LinkEvent::Kind kind, std::string text, std::string raw = {});
+    void end_idle_spell();
+    void instrument_changed();
     void discard_waiting(const std::string& when);
     void send_next();
-    void stop_queue();
     void finish_shutdown();
     void change_port(int number);
 
@@ -172,7 +225,9 @@ class Tnimbra_lib {
     std::string last_open_error_;
 
     std::string reply_line_;
+    std::string raw_line_;
     bool reply_overflow_ = false;
+    std::size_t reply_lines_ = 0;  // received since the receive progress bar was set
     bool after_cr_ = false;  // the last character taken was a CR: an LF now only ends the pair
 
     // The one command in flight: only its answer runs its completion, once.
@@ -183,8 +238,9 @@ class Tnimbra_lib {
     std::size_t flight_lines_ = 0;
     std::size_t flight_bytes_ = 0;
     int reply_ticks_ = kReplyTicks;
-    // Data lines that arrived while nothing waited, noted once until the next command.
-    bool idle_noted_ = false;
+    // Lines that arrived while nothing waited, since the last command: the first is noted,
+    // the count when the next command goes out.
+    std::size_t idle_dropped_ = 0;
 
     Speed speed_ = Speed::Unknown;
     // The instrument may be at 38400: it was switched, or the link talked to it at 38400.
@@ -204,15 +260,19 @@ class Tnimbra_lib {
     int queue_position_ = 0;
     int acknowledged_ = 0;
     bool queue_active_ = false;
+    std::vector<std::string> queue_;
     bool late_line_ = false;
     bool answered_late_ = false;
     Action queue_done_;
-    Action queue_stopped_;
+    FailureAction failure_action_;
+    Action late_answer_;
+    std::vector<std::pair<int, EventListener>> listeners_;
+    int next_listener_ = 1;
 
     StatusSink status_sink_;
     Action timeout_action_;
     Action refusal_action_;
-    Action create_action_;
+    Action instrument_changed_;
     PortProblemHandler port_problem_;
 };
 

@@ -3,167 +3,409 @@
 #include "config/download.h"
 #include "config/encoding.h"
 #include "config/field_text.h"
+#include "config/list_loader.h"
 #include "config/messages.h"
 #include "config/reader.h"
 #include "config/text_fields.h"
-#include "config/text_file.h"
 
 namespace vexilo {
+
+// One operation from its call to its completion.
+struct InstrumentOperations::Run {
+    OperationStart start;
+    Completion done;
+    SendOptions options;
+    int already_there = -1;  // objects a changed-only send left out; -1 for a whole send
+    int total = 0;           // lines of its queue, once the queue went out
+};
+
+namespace {
+
+OperationStart start_of(OperationKind kind) {
+    OperationStart start;
+    start.kind = kind;
+    return start;
+}
+
+OperationResult done_result() {
+    OperationResult result;
+    result.outcome = OperationResult::Outcome::Done;
+    return result;
+}
+
+}  // namespace
+
+const char* operation_name(OperationKind kind) {
+    static constexpr const char* kNames[] = {"get configuration", "plan",       "send lists",
+                                             "send objects",      "remove all", "restart"};
+    return kNames[static_cast<int>(kind)];
+}
 
 InstrumentOperations::InstrumentOperations(Tnimbra_lib& link)
     : link_(link), instrument_(std::make_unique<Configuration>()) {
     clear_configuration(*instrument_);
-    link_.set_create_action([this] { forget_configuration(); });
-    link_.set_queue_stopped_action([this] { queue_stopped(); });
+    link_.set_instrument_changed_action([this] { forget_configuration(); });
+    link_.set_failure_action([this](Tnimbra_lib::Failure failure, const std::string& text) {
+        line_failed(failure, text);
+    });
+    link_.set_late_answer_action([this] { late_answer(); });
+    listener_ = link_.add_listener([this](const LinkEvent& event) {
+        if (event.kind == LinkEvent::Kind::Received && collecting_) reply_.push_back(event.text);
+    });
 }
 
-void InstrumentOperations::request_configuration(ProgressSink* bar, Action done) {
+InstrumentOperations::~InstrumentOperations() {
+    link_.remove_listener(listener_);
+    link_.set_instrument_changed_action({});
+    link_.set_failure_action({});
+    link_.set_late_answer_action({});
+}
+
+// The operation's life -------------------------------------------------------------------
+
+InstrumentOperations::RunPtr InstrumentOperations::begin(OperationStart start, Completion done) {
+    auto run = std::make_shared<Run>();
+    start.port = link_.port().describe();
+    run->start = std::move(start);
+    run->done = std::move(done);
+    if (observer_ != nullptr) {
+        if (const std::string refusal = observer_->operation_starting(run->start);
+            !refusal.empty()) {
+            show_error(refusal);
+            fail(run, refusal);
+            return nullptr;
+        }
+    }
+    return run;
+}
+
+void InstrumentOperations::finish(const RunPtr& run, OperationResult result) {
+    if (active_ == run) {
+        active_ = nullptr;
+        // A reply given up is nobody's: later answers must not join it.
+        collecting_ = false;
+        reply_.clear();
+    }
+    if (observer_ != nullptr) observer_->operation_ended(run->start, result);
+    // The completion may start the next operation.
+    const Completion done = std::move(run->done);
+    run->done = {};
+    if (done) done(result);
+}
+
+void InstrumentOperations::fail(const RunPtr& run, const std::string& message) {
+    OperationResult result;
+    result.message = message;
+    finish(run, std::move(result));
+}
+
+// The line carries one command at a time: an operation whose first command would meet
+// another's answer ends at once.
+bool InstrumentOperations::claim_line(const RunPtr& run, const std::string& first_command) {
+    if (const std::string busy = link_.busy_message(first_command); !busy.empty()) {
+        show_error(busy);
+        fail(run, busy);
+        return false;
+    }
+    active_ = run;
+    late_run_ = nullptr;
+    return true;
+}
+
+void InstrumentOperations::line_failed(Tnimbra_lib::Failure failure, const std::string& text) {
+    if (!active_) return;
+    const RunPtr run = active_;
+    if (run->total == 0) {
+        OperationResult result;
+        result.outcome = OperationResult::Outcome::Stopped;
+        result.reason = failure;
+        result.message = text;
+        finish(run, std::move(result));
+        return;
+    }
+    // Whatever got through has changed the instrument, and the line in flight may have too:
+    // the copy of its configuration is no longer true.
+    forget_configuration();
+    if (failure == Tnimbra_lib::Failure::NoAnswer && link_.awaiting_late_answer()) {
+        late_run_ = run;
+    }
+    finish(run, stopped_send(*run, failure));
+}
+
+// How far a stopped send got, as the operator is told.
+OperationResult InstrumentOperations::stopped_send(const Run& run, Tnimbra_lib::Failure failure) {
+    OperationResult result;
+    result.outcome = OperationResult::Outcome::Stopped;
+    result.reason = failure;
+    result.accepted = link_.acknowledged_lines();
+    result.total = run.total;
+    result.message = "Download stopped: " + decimal(result.accepted) + " of " +
+                     decimal(result.total) + " objects accepted by the Nimbra" +
+                     (link_.answered_late() ? " (the last one answered late)" : "");
+    return result;
+}
+
+void InstrumentOperations::late_answer() {
+    if (!late_run_) return;
+    const RunPtr run = std::move(late_run_);
+    late_run_ = nullptr;
+    const OperationResult result = stopped_send(*run, Tnimbra_lib::Failure::NoAnswer);
+    if (observer_ != nullptr) observer_->late_answer(run->start, result);
+    if (run->options.late_answer) run->options.late_answer(result);
+}
+
+// The instrument's configuration ----------------------------------------------------------
+
+// GET_CONFIG; once the reply has been read into the instrument's configuration, the step
+// runs. A reply that does not read ends the operation after the reader's message.
+void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink* bar,
+                                                 Tnimbra_lib::Action step) {
+    if (!claim_line(run, Tnimbra_lib::kMultiLineCommand)) return;
     link_.set_status("Receiving configuration from Nimbra");
     receive_progress_ = bar;
     link_.set_receive_progress(bar);
-    link_.return_box.clear();
+    reply_.clear();
+    collecting_ = true;
     if (bar != nullptr) {
         bar->set_range(0, kConfigProgressMax);
         bar->set_position(0);
     }
-    link_.run_command("GET_CONFIG", std::move(done), true);
+    link_.run_command(
+        Tnimbra_lib::kMultiLineCommand,
+        [this, run, step] {
+            link_.set_status("Nimbra configuration recieved");
+            std::string problem;
+            if (take_received_configuration(problem)) {
+                step();
+                return;
+            }
+            const OperationKind kind = run->start.kind;
+            if (kind == OperationKind::SendLists || kind == OperationKind::SendObjects) {
+                link_.set_status("Download cancelled");
+            }
+            fail(run, problem);
+        },
+        true);
 }
 
-bool InstrumentOperations::take_received_configuration() {
+bool InstrumentOperations::take_received_configuration(std::string& problem) {
     if (receive_progress_ != nullptr) receive_progress_->set_position(0);
-    std::vector<std::string> lines = link_.return_box.lines();
+    std::vector<std::string> lines = std::move(reply_);
+    reply_.clear();
+    collecting_ = false;
     // Sections the reply lacks would otherwise keep what an earlier reply said.
     clear_configuration(*instrument_);
-    known_ = read_configuration(*instrument_, lines);
+    known_ = read_configuration(*instrument_, lines, problem);
     if (known_) {
         link_.set_status(decimal(instrument_->object_count) + " objects received from Nimbra");
+    } else {
+        show_error(problem);
     }
     return known_;
 }
 
-bool InstrumentOperations::get_config(Configuration& target, const std::string& file) {
-    auto lines = read_text_lines(file);
-    link_.config_box.clear();
-    if (!lines) {
-        show_error("Cannot open file " + path_to_program_text(file));
-        return false;
-    }
-    for (const std::string& line : *lines)
-        link_.config_box.add(line);
-    clear_configuration(target);
-    return read_configuration(target, *lines);
-}
-
-void InstrumentOperations::send_selected_objects() {
-    link_.clear_queue();
-    // Each row carries its object: a class or object name holding ":" cannot mislead.
-    std::vector<int> objects;
-    if (selection_ != nullptr && destination_ != nullptr) {
-        for (int row = 0; row < selection_->row_count(); ++row) {
-            if (!selection_->row_selected(row)) continue;
-            const int k = selection_->row_object(row);
-            if (k < 0 || k >= destination_->object_count) {
-                show_error("Unknown object: \"" + selection_->row_text(row) + "\"");
-                download_ended(false);
-                return;
-            }
-            objects.push_back(k);
-        }
-    }
-    if (objects.empty()) {
-        start_download();
+// Runs the step at once when the configuration is known, else after reading it: checking
+// objects against half a configuration proves nothing.
+void InstrumentOperations::after_configuration(const RunPtr& run, ProgressSink* bar,
+                                               const std::string& status,
+                                               Tnimbra_lib::Action step) {
+    if (known_) {
+        step();
         return;
     }
-    const DownloadQueue queue = download_lines_for_objects(*destination_, *instrument_, objects);
-    queue_download(queue.ok, queue.commands, queue.notes);
+    if (!status.empty()) link_.set_status(status);
+    request_configuration(run, bar, std::move(step));
 }
 
-void InstrumentOperations::download_files(const std::vector<std::string>& paths) {
-    link_.clear_queue();
-    DownloadHooks hooks;
-    hooks.set_status = [this](const std::string& text) { link_.set_status(text); };
-    hooks.config_box = &link_.config_box;
-    const DownloadQueue queue = module_download_lines(*instrument_, paths, hooks);
-    queue_download(queue.ok, queue.commands, queue.notes);
+void InstrumentOperations::get_configuration(ProgressSink* reply_progress, Completion done) {
+    const RunPtr run = begin(start_of(OperationKind::GetConfiguration), std::move(done));
+    if (!run) return;
+    request_configuration(run, reply_progress, [this, run] { finish(run, done_result()); });
 }
 
-void InstrumentOperations::queue_download(bool ok, std::vector<std::string> commands,
-                                          const std::vector<std::string>& notes) {
-    for (const std::string& note : notes)
-        link_.output_box.add(note);
-    already_there_ = -1;
-    if (!ok) {
-        download_ended(false);
-        return;
-    }
-    if (changed_only_ && !commands.empty()) {
-        const Plan plan = plan_commands(*instrument_, commands);
-        already_there_ = plan.count(PlanKind::Unchanged);
-        commands = plan.commands();
-        if (commands.empty()) {
-            link_.set_status("0 objects downloaded, " + decimal(already_there_) +
-                             " already in the Nimbra");
-            show_info("No download: all objects are already in the Nimbra");
-            download_ended(true);
+void InstrumentOperations::plan(const std::vector<std::string>& files, ProgressSink* reply_progress,
+                                Completion done) {
+    OperationStart start = start_of(OperationKind::Plan);
+    start.files = files;
+    const RunPtr run = begin(std::move(start), std::move(done));
+    if (!run) return;
+    after_configuration(run, reply_progress, {}, [this, run] {
+        OperationResult result = done_result();
+        result.plan = plan_lists(*instrument_, run->start.files);
+        if (!result.plan.ok) {
+            show_error(result.plan.error);
+            fail(run, result.plan.error);
             return;
         }
-    }
-    for (const std::string& command : commands)
-        link_.queue_command(command);
-    start_download();
+        finish(run, std::move(result));
+    });
 }
 
-void InstrumentOperations::start_download() {
-    if (link_.cmd_box.empty()) {
-        show_error("No objects selected for download");
-        download_ended(false);
+// Sending ---------------------------------------------------------------------------------
+
+void InstrumentOperations::send_lists(const std::vector<std::string>& files,
+                                      const SendOptions& options, Completion done) {
+    OperationStart start = start_of(OperationKind::SendLists);
+    start.files = files;
+    start.changed_only = options.changed_only;
+    const RunPtr run = begin(std::move(start), std::move(done));
+    if (!run) return;
+    run->options = options;
+    after_configuration(
+        run, options.reply_progress, "Getting Nimbra configuration to check consistency",
+        [this, run] {
+            // A queue still on its way belongs to another operation, which keeps it.
+            if (!link_.command_in_flight()) link_.clear_queue();
+            DownloadHooks hooks;
+            hooks.set_status = [this](const std::string& text) { link_.set_status(text); };
+            hooks.file_read = [this](const std::string& path,
+                                     const std::vector<std::string>& lines) {
+                link_.show_file(path, lines);
+            };
+            DownloadQueue queue = module_download_lines(*instrument_, run->start.files, hooks);
+            queue_download(run, queue.ok, std::move(queue.commands), queue.notes);
+        });
+}
+
+void InstrumentOperations::send_objects(const Configuration& list, const std::vector<int>& objects,
+                                        const SendOptions& options, Completion done) {
+    OperationStart start = start_of(OperationKind::SendObjects);
+    for (const int k : objects) {
+        if (k >= 0 && k < list.object_count) {
+            start.objects.emplace_back(text_of(list.objects[k].name));
+        }
+    }
+    if (!options.list_file.empty()) start.files.push_back(options.list_file);
+    start.changed_only = options.changed_only;
+    const RunPtr run = begin(std::move(start), std::move(done));
+    if (!run) return;
+    run->options = options;
+    after_configuration(run, options.reply_progress, {}, [this, run, &list, objects] {
+        if (!link_.command_in_flight()) link_.clear_queue();
+        for (const int k : objects) {
+            if (k < 0 || k >= list.object_count) {
+                const std::string message = "Unknown object: \"" + decimal(k) + "\"";
+                show_error(message);
+                fail(run, message);
+                return;
+            }
+        }
+        DownloadQueue queue = download_lines_for_objects(list, *instrument_, objects);
+        queue_download(run, queue.ok, std::move(queue.commands), queue.notes);
+    });
+}
+
+void InstrumentOperations::queue_download(const RunPtr& run, bool ok,
+                                          std::vector<std::string> commands,
+                                          const std::vector<std::string>& notes) {
+    for (const std::string& note : notes)
+        link_.note(note);
+    if (!ok) {
+        // The misfit or the unreadable file has said why.
+        fail(run, "Download cancelled");
         return;
     }
-    queued_ = link_.cmd_box.size();
-    const std::string count = decimal(static_cast<std::int64_t>(queued_));
-    const std::string there =
-        already_there_ >= 0 ? ", " + decimal(already_there_) + " already in the Nimbra" : "";
+    if (!run->options.changed_only || commands.empty()) {
+        start_download(run, std::move(commands), nullptr);
+        return;
+    }
+    const Plan plan = plan_commands(*instrument_, commands);
+    run->already_there = plan.count(PlanKind::Unchanged);
+    commands = plan.commands();
+    if (commands.empty()) {
+        link_.set_status("0 objects downloaded, " + decimal(run->already_there) +
+                         " already in the Nimbra");
+        show_info("No download: all objects are already in the Nimbra");
+        finish(run, done_result());
+        return;
+    }
+    start_download(run, std::move(commands), &plan);
+}
+
+// The send's one chain: the queue goes out, each line after the previous one's "@", then
+// queue_sent. A refusal, a time-out or a lost line ends it in line_failed instead.
+void InstrumentOperations::start_download(const RunPtr& run, std::vector<std::string> commands,
+                                          const Plan* plan) {
+    if (commands.empty()) {
+        const std::string message = "No objects selected for download";
+        show_error(message);
+        fail(run, message);
+        return;
+    }
+    if (!claim_line(run, commands.front())) return;
+    link_.clear_queue();
+    for (const std::string& command : commands)
+        link_.queue_command(command);
+    if (observer_ != nullptr) {
+        const Plan comparison = plan != nullptr ? Plan{} : plan_commands(*instrument_, commands);
+        observer_->sending(run->start, known_ ? instrument_.get() : nullptr,
+                           plan != nullptr ? *plan : comparison);
+    }
+    link_.set_queue_progress(run->options.queue_progress);
+    run->total = static_cast<int>(commands.size());
+    const std::string count = decimal(run->total);
+    const std::string there = run->already_there >= 0
+                                  ? ", " + decimal(run->already_there) + " already in the Nimbra"
+                                  : "";
     link_.set_status("Downloading " + count + " objects" + there);
-    link_.send_queue([this, count, there] {
+    link_.send_queue([this, run, count, there] {
         take_acknowledged_lines();
         link_.set_status(count + " objects downloaded" + there);
-        download_ended(true);
+        queue_sent(run);
     });
+}
+
+// Every queued line was acknowledged. A step that checks the instrument after a send (reading
+// its configuration back) belongs here, before the operation is reported done.
+void InstrumentOperations::queue_sent(const RunPtr& run) {
+    OperationResult result = done_result();
+    result.accepted = run->total;
+    result.total = run->total;
+    finish(run, std::move(result));
 }
 
 void InstrumentOperations::take_acknowledged_lines() {
     if (!known_) return;
     // The copy now holds each object as the instrument does, so the next comparison in this
     // run needs no GET_CONFIG; a line the copy cannot take makes the next send ask again.
-    for (std::size_t i = 0; i < link_.cmd_box.size(); ++i) {
-        if (!apply_download_line(*instrument_, link_.cmd_box[i])) {
+    for (const std::string& command : link_.queue()) {
+        if (!apply_download_line(*instrument_, command)) {
             forget_configuration();
             return;
         }
     }
 }
 
-void InstrumentOperations::queue_stopped() {
-    // Whatever got through has changed the instrument, and the line in flight may have too:
-    // the copy of its configuration is no longer true.
+// Remove-all and restart -------------------------------------------------------------------
+
+void InstrumentOperations::remove_all(Completion done) {
+    const RunPtr run = begin(start_of(OperationKind::RemoveAll), std::move(done));
+    if (!run || !claim_line(run, Tnimbra_lib::kLongCommand)) return;
+    link_.set_status("Removing all objects from Nimbra");
+    link_.run_command(Tnimbra_lib::kLongCommand, [this, run] {
+        link_.set_status("All objects removed from Nimbra");
+        finish(run, done_result());
+    });
     forget_configuration();
-    const std::string text = "Download stopped: " + decimal(link_.acknowledged_lines()) + " of " +
-                             decimal(static_cast<std::int64_t>(queued_)) +
-                             " objects accepted by the Nimbra" +
-                             (link_.answered_late() ? " (the last one answered late)" : "");
-    if (download_stopped_) {
-        const DownloadStopped stopped = download_stopped_;
-        stopped(text);
-    } else {
-        link_.set_status(text);
-    }
 }
 
-void InstrumentOperations::download_ended(bool sent) {
-    if (download_end_) {
-        const DownloadEnd end = download_end_;
-        end(sent);
-    }
+void InstrumentOperations::restart(Completion done) {
+    const RunPtr run = begin(start_of(OperationKind::Restart), std::move(done));
+    if (!run || !claim_line(run, Tnimbra_lib::kRestartCommand)) return;
+    link_.set_status("Restart Nimbra");
+    link_.send_command(Tnimbra_lib::kRestartCommand, [this, run] { finish(run, done_result()); });
+    // A restarted instrument may hold other objects: the next send or plan asks again.
+    forget_configuration();
+}
+
+// Without the instrument ---------------------------------------------------------------------
+
+bool InstrumentOperations::get_config(Configuration& target, const std::string& path) {
+    std::vector<std::string> lines;
+    const ListLoad load = load_list_file(path, target, &lines);
+    link_.show_file(path, lines);
+    if (!load.ok()) show_error(load.message());
+    return load.ok();
 }
 
 void describe_object(const Configuration& config, int object, DescriptionGrid& grid) {
@@ -185,78 +427,6 @@ void describe_object(const Configuration& config, int object, DescriptionGrid& g
         grid.set_cell(1, r, field_value_text(config, config.objects[object], r));
         grid.set_cell(2, r, field_units_text(cls->fields[r]));
     }
-}
-
-void InstrumentOperations::get_configuration(ProgressSink* bar, ReceivedAction received) {
-    request_configuration(bar, [this, received] {
-        link_.set_status("Nimbra configuration recieved");
-        const bool ok = take_received_configuration();
-        if (received) received(ok);
-    });
-}
-
-void InstrumentOperations::when_configuration_known(ProgressSink* receive_bar,
-                                                    const std::string& status, Action step) {
-    if (known_) {
-        step();
-        return;
-    }
-    if (!status.empty()) link_.set_status(status);
-    request_configuration(receive_bar, [this, step] {
-        link_.set_status("Nimbra configuration recieved");
-        if (!take_received_configuration()) {
-            // The reader has said what is wrong with the instrument's text.
-            link_.set_status("Download cancelled");
-            download_ended(false);
-            return;
-        }
-        step();
-    });
-}
-
-void InstrumentOperations::send_objects(ProgressSink* receive_bar) {
-    when_configuration_known(receive_bar, "", [this] { send_selected_objects(); });
-}
-
-void InstrumentOperations::send_files(const std::vector<std::string>& paths,
-                                      ProgressSink* receive_bar) {
-    when_configuration_known(receive_bar, "Getting Nimbra configuration to check consistency",
-                             [this, paths] { download_files(paths); });
-}
-
-void InstrumentOperations::remove_all_objects(Action done) {
-    link_.set_status("Removing all objects from Nimbra");
-    link_.run_command("RES_OBJECTS", [this, done] {
-        link_.set_status("All objects removed from Nimbra");
-        if (done) done();
-    });
-    forget_configuration();
-}
-
-void InstrumentOperations::restart(Action done) {
-    link_.set_status("Restart Nimbra");
-    link_.send_command("RSTRT", std::move(done));
-    forget_configuration();
-}
-
-void InstrumentOperations::plan_files(const std::vector<std::string>& paths,
-                                      ProgressSink* receive_bar, PlanAction done) {
-    const auto step = [this, paths, done] { done(plan_lists(*instrument_, paths)); };
-    if (known_) {
-        step();
-        return;
-    }
-    request_configuration(receive_bar, [this, step, done] {
-        link_.set_status("Nimbra configuration recieved");
-        if (take_received_configuration()) {
-            step();
-            return;
-        }
-        // The reader has said what is wrong with the instrument's text.
-        Plan failed;
-        failed.ok = false;
-        done(failed);
-    });
 }
 
 }  // namespace vexilo

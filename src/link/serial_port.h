@@ -30,6 +30,9 @@ class SerialPort {
     virtual bool is_open() const = 0;
     // Whether port `number` could be opened now. The port's own number counts while it is open.
     virtual bool can_open(int number) = 0;
+    // What the port is, for people and records: the device behind its number, or what the
+    // port says it is (a line over the network names its address).
+    virtual std::string describe() const = 0;
 
     virtual int baud_rate() const = 0;
     virtual void set_baud_rate(int baud) = 0;

@@ -85,12 +85,18 @@ bool QtSerialPort::open_device(QSerialPort& serial, int number, std::string& err
     return true;
 }
 
+std::string QtSerialPort::describe() const {
+    return name_of(number_, resolver_(number_));
+}
+
+// The device the operator asked for: a path given directly, or the port number and its device.
+std::string QtSerialPort::name_of(int number, const std::string& device) const {
+    return named_by_device_ ? device : "COM" + std::to_string(number) + " (" + device + ")";
+}
+
 std::string QtSerialPort::open_failure(const QSerialPort& serial, int number,
                                        const std::string& device) const {
-    // The device the operator asked for: a path given directly, or the port number and its
-    // device.
-    const std::string name =
-        named_by_device_ ? device : "COM" + std::to_string(number) + " (" + device + ")";
+    const std::string name = name_of(number, device);
 #ifndef _WIN32
     if (serial.error() == QSerialPort::PermissionError) {
         // Qt says "permission" both for a port held by another program and for one the user

@@ -30,6 +30,7 @@ class QtSerialPort final : public SerialPort {
     void close() override;
     bool is_open() const override { return serial_.isOpen(); }
     bool can_open(int number) override;
+    std::string describe() const override;
 
     int baud_rate() const override { return baud_; }
     void set_baud_rate(int baud) override;
@@ -56,6 +57,7 @@ class QtSerialPort final : public SerialPort {
 
   private:
     bool open_device(QSerialPort& serial, int number, std::string& error) const;
+    std::string name_of(int number, const std::string& device) const;
     std::string open_failure(const QSerialPort& serial, int number,
                              const std::string& device) const;
     void error_occurred(QSerialPort::SerialPortError error);

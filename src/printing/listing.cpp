@@ -9,6 +9,7 @@
 #include "config/configuration.h"
 #include "config/encoding.h"
 #include "config/field_text.h"
+#include "config/list_loader.h"
 #include "config/messages.h"
 #include "config/object_list_file.h"
 #include "config/reader.h"
@@ -80,18 +81,13 @@ Listing build_listing(const std::vector<std::string>& paths, const ChangeDateTex
         listing.lines.push_back("Object List \"" + listing.names.back() + "\" Last Change " +
                                 change_date(path));
         listing.lines.emplace_back();
-        auto lines = read_text_lines(path);
-        if (!lines) {
-            show_error("Cannot open file " + path_to_program_text(path));
+        const ListLoad load = load_list_file(path, *config);
+        if (!load.ok()) {
+            show_error(load.message(path_to_program_text(path)));
             listing.complete = false;
             continue;
         }
-        clear_configuration(*config);
-        if (!read_configuration(*config, *lines)) {
-            listing.complete = false;
-            continue;
-        }
-        append_objects(*config, *lines, listing.lines);
+        append_objects(*config, load.lines, listing.lines);
     }
     listing.list_of_line.resize(listing.lines.size(), static_cast<int>(listing.names.size()) - 1);
     return listing;

@@ -11,6 +11,7 @@
 
 #include "caption_button.h"
 #include "config/conversion.h"
+#include "config/list_loader.h"
 #include "config/messages.h"
 #include "config/object_list_file.h"
 #include "config/reader.h"
@@ -172,7 +173,7 @@ std::string EditListsTab::list_folder() const {
 }
 
 void EditListsTab::set_status(const std::string& text) {
-    if (services_.link != nullptr) services_.link->set_status(text);
+    if (services_.operations != nullptr) services_.operations->link().set_status(text);
 }
 
 Tnew_object& EditListsTab::new_object() {
@@ -235,9 +236,12 @@ void EditListsTab::get_objects_buttonClick() {
 bool EditListsTab::get_and_show_config(const std::string& path) {
     auto scratch = std::make_unique<Configuration>();
     clear_configuration(*scratch);
-    const bool read = services_.link != nullptr ? services_.link->get_config(*scratch, path)
-                                                : read_list_file(*scratch, path);
-    if (!read) return false;
+    if (services_.operations != nullptr) {
+        if (!services_.operations->get_config(*scratch, path)) return false;
+    } else if (const ListLoad load = load_list_file(path, *scratch); !load.ok()) {
+        show_error(load.message());
+        return false;
+    }
     *state_.source = *scratch;
     ListWidgetLines lines(*object_box);
     show_objects(*state_.source, lines);
@@ -248,15 +252,12 @@ bool EditListsTab::get_and_show_config(const std::string& path) {
 void EditListsTab::get_from_nimbra_buttonClick() {
     // The loaded source stays until the reply has been read: a reply that times out or does
     // not read must not cost the operator the list loaded before.
-    if (services_.link == nullptr) return;
-    services_.link->request_configuration(load_sink_.get(), [this] {
-        EditLink& link = *services_.link;
-        link.set_status("Nimbra configuration recieved");
-        link.take_received_configuration();
-        if (!link.configuration_known()) return;
+    if (services_.operations == nullptr) return;
+    services_.operations->get_configuration(load_sink_.get(), [this](const OperationResult& got) {
+        if (!got.done()) return;
         state_.source_name = "NIMBRA";
         source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
-        *state_.source = link.instrument_configuration();
+        *state_.source = services_.operations->instrument();
         ListWidgetLines lines(*object_box);
         show_objects(*state_.source, lines);
         // The instrument's classes are a source like a file's: new objects can be made from
@@ -448,8 +449,11 @@ void EditListsTab::save_buttonClick() {
     // Cancel cancels the save: an old list keeps its file and its description.
     const auto edited = comment_form().edit(comments);
     if (!edited) return;
-    write_object_list(*state_.destination, target, *edited,
-                      services_.link != nullptr ? services_.link->config_box() : nullptr);
+    std::vector<std::string> written;
+    if (write_object_list(*state_.destination, target, *edited, &written) &&
+        services_.operations != nullptr) {
+        services_.operations->link().show_file(target, written);
+    }
 }
 
 void EditListsTab::send_buttonClick() {
@@ -457,32 +461,21 @@ void EditListsTab::send_buttonClick() {
         if (!ask_yes_no("Do you want to download the whole_list?")) return;
         new_list_box->selectAll();
     }
-    if (services_.link == nullptr) return;
-    EditLink& link = *services_.link;
-    if (link.configuration_known()) {
-        send_selected();
-        return;
-    }
-    link.request_configuration(load_sink_.get(), [this] {
-        EditLink& link = *services_.link;
-        link.set_status("Nimbra configuration recieved");
-        link.take_received_configuration();
-        // Objects are checked against the instrument's classes: without them nothing goes.
-        if (link.configuration_known()) {
-            send_selected();
-        } else {
-            link.set_status("Download cancelled");
-        }
-    });
-}
-
-void EditListsTab::send_selected() {
+    if (services_.operations == nullptr) return;
     // Row i of the box stands for object i of the list; the text is never parsed again.
     std::vector<int> objects;
     for (int i = 0; i < new_list_box->count() && i < state_.destination->object_count; ++i) {
         if (new_list_box->item(i)->isSelected()) objects.push_back(i);
     }
-    services_.link->send_selected_objects(*state_.destination, objects, send_sink_.get());
+    InstrumentOperations::SendOptions options;
+    options.changed_only = services_.changed_only && services_.changed_only();
+    options.reply_progress = load_sink_.get();
+    options.queue_progress = send_sink_.get();
+    const auto stopped = [this](const OperationResult& result) {
+        if (result.send_stopped() && services_.send_stopped) services_.send_stopped(result.message);
+    };
+    options.late_answer = stopped;
+    services_.operations->send_objects(*state_.destination, objects, options, stopped);
 }
 
 }  // namespace vexilo

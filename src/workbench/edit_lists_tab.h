@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "edit_link.h"
 #include "edit_state.h"
 #include "list_file_chooser.h"
 
@@ -22,6 +21,7 @@ class QPushButton;
 namespace vexilo {
 
 class CarefulAdd;
+class InstrumentOperations;
 class ProgressBarSink;
 class Tcomment_form;
 class Tnew_object;
@@ -37,13 +37,16 @@ struct EditDialogs {
     Tobject_description* object_description = nullptr;
 };
 
-// What the page needs of the rest of the program. Without a link the page reads list files
-// itself and the instrument's commands do nothing; without a chooser it shows the file
-// dialogs itself.
+// What the page needs of the rest of the program. Without the instrument service the page
+// reads list files itself and the instrument's commands do nothing; without a chooser it
+// shows the file dialogs itself.
 struct EditServices {
-    EditLink* link = nullptr;
+    InstrumentOperations* operations = nullptr;
     ListFileChooser* files = nullptr;
     std::function<std::string()> list_folder;  // where the file dialogs start
+    std::function<bool()> changed_only;        // sends leave out what the instrument holds
+    // A send stopped part-way; the text says how far it got.
+    std::function<void(const std::string& text)> send_stopped;
 };
 
 class EditListsTab final : public QWidget {
@@ -111,7 +114,6 @@ class EditListsTab final : public QWidget {
     void add_to_dest_list();
     void refresh_dest_line(int index);
     void switch_objects(int offset);
-    void send_selected();
     void show_source_name(const std::string& label_text);
     std::string list_folder() const;
     void set_status(const std::string& text);

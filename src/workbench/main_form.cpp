@@ -29,13 +29,12 @@
 #include "dialogs/ui_helpers.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
-#include "link/ui/progress_bar_sink.h"
 #include "printing/print_listing.h"
 #include "settings/settings.h"
 #include "workbench/folder_tree.h"
-#include "workbench/instrument_operations.h"
 #include "workbench/list_folder.h"
 #include "workbench/plan_window.h"
+#include "workbench/send_panel.h"
 
 namespace vexilo {
 namespace {
@@ -71,74 +70,23 @@ class HintHook final : public QObject {
     QWidget* own_2_;
 };
 
-namespace {
+namespace {}  // namespace
 
-QLabel* label_at(QWidget* parent, const char* name, const QString& text, int left, int top,
-                 int width = -1, int height = -1) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QLatin1String(name));
-    if (width < 0) {
-        label->adjustSize();
-        label->move(left, top);
-    } else {
-        label->setGeometry(left, top, width, height);
-        label->setAlignment(Qt::AlignCenter);
-    }
-    return label;
-}
-
-QListWidget* file_list_at(QWidget* parent, const char* name, int left, int top, int width,
-                          int height) {
-    auto* box = new QListWidget(parent);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(left, top, width, height);
-    box->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    box->setMouseTracking(true);
-    box->viewport()->setMouseTracking(true);
-    box->setUniformItemSizes(true);
-    return box;
-}
-
-QPushButton* send_button_at(QWidget* parent, const char* name, int left, int top) {
-    auto* button = new QPushButton(QStringLiteral("&Send selected Object Lists to Nimbra"), parent);
-    button->setObjectName(QLatin1String(name));
-    button->setGeometry(left, top, 245, 25);
-    return button;
-}
-
-QProgressBar* progress_at(QWidget* parent, const char* name, int left, int top) {
-    auto* bar = new QProgressBar(parent);
-    bar->setObjectName(QLatin1String(name));
-    bar->setGeometry(left, top, 245, 13);
-    bar->setRange(0, 100);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    return bar;
-}
-
-FolderTree* tree_at(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* tree = new FolderTree(parent);
-    tree->setObjectName(QLatin1String(name));
-    tree->setGeometry(left, top, width, height);
-    return tree;
-}
-
-// A caption centred over the control below it, its left edge where the window's design puts
-// it when the text is as wide as the design's font makes it.
-void centre_over(QLabel* caption, const QWidget* control) {
-    caption->adjustSize();
-    const int centre = control->x() + control->width() / 2;
-    caption->move(centre - caption->width() / 2, caption->y());
-}
-
-}  // namespace
-
-TMainForm::TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* parent)
-    : QMainWindow(parent), link_(link) {
+TMainForm::TMainForm(const QStringList& arguments, InstrumentOperations& operations,
+                     QWidget* parent)
+    : QMainWindow(parent), operations_(operations), link_(operations.link()) {
     build_window();
     build_menus();
     build_list_keeping();
     FormCreate(arguments);
+    edit_tab->set_services({&operations_, nullptr, [this] { return current_list_folder(); },
+                            [this] { return send_changed_only_action->isChecked(); },
+                            [this](const std::string& text) { send_stopped(text); }});
+}
+
+void TMainForm::dialogs_created() {
+    edit_tab->set_dialogs(
+        {dialogs.new_object, dialogs.yes_to_all, dialogs.comment_form, dialogs.object_description});
 }
 
 TMainForm::~TMainForm() = default;
@@ -156,36 +104,13 @@ void TMainForm::build_window() {
     PageControl1 = new QTabWidget(client);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setGeometry(0, 0, kClientWidth, kClientHeight - kStatusHeight);
-    send_tab = new QWidget;
-    send_tab->setObjectName(QStringLiteral("send_tab"));
+    send_tab = new SendPanel(SendPanel::Presentation::SendTab);
     edit_tab = new EditListsTab(edit_state);
     PageControl1->addTab(send_tab, QStringLiteral("Send objects to Nimbra"));
     PageControl1->addTab(edit_tab, QStringLiteral("Edit Object Lists"));
 
-    directory_label = label_at(send_tab, "directory_label", {}, 7, 2, 581, 23);
-    PTShellTree1 = tree_at(send_tab, "PTShellTree1", 16, 40, 245, 217);
-    file_box = file_list_at(send_tab, "file_box", 280, 40, 289, 217);
-    StaticText1 =
-        label_at(send_tab, "StaticText1", QStringLiteral("Choose Object List Folder"), 63, 24);
-    StaticText2 = label_at(send_tab, "StaticText2", QStringLiteral("Object Lists"), 343, 24);
-    centre_over(StaticText1, PTShellTree1);
-    centre_over(StaticText2, file_box);
-    send_modules_button = send_button_at(send_tab, "send_modules_button", 304, 271);
-    send_mod_progress = progress_at(send_tab, "send_mod_progress", 304, 304);
-
-    send_panel = new QWidget(client);
-    send_panel->setObjectName(QStringLiteral("send_panel"));
+    send_panel = new SendPanel(SendPanel::Presentation::StandAlone, client);
     send_panel->setGeometry(0, 0, kClientWidth, kClientHeight - kStatusHeight);
-    directory_label_1 = label_at(send_panel, "directory_label_1", {}, 8, 6, 581, 20);
-    PTShellTree2 = tree_at(send_panel, "PTShellTree2", 12, 44, 245, 241);
-    file_box_1 = file_list_at(send_panel, "file_box_1", 284, 44, 289, 241);
-    StaticText3 =
-        label_at(send_panel, "StaticText3", QStringLiteral("Choose Object List Folder"), 64, 24);
-    StaticText4 = label_at(send_panel, "StaticText4", QStringLiteral("Object Lists"), 344, 24);
-    centre_over(StaticText3, PTShellTree2);
-    centre_over(StaticText4, file_box_1);
-    send_modules_button_1 = send_button_at(send_panel, "send_modules_button_1", 308, 287);
-    send_mod_progress_1 = progress_at(send_panel, "send_mod_progress_1", 308, 328);
 
     shape_line = new QFrame(client);
     shape_line->setObjectName(QStringLiteral("shape_line"));
@@ -202,16 +127,14 @@ void TMainForm::build_window() {
     StatusBar1->addWidget(status_panel, 1);
     setStatusBar(StatusBar1);
 
-    send_mod_sink_ = std::make_unique<ProgressBarSink>(*send_mod_progress);
-    send_mod_sink_1_ = std::make_unique<ProgressBarSink>(*send_mod_progress_1);
-
-    for (QListWidget* box : {file_box, file_box_1})
-        box->viewport()->installEventFilter(this);
-    connect(PTShellTree1, &FolderTree::selection_changed, this, &TMainForm::PTShellTree1Change);
-    connect(PTShellTree2, &FolderTree::selection_changed, this, &TMainForm::PTShellTree2Change);
-    connect(send_modules_button, &QPushButton::clicked, this, &TMainForm::send_modules_buttonClick);
-    connect(send_modules_button_1, &QPushButton::clicked, this,
-            &TMainForm::send_modules_button_1Click);
+    for (SendPanel* panel : panels())
+        panel->lists().viewport()->installEventFilter(this);
+    connect(&send_tab->tree(), &FolderTree::selection_changed, this,
+            &TMainForm::PTShellTree1Change);
+    connect(&send_panel->tree(), &FolderTree::selection_changed, this,
+            &TMainForm::PTShellTree2Change);
+    connect(send_tab, &SendPanel::send_clicked, this, &TMainForm::send_modules_buttonClick);
+    connect(send_panel, &SendPanel::send_clicked, this, &TMainForm::send_modules_button_1Click);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int page) {
         PageControl1Changing(current_page_);
         current_page_ = page;
@@ -233,18 +156,19 @@ void TMainForm::build_menus() {
     RemoveallobjectsfromNimbra1 =
         File1->addAction(QStringLiteral("Remove all objects from Nimbra"));
     RestartNimbra1 = File1->addAction(QStringLiteral("Restart Nimbra"));
-    CompareWithNimbra1 = File1->addAction(QStringLiteral("Compare with Nimbra"));
-    CompareWithNimbra1->setObjectName(QStringLiteral("CompareWithNimbra1"));
-    connect(CompareWithNimbra1, &QAction::triggered, this, &TMainForm::CompareWithNimbra1Click);
+    compare_action = File1->addAction(QStringLiteral("Compare with Nimbra"));
+    compare_action->setObjectName(QStringLiteral("compare_action"));
+    connect(compare_action, &QAction::triggered, this, &TMainForm::compare_with_nimbra);
     Options1 = File1->addMenu(QStringLiteral("&Options"));
     Options1->setObjectName(QStringLiteral("Options1"));
     Port = Options1->addAction(QStringLiteral("Serial &Port ..."));
     SelectObjectListFolder1 = Options1->addAction(QStringLiteral("Object List Folder ..."));
-    SendChangedOnly1 = Options1->addAction(QStringLiteral("Send only changed objects"));
-    SendChangedOnly1->setObjectName(QStringLiteral("SendChangedOnly1"));
-    SendChangedOnly1->setCheckable(true);
-    SendChangedOnly1->setChecked(read_int_setting(kSendChangedOnlySetting, 0) != 0);
-    connect(SendChangedOnly1, &QAction::triggered, this, &TMainForm::SendChangedOnly1Click);
+    send_changed_only_action = Options1->addAction(QStringLiteral("Send only changed objects"));
+    send_changed_only_action->setObjectName(QStringLiteral("send_changed_only_action"));
+    send_changed_only_action->setCheckable(true);
+    send_changed_only_action->setChecked(read_int_setting(kSendChangedOnlySetting, 0) != 0);
+    connect(send_changed_only_action, &QAction::triggered, this,
+            &TMainForm::store_send_changed_only);
     Exit1 = File1->addAction(QStringLiteral("E&xit"));
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -275,19 +199,19 @@ void TMainForm::build_list_keeping() {
     show_hint = [](const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
                    int ms) { QToolTip::showText(at, text, widget, band, ms); };
     folder_watcher_ = std::make_unique<ListFolderWatcher>([this] { refresh_list_folder(); });
-    refreshitem = new QAction(QStringLiteral("Refresh object lists"), this);
-    refreshitem->setObjectName(QStringLiteral("refreshitem"));
-    refreshitem->setShortcut(QKeySequence(Qt::Key_F5));
-    refreshitem->setShortcutContext(Qt::WindowShortcut);
-    addAction(refreshitem);
-    connect(refreshitem, &QAction::triggered, this, &TMainForm::refresh_list_folder);
+    refresh_action = new QAction(QStringLiteral("Refresh object lists"), this);
+    refresh_action->setObjectName(QStringLiteral("refresh_action"));
+    refresh_action->setShortcut(QKeySequence(Qt::Key_F5));
+    refresh_action->setShortcutContext(Qt::WindowShortcut);
+    addAction(refresh_action);
+    connect(refresh_action, &QAction::triggered, this, &TMainForm::refresh_list_folder);
 
-    descriptionitem =
+    description_action =
         new QAction(QStringLiteral("&Edit description of selected object list"), this);
-    descriptionitem->setObjectName(QStringLiteral("descriptionitem"));
-    File1->insertAction(RemoveallobjectsfromNimbra1, descriptionitem);
-    connect(descriptionitem, &QAction::triggered, this, &TMainForm::edit_selected_description);
-    file_box->installEventFilter(this);
+    description_action->setObjectName(QStringLiteral("description_action"));
+    File1->insertAction(RemoveallobjectsfromNimbra1, description_action);
+    connect(description_action, &QAction::triggered, this, &TMainForm::edit_selected_description);
+    send_tab->lists().installEventFilter(this);
 }
 
 void TMainForm::FormCreate(const QStringList& arguments) {
@@ -312,8 +236,8 @@ void TMainForm::FormCreate(const QStringList& arguments) {
         store_text_setting(kListFolder, default_list_folder());
     }
     root_folder_ = read_text_setting(kRootFolder, "");
-    PTShellTree1->set_base_folder(path_to_qstring(root_folder_));
-    PTShellTree2->set_base_folder(path_to_qstring(root_folder_));
+    for (SendPanel* panel : panels())
+        panel->tree().set_base_folder(path_to_qstring(root_folder_));
     set_list_folder(read_text_setting(kListFolder, default_list_folder()), true);
 
     set_presentation();
@@ -334,7 +258,7 @@ void TMainForm::set_presentation() {
     PageControl1->setVisible(service_mode_);
     send_panel->setVisible(!service_mode_);
     printitem->setVisible(service_mode_);
-    descriptionitem->setVisible(service_mode_);
+    description_action->setVisible(service_mode_);
     RemoveallobjectsfromNimbra1->setVisible(service_mode_);
     PageControl1->setTabVisible(PageControl1->indexOf(edit_tab), service_mode_);
     // The line sits above the panel, not under the hidden tab control.
@@ -362,7 +286,8 @@ void TMainForm::FormActivate() {
     if (dialogs.link_window != nullptr) dialogs.link_window->setVisible(show_link_window_);
     link_.set_port_number(read_port());
     if (!hint_hook_) {
-        hint_hook_ = std::make_unique<HintHook>(file_box->viewport(), file_box_1->viewport());
+        hint_hook_ = std::make_unique<HintHook>(send_tab->lists().viewport(),
+                                                send_panel->lists().viewport());
         qApp->installEventFilter(hint_hook_.get());
     }
     last_hovered_row = -2;
@@ -406,11 +331,11 @@ void TMainForm::send_stopped(const std::string& text) {
 void TMainForm::set_list_folder(const std::string& folder, bool store) {
     current_list_folder_ = folder;
     const QString caption = path_to_qstring(shorten_middle(folder, kFolderLabelWidth));
-    directory_label->setText(caption);
-    directory_label_1->setText(caption);
     const QString pattern = path_to_qstring(list_path(std::string("*")));
-    fill_list_names(pattern, *file_box);
-    fill_list_names(pattern, *file_box_1);
+    for (SendPanel* panel : panels()) {
+        panel->show_folder(caption);
+        fill_list_names(pattern, panel->lists());
+    }
     folder_watcher_->watch(path_to_qstring(folder));
     if (store) {
         store_text_setting(kRootFolder, folder);
@@ -420,8 +345,8 @@ void TMainForm::set_list_folder(const std::string& folder, bool store) {
 
 void TMainForm::refresh_list_folder() {
     const QString pattern = path_to_qstring(list_path(std::string("*")));
-    refill_list_names(pattern, *file_box);
-    refill_list_names(pattern, *file_box_1);
+    for (SendPanel* panel : panels())
+        refill_list_names(pattern, panel->lists());
     // The row under the mouse may hold another list now.
     last_hovered_row = -2;
 }
@@ -485,38 +410,39 @@ void TMainForm::descrip_hint(QListWidget& box, QWidget& viewport, const QPoint& 
     show_hint(global_position, shown, &viewport, band, kHintMs);
 }
 
-QListWidget* TMainForm::file_box_of_viewport(QObject* watched) const {
-    if (watched == file_box->viewport()) return file_box;
-    if (watched == file_box_1->viewport()) return file_box_1;
+SendPanel* TMainForm::panel_of_viewport(QObject* watched) const {
+    for (SendPanel* panel : panels()) {
+        if (watched == panel->lists().viewport()) return panel;
+    }
     return nullptr;
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::MouseMove:
-            if (QListWidget* box = file_box_of_viewport(watched)) {
+            if (SendPanel* panel = panel_of_viewport(watched)) {
                 const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-                build_list_hint(*box, at.x(), at.y());
+                build_list_hint(panel->lists(), at.x(), at.y());
             }
             break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick:
             // The right button opens a description; it must not change the lists selected
             // for sending.
-            if (file_box_of_viewport(watched) != nullptr &&
+            if (panel_of_viewport(watched) != nullptr &&
                 static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
                 return true;
             break;
         case QEvent::MouseButtonRelease:
             // Only the send tab's list edits descriptions.
-            if (watched == file_box->viewport()) {
+            if (watched == send_tab->lists().viewport()) {
                 auto* mouse = static_cast<QMouseEvent*>(event);
                 file_boxMouseUp(mouse->button(), mouse->position().toPoint());
             }
             break;
         case QEvent::KeyPress:
             // The keyboard's ways to a context menu open the description of the list.
-            if (watched == file_box) {
+            if (watched == &send_tab->lists()) {
                 const auto* key = static_cast<QKeyEvent*>(event);
                 const bool menu_key =
                     key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier;
@@ -530,11 +456,14 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::ContextMenu:
             // Already answered by the key press or the right button's release.
-            if (watched == file_box || watched == file_box->viewport()) return true;
+            if (watched == &send_tab->lists() || watched == send_tab->lists().viewport()) {
+                return true;
+            }
             break;
         case QEvent::ToolTip:
-            if (QListWidget* box = file_box_of_viewport(watched); box && hint_hook_) {
-                descrip_hint(*box, *box->viewport(), static_cast<QHelpEvent*>(event)->globalPos());
+            if (SendPanel* panel = panel_of_viewport(watched); panel && hint_hook_) {
+                QListWidget& box = panel->lists();
+                descrip_hint(box, *box.viewport(), static_cast<QHelpEvent*>(event)->globalPos());
                 return true;
             }
             break;
@@ -546,14 +475,15 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::file_boxMouseUp(Qt::MouseButton button, const QPoint& position) {
     if (button != Qt::RightButton) return;
-    edit_description(file_box->indexAt(position).row());
+    edit_description(send_tab->lists().indexAt(position).row());
 }
 
 void TMainForm::edit_selected_description() {
-    int row = file_box->currentRow();
-    if (row < 0 || !file_box->item(row)->isSelected()) {
-        const QList<QListWidgetItem*> selected = file_box->selectedItems();
-        if (!selected.isEmpty()) row = file_box->row(selected.front());
+    const QListWidget& file_box = send_tab->lists();
+    int row = file_box.currentRow();
+    if (row < 0 || !file_box.item(row)->isSelected()) {
+        const QList<QListWidgetItem*> selected = file_box.selectedItems();
+        if (!selected.isEmpty()) row = file_box.row(selected.front());
     }
     if (row < 0) {
         show_error("No object list selected!");
@@ -563,8 +493,9 @@ void TMainForm::edit_selected_description() {
 }
 
 void TMainForm::edit_description(int row) {
-    if (row < 0 || row >= file_box->count() || dialogs.editcommform == nullptr) return;
-    const std::string path = list_path(file_box->item(row)->text());
+    const QListWidget& file_box = send_tab->lists();
+    if (row < 0 || row >= file_box.count() || dialogs.editcommform == nullptr) return;
+    const std::string path = list_path(file_box.item(row)->text());
     std::vector<std::string> comments;
     // A file that exists but cannot be read is not offered for editing: accepting an empty
     // memo would replace a description nobody saw.
@@ -577,31 +508,31 @@ void TMainForm::edit_description(int row) {
 // Sending -------------------------------------------------------------------------------
 
 void TMainForm::send_modules_buttonClick() {
-    send_lists(*file_box, *send_mod_progress);
+    send_lists(*send_tab);
 }
 
 void TMainForm::send_modules_button_1Click() {
-    send_lists(*file_box_1, *send_mod_progress_1);
+    send_lists(*send_panel);
 }
 
-void TMainForm::send_lists(QListWidget& box, QProgressBar& bar) {
-    if (nothing_selected(box, "No modules selected!")) return;
-    if (operations_ == nullptr) return;
-    ProgressSink* sink =
-        &bar == send_mod_progress_1 ? send_mod_sink_1_.get() : send_mod_sink_.get();
+void TMainForm::send_lists(SendPanel& panel) {
+    if (nothing_selected(panel.lists(), "No modules selected!")) return;
+    ProgressSink* sink = &panel.progress();
     // The lists are the ones the operator sent, in the folder shown then, even when the
     // selection or the folder changes while the instrument's configuration is on its way.
-    std::vector<ListFile> lists;
-    for (int row = 0; row < box.count(); ++row) {
-        const QListWidgetItem* item = box.item(row);
-        if (item->isSelected())
-            lists.push_back({path_to_text(item->text()), list_path(item->text())});
-    }
-    operations_->send_lists(lists, sink);
+    InstrumentOperations::SendOptions options;
+    options.changed_only = send_changed_only_action->isChecked();
+    options.reply_progress = sink;
+    options.queue_progress = sink;
+    const auto stopped = [this](const OperationResult& result) {
+        if (result.send_stopped()) send_stopped(result.message);
+    };
+    options.late_answer = stopped;
+    operations_.send_lists(selected_list_paths(panel.lists()), options, stopped);
 }
 
 void TMainForm::send_tabEnter() {
-    file_box->update();
+    send_tab->lists().update();
 }
 
 // Menu commands ---------------------------------------------------------------------------
@@ -620,8 +551,8 @@ void TMainForm::SelectObjectListFolder1Click() {
     set_status("Select object list folder");
     if (dialogs.folder_form != nullptr && dialogs.folder_form->choose()) {
         const QString folder = path_to_qstring(dialogs.folder_form->folder());
-        PTShellTree1->set_base_folder(folder);
-        PTShellTree2->set_base_folder(folder);
+        for (SendPanel* panel : panels())
+            panel->tree().set_base_folder(folder);
     }
     set_status("");
 }
@@ -632,19 +563,13 @@ void TMainForm::Exit1Click() {
 }
 
 void TMainForm::RestartNimbra1Click() {
-    set_status("Restart Nimbra");
     // Nothing waits for the restart's "@".
-    link_.send_command("RSTRT", {});
-    // A restarted instrument may hold other objects: the next send or plan asks again.
-    if (operations_ != nullptr) operations_->forget_configuration();
+    operations_.restart({});
 }
 
 void TMainForm::RemoveallobjectsfromNimbra1Click() {
     if (!ask_yes_no("Do you really want to remove all objects from the Nimbra?")) return;
-    set_status("Removing all objects from Nimbra");
-    link_.run_command("RES_OBJECTS", [this] { set_status("All objects removed from Nimbra"); });
-    // At once, not on the answer: the next send must read the configuration again.
-    if (operations_ != nullptr) operations_->forget_configuration();
+    operations_.remove_all({});
 }
 
 std::vector<std::string> TMainForm::selected_list_paths(const QListWidget& box) const {
@@ -656,38 +581,27 @@ std::vector<std::string> TMainForm::selected_list_paths(const QListWidget& box) 
 }
 
 void TMainForm::printitemClick() {
-    print_selected_lists(selected_list_paths(*file_box), this,
+    print_selected_lists(selected_list_paths(send_tab->lists()), this,
                          [this](const std::string& text) { link_.set_status(text); });
 }
 
 // Plan and changed-only send ---------------------------------------------------------------
 
-void TMainForm::CompareWithNimbra1Click() {
-    QListWidget& box = service_mode_ ? *file_box : *file_box_1;
-    if (nothing_selected(box, "No modules selected!")) return;
-    if (operations_ == nullptr) return;
-    std::vector<ListFile> lists;
-    for (int row = 0; row < box.count(); ++row) {
-        const QListWidgetItem* item = box.item(row);
-        if (item->isSelected())
-            lists.push_back({path_to_text(item->text()), list_path(item->text())});
-    }
-    ProgressSink* sink = &box == file_box_1 ? send_mod_sink_1_.get() : send_mod_sink_.get();
-    operations_->plan_lists(lists, sink, [this](const Plan& plan) {
-        if (!plan.ok) {
-            if (!plan.error.empty()) show_error(plan.error);
-            return;
-        }
-        if (plan_window_ == nullptr) plan_window_ = new PlanWindow(this);
-        plan_window_->show_plan(plan);
-        plan_window_->show();
-        plan_window_->raise();
-    });
+void TMainForm::compare_with_nimbra() {
+    SendPanel& panel = service_mode_ ? *send_tab : *send_panel;
+    if (nothing_selected(panel.lists(), "No modules selected!")) return;
+    operations_.plan(selected_list_paths(panel.lists()), &panel.progress(),
+                     [this](const OperationResult& result) {
+                         if (!result.done()) return;
+                         if (plan_window_ == nullptr) plan_window_ = new PlanWindow(this);
+                         plan_window_->show_plan(result.plan);
+                         plan_window_->show();
+                         plan_window_->raise();
+                     });
 }
 
-void TMainForm::SendChangedOnly1Click() {
-    store_int_setting(kSendChangedOnlySetting, SendChangedOnly1->isChecked() ? 1 : 0);
-    if (operations_ != nullptr) operations_->set_changed_only(SendChangedOnly1->isChecked());
+void TMainForm::store_send_changed_only() {
+    store_int_setting(kSendChangedOnlySetting, send_changed_only_action->isChecked() ? 1 : 0);
 }
 
 }  // namespace vexilo

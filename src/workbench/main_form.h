@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/nimbralib.h"
+#include "link/operations.h"
 #include "workbench/edit_lists_tab.h"
 #include "workbench/edit_state.h"
 
@@ -19,28 +20,25 @@ class QFrame;
 class QLabel;
 class QListWidget;
 class QMenu;
-class QProgressBar;
-class QPushButton;
+class QStatusBar;
 class QTabWidget;
 
 namespace vexilo {
 
-class FolderTree;
+// The option "Send only changed objects" under the main key: 1 on, 0 (the default) off.
+inline constexpr const char* kSendChangedOnlySetting = "Send Only Changed";
+
+// The edit tab's header declares the dialogs it shares.
 class HintHook;
 class ListFolderWatcher;
-class WindowOperations;
-class ProgressBarSink;
+class PlanWindow;
+class SendPanel;
 class Tabout_form;
-class Tcomment_form;
 class Tcopy_dialog;
 class Teditcommform;
 class Tfolder_form;
-class Tnew_object;
 class Tnimbra_lib_window;
-class Tobject_description;
 class Tport_form;
-class Tyes_to_all;
-class PlanWindow;
 
 // The windows created after the main window, in the start-up order; any may be missing.
 struct WorkbenchDialogs {
@@ -67,14 +65,15 @@ class TMainForm final : public QMainWindow {
     static constexpr const char* kTitle = "NIMBRA Vexilo";
 
     // Runs FormCreate with the command-line arguments (without the program's name). The link
-    // object exists already; it opens its port later, when its window is created.
-    TMainForm(const QStringList& arguments, Tnimbra_lib& link, QWidget* parent = nullptr);
+    // under the instrument service exists already; it opens its port later, when its window
+    // is created.
+    TMainForm(const QStringList& arguments, InstrumentOperations& operations,
+              QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // The windows created after this one, and the instrument operations.
+    // The windows created after this one; dialogs_created hands the edit tab its own.
     WorkbenchDialogs dialogs;
-    void set_operations(WindowOperations* operations) { operations_ = operations; }
-    WindowOperations* operations() const { return operations_; }
+    void dialogs_created();
     Tnimbra_lib& link() { return link_; }
 
     bool service_mode() const { return service_mode_; }
@@ -87,46 +86,6 @@ class TMainForm final : public QMainWindow {
     int last_hovered_row = -2;
     int last_mouse_row_position = 0;
     std::vector<std::string> temp_box;  // scratch lines of the hint being built
-
-    // Controls, named as the window's parts are known.
-    QFrame* shape_line;
-    QTabWidget* PageControl1;
-    QWidget* send_tab;
-    EditListsTab* edit_tab;
-    QStatusBar* StatusBar1;
-    QLabel* status_panel;
-
-    QLabel* directory_label;
-    QLabel* StaticText1;
-    QLabel* StaticText2;
-    FolderTree* PTShellTree1;
-    QListWidget* file_box;
-    QPushButton* send_modules_button;
-    QProgressBar* send_mod_progress;
-
-    QWidget* send_panel;  // the operator presentation's stand-alone send panel
-    QLabel* directory_label_1;
-    QLabel* StaticText3;
-    QLabel* StaticText4;
-    FolderTree* PTShellTree2;
-    QListWidget* file_box_1;
-    QPushButton* send_modules_button_1;
-    QProgressBar* send_mod_progress_1;
-
-    QMenu* File1;
-    QAction* printitem;
-    QAction* RemoveallobjectsfromNimbra1;
-    QAction* RestartNimbra1;
-    QAction* CompareWithNimbra1;
-    QMenu* Options1;
-    QAction* Port;
-    QAction* SendChangedOnly1;
-    QAction* SelectObjectListFolder1;
-    QAction* Exit1;
-    QMenu* Help1;
-    QAction* About1;
-    QAction* descriptionitem;  // File menu: edit the description of the selected list
-    QAction* refreshitem;      // F5: read the list folder again
 
     // The status line's text; every status of the program goes through the link to here.
     // Sets the status line through the link (its status sink writes the panel).
@@ -153,8 +112,8 @@ class TMainForm final : public QMainWindow {
     std::function<void(const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
                        int ms)>
         show_hint;
-    // Sends the selected lists of the box, the bar following the progress.
-    void send_lists(QListWidget& box, QProgressBar& bar);
+    // Sends the selected lists of the panel, its bar following the progress.
+    void send_lists(SendPanel& panel);
 
     // Event handlers.
     void FormActivate();
@@ -166,8 +125,10 @@ class TMainForm final : public QMainWindow {
     void RestartNimbra1Click();
     void RemoveallobjectsfromNimbra1Click();
     void printitemClick();
-    void CompareWithNimbra1Click();
-    void SendChangedOnly1Click();
+    // The plan of the selected lists against the instrument, in the plan window.
+    void compare_with_nimbra();
+    // "Send only changed objects" is the operator's choice across runs.
+    void store_send_changed_only();
     void PTShellTree1Change(const QString& path);
     void PTShellTree2Change(const QString& path);
     void file_boxMouseUp(Qt::MouseButton button, const QPoint& position);
@@ -192,20 +153,44 @@ class TMainForm final : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Controls, named as the window's parts are known.
+    QFrame* shape_line;
+    QTabWidget* PageControl1;
+    SendPanel* send_tab;    // the service presentation's send tab
+    SendPanel* send_panel;  // the operator presentation's stand-alone send panel
+    EditListsTab* edit_tab;
+    QStatusBar* StatusBar1;
+    QLabel* status_panel;
+
+    QMenu* File1;
+    QAction* printitem;
+    QAction* RemoveallobjectsfromNimbra1;
+    QAction* RestartNimbra1;
+    QAction* compare_action;
+    QMenu* Options1;
+    QAction* Port;
+    QAction* send_changed_only_action;
+    QAction* SelectObjectListFolder1;
+    QAction* Exit1;
+    QMenu* Help1;
+    QAction* About1;
+    QAction* description_action;  // File menu: edit the description of the selected list
+    QAction* refresh_action;      // F5: read the list folder again
+
+    std::vector<SendPanel*> panels() const { return {send_tab, send_panel}; }
+    SendPanel* panel_of_viewport(QObject* watched) const;
+    // The selected lists' paths, top to bottom, in the folder shown now.
+    std::vector<std::string> selected_list_paths(const QListWidget& box) const;
     void build_window();
     void build_menus();
     void build_list_keeping();
     void FormCreate(const QStringList& arguments);
     void set_presentation();
     void descrip_hint(QListWidget& box, QWidget& viewport, const QPoint& global_position);
-    QListWidget* file_box_of_viewport(QObject* watched) const;
-    std::vector<std::string> selected_list_paths(const QListWidget& box) const;
 
+    InstrumentOperations& operations_;
     Tnimbra_lib& link_;
-    WindowOperations* operations_ = nullptr;
     PlanWindow* plan_window_ = nullptr;
-    std::unique_ptr<ProgressBarSink> send_mod_sink_;
-    std::unique_ptr<ProgressBarSink> send_mod_sink_1_;
     bool service_mode_ = false;
     bool show_link_window_ = false;
     bool tree_events_ = false;

@@ -11,12 +11,11 @@
 #include "dialogs/new_object.h"
 #include "dialogs/object_description.h"
 #include "dialogs/yes_to_all.h"
+#include "link/operations.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
 #include "settings/settings.h"
-#include "workbench/instrument_operations.h"
 #include "workbench/main_form.h"
-#include "workbench/workbench_edit_link.h"
 
 namespace vexilo {
 namespace {
@@ -32,14 +31,9 @@ std::unique_ptr<SerialPort> on_stored_port(std::unique_ptr<SerialPort> port) {
 
 Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port)
     : link_(std::make_unique<Tnimbra_lib>(on_stored_port(std::move(port)))),
-      instrument_operations_(std::make_unique<InstrumentOperations>(*link_)),
-      operations_(std::make_unique<LinkOperations>(*instrument_operations_)) {
-    main_ = std::make_unique<TMainForm>(arguments, *link_);
+      operations_(std::make_unique<InstrumentOperations>(*link_)) {
+    main_ = std::make_unique<TMainForm>(arguments, *operations_);
     TMainForm& main = *main_;
-    main.set_operations(operations_.get());
-    operations_->set_changed_only(main.SendChangedOnly1->isChecked());
-    instrument_operations_->set_download_stopped(
-        [&main](const std::string& text) { main.send_stopped(text); });
     WorkbenchDialogs& d = main.dialogs;
     // The dialogs belong to the main window, so they open over it.
     d.object_description = new Tobject_description(&main);
@@ -67,10 +61,7 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     d.editcommform = new Teditcommform(&main);
     d.folder_form = new Tfolder_form(&main);
 
-    edit_link_ = std::make_unique<WorkbenchEditLink>(*instrument_operations_);
-    main.edit_tab->set_dialogs({d.new_object, d.yes_to_all, d.comment_form, d.object_description});
-    main.edit_tab->set_services(
-        {edit_link_.get(), nullptr, [&main] { return main.current_list_folder(); }});
+    main.dialogs_created();
 }
 
 void Workbench::end_line() {

@@ -18,9 +18,7 @@
 namespace vexilo {
 
 class InstrumentOperations;
-class LinkOperations;
 class TMainForm;
-class WorkbenchEditLink;
 class Tnimbra_lib_window;
 
 class Workbench {
@@ -32,9 +30,8 @@ class Workbench {
 
     TMainForm& main_form() { return *main_; }
     Tnimbra_lib& link() { return *link_; }
-    // The link's instrument operations, and the window's view of them.
-    InstrumentOperations& instrument_operations() { return *instrument_operations_; }
-    LinkOperations& operations() { return *operations_; }
+    // The instrument service, which the windows call.
+    InstrumentOperations& operations() { return *operations_; }
     // False when the operator gave up opening the port (the link then has no port).
     bool port_opened() const { return port_opened_; }
     // The orderly end of the line before the program ends: nothing after the command in
@@ -48,9 +45,7 @@ class Workbench {
 
   private:
     std::unique_ptr<Tnimbra_lib> link_;
-    std::unique_ptr<InstrumentOperations> instrument_operations_;
-    std::unique_ptr<LinkOperations> operations_;
-    std::unique_ptr<WorkbenchEditLink> edit_link_;
+    std::unique_ptr<InstrumentOperations> operations_;
     std::unique_ptr<TMainForm> main_;
     std::unique_ptr<Tnimbra_lib_window> link_window_;
     bool port_opened_ = false;

@@ -57,14 +57,14 @@ class Download : public ::testing::Test {
     DownloadQueue run(const Lines& paths) {
         DownloadHooks hooks;
         hooks.set_status = [this](const std::string& text) { statuses.push_back(text); };
-        hooks.config_box = &config_box;
+        hooks.file_read = [this](const std::string&, const Lines& lines) { config_box = lines; };
         return module_download_lines(*instrument_, paths, hooks);
     }
 
     fs::path dir_;
     std::unique_ptr<Configuration> instrument_;
     Lines statuses;
-    VectorLineList config_box;
+    Lines config_box;
 };
 
 TEST_F(Download, QueuesEveryListInOrderUnderItsWholeName) {
@@ -80,7 +80,7 @@ TEST_F(Download, QueuesEveryListInOrderUnderItsWholeName) {
     EXPECT_EQ(queue.notes.front(), "adding to download list: Tray;T1;10;1;left;");
     EXPECT_EQ(statuses, (Lines{"Downloading module a.b", "Downloading module empty",
                                "Downloading module c"}));
-    EXPECT_EQ(config_box.lines.back(), "Rack;R2;none");
+    EXPECT_EQ(config_box.back(), "Rack;R2;none");
     EXPECT_TRUE(messages.errors.empty());
 
     EXPECT_EQ(list_name("/x/y/a.b.nol"), "a.b");

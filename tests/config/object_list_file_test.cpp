@@ -74,16 +74,15 @@ const std::vector<std::string> kText = {"[lists]",          "0;2;Off;On",     "1
 TEST_F(ObjectListFile, WritesTheLayoutAndReadsBack) {
     test::MessageRecorder messages;
     auto config = read_lines(kText);
-    VectorLineList config_box;
-    config_box.add("old");
-    ASSERT_TRUE(write_object_list(*config, path("a.nol"), {"First", "  second "}, &config_box));
+    std::vector<std::string> written{"old"};
+    ASSERT_TRUE(write_object_list(*config, path("a.nol"), {"First", "  second "}, &written));
     const std::string expected =
         "First\r\n  second \r\n[LISTS]\r\n0;2;Off;On\r\n1;0\r\n[CLASSES]\r\n!Tray\r\n"
         "Position;1;100;1;1;\r\n#Mode;0;1;0;0\r\n&Label\r\n!Rack\r\nHolder;Tray;Rack\r\n"
         "[OBJECTS]\r\nTray;Tray1;-10;1;\r\nRack;Rack1;Tray1\r\nRack;Rack2;none\r\n";
     EXPECT_EQ(bytes_of(path("a.nol")), expected);
-    EXPECT_EQ(config_box.lines.front(), "First");
-    EXPECT_EQ(config_box.lines.size(), 16u);
+    EXPECT_EQ(written.front(), "First");
+    EXPECT_EQ(written.size(), 16u);
     EXPECT_TRUE(messages.errors.empty());
 
     std::vector<std::string> comments;

@@ -16,6 +16,7 @@
 #include "link/nimbralib.h"
 #include "platform/qt_serial_port.h"
 #include "support/event_wait.h"
+#include "support/link_lines.h"
 #include "support/message_recorder.h"
 
 namespace vexilo::test {
@@ -55,6 +56,7 @@ class LinkSim : public ::testing::Test {
         // The device is looked up at every open, so a test can move the link to a new pty.
         link = std::make_unique<Tnimbra_lib>(
             std::make_unique<QtSerialPort>([this](int) { return device; }));
+        view = std::make_unique<LinkLines>(*link);
         link->set_timeout_action([this] {
             ++timeouts;
             ended = "time-out";
@@ -93,6 +95,7 @@ class LinkSim : public ::testing::Test {
 
     // Ends the program's side, then the simulator, so its state file is final.
     void stop() {
+        view.reset();
         link.reset();
         ASSERT_EQ(sim->stop(), 0);
     }
@@ -117,6 +120,7 @@ class LinkSim : public ::testing::Test {
     std::unique_ptr<SimProcess> sim;
     std::string device;
     std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<LinkLines> view;
     std::string ended;
     int timeouts = 0;
 };
@@ -126,20 +130,20 @@ TEST_F(LinkSim, FirstCommandSwitchesTheSpeedTheNextGoesAtOnceShutdownSwitchesBac
     link->run_command("GET_CONFIG", finish("config"));
     ASSERT_EQ(wait_for_end(), "config");
     EXPECT_TRUE(link->high_speed());
-    ASSERT_GT(link->return_box.size(), 3u);
-    EXPECT_EQ(link->return_box[0], "@");
-    EXPECT_EQ(link->return_box.lines().back().substr(0, 1), "|");
+    ASSERT_GT(view->replies.size(), 3u);
+    EXPECT_EQ(view->replies[0], "@");
+    EXPECT_EQ(view->replies.back().substr(0, 1), "|");
     // The reply came through at the high speed, special characters translated back.
     bool micro = false;
-    for (std::size_t i = 0; i < link->return_box.size(); ++i)
-        micro = micro || link->return_box[i] == "Volume;0;1000;100;10;\xB5l";
+    for (std::size_t i = 0; i < view->replies.size(); ++i)
+        micro = micro || view->replies[i] == "Volume;0;1000;100;10;\xB5l";
     EXPECT_TRUE(micro);
 
     link->run_command("RSTRT", finish("restart"));
     ASSERT_EQ(wait_for_end(), "restart");
-    EXPECT_EQ(link->return_box.lines().back(), "@");
+    EXPECT_EQ(view->replies.back(), "@");
     link->leave_high_speed();
-    EXPECT_EQ(link->output_box.lines(), (Lines{"SET_BAUD 38400", "GET_CONFIG", "RSTRT"}));
+    EXPECT_EQ(view->log, (Lines{"SET_BAUD 38400", "GET_CONFIG", "RSTRT"}));
     ASSERT_TRUE(sim->wait_for_log("SET_BAUD 9600 ->"));
     EXPECT_TRUE(messages.errors.empty());
     EXPECT_EQ(timeouts, 0);
@@ -162,7 +166,7 @@ TEST_F(LinkSim, TwoHundredQueuedObjectsArriveInOrderAndTheDoneActionRunsOnce) {
     pump(200);
     EXPECT_EQ(done, 1);
     EXPECT_EQ(link->queue_position(), 200);
-    EXPECT_EQ(link->return_box.size(), 201u);
+    EXPECT_EQ(view->replies.size(), 201u);
     EXPECT_TRUE(messages.errors.empty());
     EXPECT_EQ(timeouts, 0);
 
@@ -187,9 +191,9 @@ TEST_F(LinkSim, RefusedObjectShowsTheInstrumentsTextAndNothingAfterItIsSent) {
     pump(300);
     EXPECT_FALSE(done);
     EXPECT_EQ(messages.errors, (Lines{"Object memory full"}));
-    EXPECT_EQ(link->return_box.lines().back(), "@Object memory full");
+    EXPECT_EQ(view->replies.back(), "@Object memory full");
     EXPECT_EQ(link->queue_position(), 3);
-    EXPECT_EQ(link->cmd_box.size(), 5u);
+    EXPECT_EQ(link->queue().size(), 5u);
     EXPECT_EQ(timeouts, 0);
 
     stop();
@@ -206,21 +210,21 @@ TEST_F(LinkSim, SilentAndStalledConfigurationRequestsEndInTheTimeOutAction) {
     start({"silent:GET_CONFIG@1", "stall:3@1"});
     link->run_command("GET_CONFIG", finish("config"), true);
     ASSERT_EQ(wait_for_end(), "time-out");
-    EXPECT_EQ(link->return_box.lines(), (Lines{"@"}));
+    EXPECT_EQ(view->replies, (Lines{"@"}));
 
     // Three lines and then nothing: the reply is owed, so it times out like a silent one. The
     // speed was unknown after the first time-out: found again at 38400, after 9600 failed.
-    link->return_box.clear();
+    view->replies.clear();
     link->run_command("GET_CONFIG", finish("config"), true);
     ASSERT_EQ(wait_for_end(), "time-out");
-    ASSERT_EQ(link->return_box.size(), 4u);
-    EXPECT_EQ(link->return_box[1], "[lists]");
+    ASSERT_EQ(view->replies.size(), 4u);
+    EXPECT_EQ(view->replies[1], "[lists]");
 
     // Neither time-out left the line unusable.
-    link->return_box.clear();
+    view->replies.clear();
     link->run_command("GET_CONFIG", finish("config"), true);
     ASSERT_EQ(wait_for_end(), "config");
-    EXPECT_EQ(link->return_box.lines().back().substr(0, 1), "|");
+    EXPECT_EQ(view->replies.back().substr(0, 1), "|");
     EXPECT_EQ(timeouts, 2);
     EXPECT_TRUE(messages.errors.empty());
 

@@ -32,8 +32,22 @@ class OperationsSim : public ::testing::Test {
         link->set_status_sink([this](const std::string& text) { statuses.push_back(text); });
         link->set_timeout_action([this] { ended = "time-out"; });
         link->set_refusal_action([this] { ended = "refused"; });
-        ops->set_download_end([this](bool sent) { ended = sent ? "sent" : "stopped"; });
         ASSERT_TRUE(link->FormCreate());
+    }
+
+    // A send's end: sent, or stopped before anything went; the link's actions name the rest.
+    void send_files(const Lines& files) {
+        ops->send_lists(files, {}, [this](const OperationResult& result) {
+            if (result.outcome != OperationResult::Outcome::Stopped) {
+                ended = result.done() ? "sent" : "stopped";
+            }
+        });
+    }
+
+    void stop() {
+        ops.reset();
+        link.reset();
+        ASSERT_EQ(sim->stop(), 0);
     }
 
     // Runs the event loop until the operation ends; the link's time-out bounds the wait, the
@@ -62,7 +76,7 @@ class OperationsSim : public ::testing::Test {
 
 TEST_F(OperationsSim, FirstSendAsksForTheConfigurationSecondGoesAtOnceRemoveAllAsksAgain) {
     start();
-    ops->send_files({list("assay.nol")}, nullptr);
+    send_files({list("assay.nol")});
     ASSERT_EQ(wait_for_end(), "sent");
     EXPECT_EQ(statuses,
               (Lines{"Getting Nimbra configuration to check consistency",
@@ -77,17 +91,17 @@ TEST_F(OperationsSim, FirstSendAsksForTheConfigurationSecondGoesAtOnceRemoveAllA
     EXPECT_EQ(count_of(commands, "DLD_OBJ "), 6);
 
     statuses.clear();
-    ops->send_files({list("wash.nol")}, nullptr);
+    send_files({list("wash.nol")});
     ASSERT_EQ(wait_for_end(), "sent");
     EXPECT_EQ(statuses,
               (Lines{"Downloading module wash", "Downloading 4 objects", "4 objects downloaded"}));
 
     bool removed = false;
-    ops->remove_all_objects([&] { removed = true; });
+    ops->remove_all([&](const OperationResult& result) { removed = result.done(); });
     run_events_while([&] { return !removed && ended.empty(); }, kWaitMs);
     ASSERT_TRUE(removed) << ended;
 
-    ops->send_files({list("calibration.nol")}, nullptr);
+    send_files({list("calibration.nol")});
     ASSERT_EQ(wait_for_end(), "sent");
     ASSERT_TRUE(sim->wait_for_log("DLD_OBJ Method;CalRun;"));
     commands = logged_commands(sim->log());
@@ -98,8 +112,7 @@ TEST_F(OperationsSim, FirstSendAsksForTheConfigurationSecondGoesAtOnceRemoveAllA
     EXPECT_EQ(commands[13], "GET_CONFIG");
     EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
 
-    link.reset();
-    ASSERT_EQ(sim->stop(), 0);
+    stop();
     EXPECT_EQ(object_lines_of(dir.file("state.nol")), object_lines_of(list("calibration.nol")));
 }
 
@@ -112,13 +125,12 @@ TEST_F(OperationsSim, ThirdListThatDoesNotFitSendsNothing) {
     }
     ASSERT_TRUE(write_text_lines(dir.file("wash-ml.nol"), *lines));
     start();
-    ops->send_files({list("assay.nol"), list("calibration.nol"), dir.file("wash-ml.nol")}, nullptr);
+    send_files({list("assay.nol"), list("calibration.nol"), dir.file("wash-ml.nol")});
     ASSERT_EQ(wait_for_end(), "stopped");
     EXPECT_EQ(statuses.back(), "Download cancelled");
     EXPECT_EQ(messages.errors.size(), 1u);
 
-    link.reset();
-    ASSERT_EQ(sim->stop(), 0);
+    stop();
     EXPECT_EQ(count_of(logged_commands(sim->log()), "DLD_OBJ"), 0);
     EXPECT_EQ(object_lines_of(dir.file("state.nol")),
               object_lines_of(kExamples + "/instrument.nol"));

@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
     return vexilo::workbench_main(argc, argv, [](vexilo::Workbench& workbench) {
         vexilo::TMainForm& form = workbench.main_form();
-        form.file_box_1->selectAll();
-        form.send_modules_button_1->click();
+        form.findChild<QListWidget*>(QStringLiteral("file_box_1"))->selectAll();
+        form.findChild<QPushButton*>(QStringLiteral("send_modules_button_1"))->click();
     });
 }

@@ -23,6 +23,8 @@
 #include "dialogs/new_object.h"
 #include "dialogs/object_description.h"
 #include "dialogs/yes_to_all.h"
+#include "link/fake_port.h"
+#include "link/operations.h"
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "workbench/edit_lists_tab.h"
@@ -55,47 +57,63 @@ inline void write_lines(const std::string& path, const Lines& lines) {
         out << line << "\r\n";
 }
 
-class FakeLink final : public EditLink {
+// The instrument behind the real link and instrument service, on a fake port already at
+// high speed: the page calls the service, and the test answers as the instrument would.
+class FakeInstrument final : private OperationObserver {
   public:
-    FakeLink() { clear_configuration(*instrument); }
+    FakeInstrument() {
+        auto owned = std::make_unique<FakePort>();
+        port = owned.get();
+        link = std::make_unique<Tnimbra_lib>(std::move(owned));
+        operations = std::make_unique<InstrumentOperations>(*link);
+        link->FormCreate();
+        link->run_command("HELLO", {});
+        port->deliver("@\r");
+        port->deliver("@\r");
+        link->set_status_sink([this](const std::string& text) { statuses.push_back(text); });
+        listener_ = link->add_listener([this](const LinkEvent& event) {
+            if (event.kind != LinkEvent::Kind::Sent) return;
+            if (event.text == "GET_CONFIG") ++requests;
+            if (event.text.rfind("DLD_OBJ ", 0) == 0) sent.back().push_back(display_of(event.text));
+        });
+        operations->set_observer(this);
+    }
+    ~FakeInstrument() override { link->remove_listener(listener_); }
 
-    void set_status(const std::string& text) override { statuses.push_back(text); }
-    bool get_config(Configuration& target, const std::string& path) override {
-        return read_list_file(target, path);
-    }
-    bool configuration_known() const override { return known; }
-    void request_configuration(ProgressSink*, Action done) override {
-        ++requests;
-        pending = std::move(done);
-    }
-    void take_received_configuration() override {
-        Lines lines = reply;
-        clear_configuration(*instrument);
-        known = read_configuration(*instrument, lines);
-    }
-    const Configuration& instrument_configuration() const override { return *instrument; }
-    void send_selected_objects(const Configuration& list, const std::vector<int>& objects,
-                               ProgressSink*) override {
-        Lines lines;
-        for (const int k : objects)
-            lines.push_back(display_line(list, k));
-        sent.push_back(lines);
-    }
-
-    // The instrument's reply has ended.
+    // Answers whatever waits: the configuration with the reply, every other line with "@".
     void answer() {
-        Action done = std::move(pending);
-        pending = nullptr;
-        if (done) done();
+        while (link->command_in_flight()) {
+            if (port->sent.back().bytes != "GET_CONFIG\r") {
+                port->deliver("@\r");
+                continue;
+            }
+            std::string text;
+            for (const std::string& line : reply)
+                text += line + "\r";
+            port->deliver(text + "|\r");
+        }
     }
 
-    bool known = false;
+    FakePort* port = nullptr;
+    std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<InstrumentOperations> operations;
     int requests = 0;
-    Action pending;
     Lines reply;
     Lines statuses;
-    std::vector<Lines> sent;
-    std::unique_ptr<Configuration> instrument = std::make_unique<Configuration>();
+    std::vector<Lines> sent;  // per send, the objects that went out, as "Class:Object"
+
+  private:
+    void sending(const OperationStart&, const Configuration*, const Plan&) override {
+        sent.emplace_back();
+    }
+    static std::string display_of(const std::string& command) {
+        const std::size_t class_end = command.find(';');
+        const std::size_t name_end = command.find(';', class_end + 1);
+        return command.substr(8, class_end - 8) + ":" +
+               command.substr(class_end + 1, name_end - class_end - 1);
+    }
+
+    int listener_ = 0;
 };
 
 class FakeFiles final : public ListFileChooser {
@@ -142,7 +160,11 @@ class EditTabTest : public ::testing::Test {
         });
         guard_.start();
         tab.set_dialogs({&new_object, &yes_to_all, &comment_form, &description});
-        tab.set_services({&link, &files, [this] { return folder.path().toStdString(); }});
+        EditServices services;
+        services.operations = link.operations.get();
+        services.files = &files;
+        services.list_folder = [this] { return folder.path().toStdString(); };
+        tab.set_services(services);
     }
 
     void TearDown() override {
@@ -193,7 +215,7 @@ class EditTabTest : public ::testing::Test {
     Tyes_to_all yes_to_all;
     Tcomment_form comment_form;
     Tobject_description description;
-    FakeLink link;
+    FakeInstrument link;
     FakeFiles files;
     EditListsTab tab{state};
 

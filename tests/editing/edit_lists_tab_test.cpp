@@ -328,7 +328,9 @@ TEST_F(EditTabTest, TheInstrumentsConfigurationBecomesTheSource) {
               (Lines{"Pump:Tray1", "Pump:Tray2", "Pump:Tray3", "Plain:Lid"}));
     EXPECT_EQ(state.source->object_count, 4);
     link.answer();
-    EXPECT_EQ(link.statuses, (Lines{"Nimbra configuration recieved"}));
+    EXPECT_EQ(link.statuses,
+              (Lines{"Receiving configuration from Nimbra", "Nimbra configuration recieved",
+                     "2 objects received from Nimbra"}));
     EXPECT_EQ(tab.source_list_label->text(), "Objects in NIMBRA");
     EXPECT_EQ(lines_of(*tab.object_box), (Lines{"Plain:Cover", "Pump:P1"}));
     EXPECT_FALSE(state.no_source_yet);
@@ -374,6 +376,7 @@ TEST_F(EditTabTest, SendingAsksAboutTheWholeListAndNeedsTheInstrumentsClasses) {
 
     select(*tab.new_list_box, {3, 1});
     tab.send_button->click();  // known now: sent at once, in list order
+    link.answer();
     EXPECT_EQ(link.requests, 2);
     ASSERT_EQ(link.sent.size(), 2u);
     EXPECT_EQ(link.sent[1], (Lines{"Pump:Tray2", "Plain:Lid"}));

@@ -12,6 +12,7 @@
 #include "edit_fixture.h"
 #include "platform/qt_serial_port.h"
 #include "support/event_wait.h"
+#include "support/find_child.h"
 #include "support/nimbra_sim_process.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench.h"
@@ -50,7 +51,7 @@ TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
         };
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        EditListsTab& tab = *form.edit_tab;
+        EditListsTab& tab = test::child<EditListsTab>(form, "edit_tab");
         FakeFiles files;
         tab.set_file_chooser(&files);
         ModalScript script;

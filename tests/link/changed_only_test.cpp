@@ -15,6 +15,12 @@
 namespace vexilo {
 namespace {
 
+InstrumentOperations::SendOptions changed_only() {
+    InstrumentOperations::SendOptions options;
+    options.changed_only = true;
+    return options;
+}
+
 using Lines = std::vector<std::string>;
 
 const Lines kInstrument = {
@@ -39,9 +45,11 @@ TEST(ChangedOnly, SendsWhatTheInstrumentLacksAndKeepsItsCopyTrueUntilARestart) {
     Lines statuses;
     link.set_status_sink([&](const std::string& text) { statuses.push_back(text); });
     std::vector<bool> ends;
-    ops.set_download_end([&](bool sent) { ends.push_back(sent); });
+    const auto send = [&] {
+        ops.send_lists({path}, changed_only(),
+                       [&](const OperationResult& result) { ends.push_back(result.done()); });
+    };
     ASSERT_TRUE(link.FormCreate());
-    ops.set_changed_only(true);
     const auto sent = [&] {
         Lines lines;
         for (const auto& s : port.sent)
@@ -49,7 +57,7 @@ TEST(ChangedOnly, SendsWhatTheInstrumentLacksAndKeepsItsCopyTrueUntilARestart) {
         return lines;
     };
 
-    ops.send_files({path}, nullptr);
+    send();
     port.deliver("@\r");
     std::string reply;
     for (const std::string& line : kInstrument)
@@ -62,7 +70,7 @@ TEST(ChangedOnly, SendsWhatTheInstrumentLacksAndKeepsItsCopyTrueUntilARestart) {
 
     // The copy took T1: nothing goes out, and nothing is asked.
     port.sent.clear();
-    ops.send_files({path}, nullptr);
+    send();
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(messages.infos, Lines{"No download: all objects are already in the Nimbra"});
     EXPECT_EQ(ends, (std::vector<bool>{true, true}));
@@ -70,7 +78,7 @@ TEST(ChangedOnly, SendsWhatTheInstrumentLacksAndKeepsItsCopyTrueUntilARestart) {
     // A change of one value sends that object only.
     file.back() = "Tray;T1;6;1";
     ASSERT_TRUE(write_text_lines(path, file));
-    ops.send_files({path}, nullptr);
+    send();
     EXPECT_EQ(sent(), Lines{"DLD_OBJ Tray;T1;6;1;"});
     port.deliver("@\r");
 
@@ -78,7 +86,7 @@ TEST(ChangedOnly, SendsWhatTheInstrumentLacksAndKeepsItsCopyTrueUntilARestart) {
     EXPECT_FALSE(ops.configuration_known());
     port.deliver("@\r");
     port.sent.clear();
-    ops.send_files({path}, nullptr);
+    send();
     // The restarted instrument's speed is found again first.
     EXPECT_EQ(sent(), Lines{"SET_BAUD 38400"});
     port.deliver("@\r");

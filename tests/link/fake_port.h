@@ -38,6 +38,7 @@ class FakePort final : public SerialPort {
     }
     void close() override { open_ = false; }
     bool is_open() const override { return open_; }
+    std::string describe() const override { return "COM" + std::to_string(number_); }
     bool can_open(int number) override {
         return (open_ && number == number_) || available.count(number) > 0;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fake_port.h"
+#include "support/link_lines.h"
 #include "support/message_recorder.h"
 
 namespace vexilo {
@@ -31,6 +32,7 @@ class LinkTest : public ::testing::Test {
         auto owned = std::make_unique<FakePort>();
         port = owned.get();
         link = std::make_unique<Tnimbra_lib>(std::move(owned));
+        lines = std::make_unique<test::LinkLines>(*link);
         link->set_timeout_action([this] { ++timeouts; });
         link->set_status_sink([this](const std::string& text) { statuses.push_back(text); });
         EXPECT_TRUE(link->FormCreate());
@@ -44,13 +46,14 @@ class LinkTest : public ::testing::Test {
         ASSERT_TRUE(link->high_speed());
         port->sent.clear();
         port->events.clear();
-        link->output_box.clear();
-        link->return_box.clear();
+        lines->log.clear();
+        lines->replies.clear();
     }
 
     test::MessageRecorder messages;
     FakePort* port = nullptr;
     std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<test::LinkLines> lines;
     int timeouts = 0;
     std::vector<std::string> statuses;
 };
@@ -61,7 +64,7 @@ TEST_F(LinkTest, ClassifiesReplyLinesAndRunsTheCompletionOnlyForAcknowledgements
     std::vector<size_t> seen_lines;
     const auto action = [&] {
         ++runs;
-        seen_lines.push_back(link->return_box.size());
+        seen_lines.push_back(lines->replies.size());
     };
 
     link->send_command("A", action);
@@ -83,11 +86,11 @@ TEST_F(LinkTest, ClassifiesReplyLinesAndRunsTheCompletionOnlyForAcknowledgements
     port->deliver("data line\r\r[lists]\r");
     EXPECT_EQ(runs, 3);
 
-    EXPECT_EQ(link->return_box.lines(),
+    EXPECT_EQ(lines->replies,
               (Lines{"@", "@Unknown command", "|", "|end of reply", "data line", "", "[lists]"}));
     // A completion action sees the lines before its own acknowledgement or end line.
     EXPECT_EQ(seen_lines, (std::vector<size_t>{0, 2, 3}));
-    EXPECT_EQ(link->output_box.lines(), (Lines{"A", "B", "C", "D", "E"}));
+    EXPECT_EQ(lines->log, (Lines{"A", "B", "C", "D", "E"}));
     EXPECT_EQ(port->sent_text(), "A\rB\rC\rD\rE\r");
     EXPECT_EQ(timeouts, 0);
 }
@@ -123,7 +126,7 @@ TEST_F(LinkTest, FirstCommandSwitchesSpeedInAgreementWithTheInstrument) {
     ASSERT_EQ(port->sent.size(), 2u);
     EXPECT_EQ(port->sent[1].baud, 38400);
     EXPECT_TRUE(link->high_speed());
-    EXPECT_EQ(link->return_box.lines(), Lines{"@"});
+    EXPECT_EQ(lines->replies, Lines{"@"});
     EXPECT_EQ(runs, 0);
 
     port->deliver("|\r");
@@ -134,7 +137,7 @@ TEST_F(LinkTest, FirstCommandSwitchesSpeedInAgreementWithTheInstrument) {
     ASSERT_EQ(port->sent.size(), 3u);
     EXPECT_EQ(port->sent[2].bytes, "RSTRT\r");
     EXPECT_EQ(port->sent[2].baud, 38400);
-    EXPECT_EQ(link->output_box.lines(),
+    EXPECT_EQ(lines->log,
               (Lines{"SET_BAUD 38400",
                      "Discarded 10 received bytes waiting before \"GET_CONFIG\" was sent",
                      "GET_CONFIG", "RSTRT"}));
@@ -239,7 +242,8 @@ TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
     // A time-out ends the command and stops the queue; a late "@" counts its line and says
     // the stop again, but sends nothing. Only one "@" is late.
     int stopped = 0;
-    link->set_queue_stopped_action([&] { ++stopped; });
+    link->set_failure_action([&](Tnimbra_lib::Failure, const std::string&) { ++stopped; });
+    link->set_late_answer_action([&] { ++stopped; });
     port->advance(100 * kTickMs);
     EXPECT_EQ(timeouts, 1);
     EXPECT_EQ(stopped, 1);
@@ -251,7 +255,7 @@ TEST_F(LinkTest, QueueSendsEachLineAfterTheAcknowledgementOfThePreviousOne) {
     EXPECT_EQ(port->sent.back().bytes, "DLD_OBJ b\r");
     EXPECT_EQ(link->acknowledged_lines(), 2);
     EXPECT_TRUE(link->answered_late());
-    EXPECT_EQ(link->output_box.lines().back(), "Ignored \"@\": no command waited for it");
+    EXPECT_EQ(lines->log.back(), "Ignored \"@\": no command waited for it");
     EXPECT_EQ(done, 0);
     EXPECT_EQ(stopped, 2);
     EXPECT_EQ(bar.calls, (Lines{"range 0 3", "at 0", "at 0", "at 1"}));
@@ -285,8 +289,8 @@ TEST_F(LinkTest, RefusalShowsTheInstrumentsTextAndStopsTheQueue) {
     EXPECT_EQ(messages.errors, Lines{"Class Pump has no field Rate"});
     EXPECT_EQ(port->sent_text(), "DLD_OBJ a\r");
     EXPECT_EQ(link->queue_position(), 1);
-    EXPECT_EQ(link->cmd_box.size(), 2u);
-    EXPECT_EQ(link->return_box.lines(), Lines{"@Class Pump has no field Rate"});
+    EXPECT_EQ(link->queue().size(), 2u);
+    EXPECT_EQ(lines->replies, Lines{"@Class Pump has no field Rate"});
     // The refusal ended the reply: no time-out follows.
     port->advance(200 * kTickMs);
     EXPECT_EQ(timeouts, 0);
@@ -302,14 +306,14 @@ TEST_F(LinkTest, AssemblesLinesAcrossNotificationsAndTranslatesInstrumentCharact
     EXPECT_EQ(runs, 0);
     port->deliver("\r");
     EXPECT_EQ(runs, 1);
-    EXPECT_EQ(link->return_box.lines(), (Lines{"5\xb5l", "@"}));
+    EXPECT_EQ(lines->replies, (Lines{"5\xb5l", "@"}));
 
     // An instrument that ends its lines with CR LF, or with LF alone, is understood alike.
     link->send_command("GET_CONFIG", [&] { ++runs; });
     port->deliver("\n[lists]\r");
     port->deliver("\n0;1\n|\r\n");
     EXPECT_EQ(runs, 2);
-    EXPECT_EQ(link->return_box.lines(), (Lines{"5\xb5l", "@", "[lists]", "0;1", "|"}));
+    EXPECT_EQ(lines->replies, (Lines{"5\xb5l", "@", "[lists]", "0;1", "|"}));
 }
 
 TEST(LinkShutdown, SendsSetBaud9600RawAndUnloggedOnlyAtHighSpeed) {
@@ -327,27 +331,28 @@ TEST(LinkShutdown, SendsSetBaud9600RawAndUnloggedOnlyAtHighSpeed) {
     auto owned = std::make_unique<FakePort>();
     FakePort* port = owned.get();
     Tnimbra_lib link(std::move(owned));
+    test::LinkLines lines(link);
     ASSERT_TRUE(link.FormCreate());
     int runs = 0;
     link.run_command("GET_CONFIG", [&] { ++runs; });
     port->deliver("@\r");
     port->events.clear();
     port->sent.clear();
-    const Lines logged = link.output_box.lines();
+    const Lines logged = lines.log;
 
     link.leave_high_speed();
     ASSERT_EQ(port->sent.size(), 1u);
     EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 9600\r");
     EXPECT_EQ(port->sent[0].baud, 38400);
     EXPECT_EQ(port->events, (Lines{"send SET_BAUD 9600\r", "pause 1000"}));
-    EXPECT_EQ(link.output_box.lines(), logged);
+    EXPECT_EQ(lines.log, logged);
 
     // The pending command neither completes nor times out, and nothing more is stored.
-    const size_t stored = link.return_box.size();
+    const size_t stored = lines.replies.size();
     port->deliver("|\r");
     port->advance(2000 * kTickMs);
     EXPECT_EQ(runs, 0);
-    EXPECT_EQ(link.return_box.size(), stored);
+    EXPECT_EQ(lines.replies.size(), stored);
     EXPECT_TRUE(messages.errors.empty());
 }
 
@@ -402,8 +407,8 @@ TEST(LinkCreation, AsksForAnotherPortUntilOneOpensOrTheHandlerGivesUp) {
     FakePort* port = owned.get();
     port->available = {4};
     Tnimbra_lib link(std::move(owned));
-    link.output_box.add("old");
-    link.debug_box.add("old");
+    test::LinkLines lines(link);
+    lines.log.push_back("old");
     std::vector<std::string> reasons;
     link.set_port_problem_handler([&](const std::string& error) {
         reasons.push_back(error);
@@ -414,8 +419,7 @@ TEST(LinkCreation, AsksForAnotherPortUntilOneOpensOrTheHandlerGivesUp) {
     EXPECT_EQ(reasons, (Lines{"COM1 does not exist", "COM1 does not exist"}));
     EXPECT_TRUE(port->is_open());
     EXPECT_EQ(port->port_number(), 4);
-    EXPECT_TRUE(link.output_box.empty());
-    EXPECT_TRUE(link.debug_box.empty());
+    EXPECT_TRUE(lines.log.empty());
     EXPECT_TRUE(messages.errors.empty());
 
     port->available.clear();
@@ -460,11 +464,11 @@ TEST_F(LinkTest, OverLongReplyLineIsCappedAndNoted) {
     link->send_command("GET_CONFIG", [] {});
     port->deliver(std::string(Tnimbra_lib::kMaxReplyLine + 1000, 'x'));
     port->deliver(std::string(500, 'y') + "\rnext\r");
-    ASSERT_EQ(link->return_box.size(), 2u);
-    EXPECT_EQ(link->return_box[0], std::string(Tnimbra_lib::kMaxReplyLine, 'x'));
-    EXPECT_EQ(link->return_box[1], "next");
+    ASSERT_EQ(lines->replies.size(), 2u);
+    EXPECT_EQ(lines->replies[0], std::string(Tnimbra_lib::kMaxReplyLine, 'x'));
+    EXPECT_EQ(lines->replies[1], "next");
     EXPECT_EQ(
-        link->output_box.lines(),
+        lines->log,
         (Lines{"GET_CONFIG",
                "Reply line longer than 4096 characters: the rest of the line was discarded"}));
 }
@@ -476,7 +480,7 @@ TEST_F(LinkTest, ShutdownLetsTheLineInFlightFinishThenLowersTheSpeed) {
     int done = 0;
     int stopped = 0;
     int ended = 0;
-    link->set_queue_stopped_action([&] { ++stopped; });
+    link->set_failure_action([&](Tnimbra_lib::Failure, const std::string&) { ++stopped; });
     link->send_queue([&] { ++done; });
     port->deliver("@\r");
     ASSERT_TRUE(link->command_in_flight());
@@ -533,12 +537,12 @@ TEST_F(LinkTest, ArrivalsNeverHoldAWaitOpenForEver) {
     // Lines that never end, and lines too long for any configuration, at once.
     switch_up();
     link->run_command("GET_CONFIG", [] {});
-    std::string lines;
+    std::string flood;
     for (std::size_t i = 0; i <= Tnimbra_lib::kMaxReplyLines; ++i)
-        lines += "Tray;T;1;0;x\r";
-    port->deliver(lines);
+        flood += "Tray;T;1;0;x\r";
+    port->deliver(flood);
     EXPECT_EQ(timeouts, 3);
-    EXPECT_EQ(link->output_box.lines().back().find("The reply to \"GET_CONFIG\" grew past"), 0u);
+    EXPECT_EQ(lines->log.back().find("The reply to \"GET_CONFIG\" grew past"), 0u);
     switch_up();
     link->run_command("GET_CONFIG", [] {});
     const std::string wide = std::string(4000, 'w') + "\r";
@@ -572,14 +576,15 @@ TEST_F(LinkTest, AnswersBelongToTheWaitingCommandAlone) {
     ASSERT_EQ(messages.errors.size(), 2u);
     EXPECT_EQ(messages.errors[1], "Object memory full");
 
-    // Answers while nothing waits are noted and run nothing.
+    // Answers while nothing waits run nothing and are dropped: the first noted, the count
+    // when the next command goes out.
     port->deliver("@\r|END\r");
     EXPECT_EQ(configs, 1);
     EXPECT_EQ(objects, 0);
-    const Lines& notes = link->output_box.lines();
+    const Lines& notes = lines->log;
     EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
                             [](const std::string& n) { return n.rfind("Ignored", 0) == 0; }),
-              2);
+              1);
     EXPECT_EQ(std::count_if(notes.begin(), notes.end(),
                             [](const std::string& n) { return n.rfind("Discarded 2", 0) == 0; }),
               1);
@@ -589,8 +594,12 @@ TEST_F(LinkTest, AnswersBelongToTheWaitingCommandAlone) {
     port->arrive_unnoticed("@\r");
     link->set_port_number(1);
     ASSERT_TRUE(port->is_open());
-    EXPECT_EQ(link->output_box.lines().back(),
-              "Discarded 2 received bytes waiting when the port opened");
+    EXPECT_EQ(lines->log.back(), "Discarded 2 received bytes waiting when the port opened");
+    link->run_command("RSTRT", [] {});
+    EXPECT_EQ(lines->log.back(), "RSTRT");
+    EXPECT_EQ(lines->log[lines->log.size() - 2],
+              "Ignored 2 lines in all that no command waited for");
+    EXPECT_TRUE(lines->replies.empty() || lines->replies.back() != "|END");
 }
 
 TEST_F(LinkTest, LostLineIsSaidOnceAndTheNextCommandOpensThePortAgain) {
@@ -598,7 +607,7 @@ TEST_F(LinkTest, LostLineIsSaidOnceAndTheNextCommandOpensThePortAgain) {
     int refusals = 0;
     int stopped = 0;
     link->set_refusal_action([&] { ++refusals; });
-    link->set_queue_stopped_action([&] { ++stopped; });
+    link->set_failure_action([&](Tnimbra_lib::Failure, const std::string&) { ++stopped; });
     link->queue_command("DLD_OBJ a");
     link->queue_command("DLD_OBJ b");
     link->send_queue([] {});
@@ -606,7 +615,7 @@ TEST_F(LinkTest, LostLineIsSaidOnceAndTheNextCommandOpensThePortAgain) {
     const std::string note = "The serial line was lost: Input/output error";
     EXPECT_EQ(statuses, Lines{note});
     EXPECT_EQ(messages.errors, Lines{note});
-    EXPECT_EQ(link->output_box.lines().back(), note);
+    EXPECT_EQ(lines->log.back(), note);
     EXPECT_EQ(refusals, 1);
     EXPECT_EQ(stopped, 1);
     EXPECT_FALSE(link->command_in_flight());

@@ -23,6 +23,7 @@
 #include "settings/settings.h"
 #include "settings/settings_backend.h"
 #include "support/event_wait.h"
+#include "support/find_child.h"
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "support/nimbra_sim_process.h"
@@ -70,16 +71,16 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     // An instrument command asks for the port again; left again, the window stays offline
     // and says that nothing went out.
     script.press("Choose Serial Port", "Cancel");
-    form.RestartNimbra1->trigger();
+    test::child<QAction>(form, "RestartNimbra1").trigger();
     script.press("Choose Serial Port", "",
                  [](QWidget& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
-    workbench.instrument_operations().send_files({EXAMPLES_DIR "/lists/wash.nol"}, nullptr);
+    workbench.operations().send_lists({EXAMPLES_DIR "/lists/wash.nol"}, {}, {});
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(form.status_text(), Workbench::kNotSentStatus);
     // Once the port is there, the next command opens it without asking.
     port.available = {1};
-    form.RestartNimbra1->trigger();
+    test::child<QAction>(form, "RestartNimbra1").trigger();
     EXPECT_TRUE(port.is_open());
     EXPECT_FALSE(port.sent.empty());
 
@@ -87,7 +88,7 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     limit.setSingleShot(true);
     QObject::connect(&limit, &QTimer::timeout, [] { QApplication::exit(99); });
     limit.start(test::kWaitMs);
-    QTimer::singleShot(0, &form, [&form] { form.Exit1->trigger(); });
+    QTimer::singleShot(0, &form, [&form] { test::child<QAction>(form, "Exit1").trigger(); });
     EXPECT_EQ(QApplication::exec(), 0) << "closing the main window must end the event loop";
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.dialogs.link_window->isVisible());
@@ -99,13 +100,21 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
 TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
     QTemporaryDir dir;
     ::setenv("VEXILO_SETTINGS", dir.filePath(QStringLiteral("settings")).toLocal8Bit(), 1);
+    store_text_setting("Root Folder", EXAMPLES_DIR "/lists");
+    store_text_setting("List Folder", EXAMPLES_DIR "/lists");
     test::MessageRecorder messages;
     auto owned = std::make_unique<test::FakePort>();
     test::FakePort& port = *owned;
     Workbench workbench({}, std::move(owned));
     ASSERT_TRUE(workbench.port_opened());
 
-    workbench.instrument_operations().send_files({EXAMPLES_DIR "/lists/wash.nol"}, nullptr);
+    TMainForm& form = workbench.main_form();
+    auto* lists = form.findChild<QListWidget*>(QStringLiteral("file_box_1"));
+    ASSERT_NE(lists, nullptr);
+    const QList<QListWidgetItem*> wash = lists->findItems(QStringLiteral("wash"), Qt::MatchExactly);
+    ASSERT_EQ(wash.size(), 1);
+    wash.front()->setSelected(true);
+    form.findChild<QPushButton*>(QStringLiteral("send_modules_button_1"))->click();
     port.deliver("@\r");  // the switch to 38400 baud
     const auto config = read_text_lines(EXAMPLES_DIR "/instrument.nol");
     ASSERT_TRUE(config);
@@ -119,7 +128,7 @@ TEST(WorkbenchEnding, StoppedSendSaysHowFarItGot) {
     EXPECT_EQ(messages.errors, std::vector<std::string>{"The nimbra is not responding!"});
     EXPECT_EQ(workbench.main_form().status_text(),
               "Download stopped: 1 of 4 objects accepted by the Nimbra");
-    EXPECT_FALSE(workbench.instrument_operations().configuration_known());
+    EXPECT_FALSE(workbench.operations().configuration_known());
     ::unsetenv("VEXILO_SETTINGS");
 }
 
@@ -155,9 +164,11 @@ TEST(WorkbenchEnding, AfterAHangUpTheWindowRestsAndTheNextSendWorks) {
     TMainForm& form = workbench.main_form();
     form.show();
     const auto send_wash = [&] {
-        form.file_box_1->clearSelection();
-        form.file_box_1->item(2)->setSelected(true);  // assay, calibration, wash
-        QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
+        test::child<QListWidget>(form, "file_box_1").clearSelection();
+        test::child<QListWidget>(form, "file_box_1")
+            .item(2)
+            ->setSelected(true);  // assay, calibration, wash
+        QTest::mouseClick(&test::child<QPushButton>(form, "send_modules_button_1"), Qt::LeftButton);
         test::run_events_while(
             [&] { return form.status_text() != "4 objects downloaded" && messages.errors.empty(); },
             2 * test::kWaitMs);

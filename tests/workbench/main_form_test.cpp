@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 
+#include "config/object_list_file.h"
 #include "config/text_file.h"
 #include "dialogs/editcomm_form.h"
 #include "dialogs/ui_helpers.h"
@@ -30,38 +31,35 @@
 #include "link/ui/portform.h"
 #include "settings/settings.h"
 #include "support/event_wait.h"
+#include "support/find_child.h"
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "workbench/folder_tree.h"
-#include "workbench/instrument_operations.h"
 
 namespace vexilo {
 namespace {
 
+using test::child;
 using test::FakePort;
 using test::MessageRecorder;
 using test::ModalScript;
 
-// Records what the window asks of the instrument operations.
-class RecordingOperations final : public WindowOperations {
+// Records which operations the window asks of the instrument service, with their lists.
+class RecordingObserver final : public OperationObserver {
   public:
-    bool configuration_known() const override { return known; }
-    void forget_configuration() override { known = false; }
-    void send_lists(const std::vector<ListFile>& lists, ProgressSink* bar) override {
-        std::string call = "send";
-        for (const ListFile& list : lists)
-            call += " " + list.name + "=" + file_name_of(list.path);
+    std::string operation_starting(const OperationStart& start) override {
+        std::string call = operation_name(start.kind);
+        for (const std::string& path : start.files)
+            call += " " + list_name(path) + "=" + file_name_of(path);
         calls.push_back(call);
-        send_bar = bar;
+        return {};
     }
 
     static std::string file_name_of(const std::string& path) {
         return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
     }
 
-    bool known = false;
     std::vector<std::string> calls;
-    ProgressSink* send_bar = nullptr;
 };
 
 class MainFormTest : public ::testing::Test {
@@ -73,6 +71,7 @@ class MainFormTest : public ::testing::Test {
     }
     ~MainFormTest() override {
         form.reset();
+        operations.reset();
         link.reset();
         ::unsetenv("VEXILO_SETTINGS");
     }
@@ -90,9 +89,12 @@ class MainFormTest : public ::testing::Test {
         auto owned = std::make_unique<FakePort>();
         port = owned.get();
         port->available = {1, 2};
+        form.reset();
+        operations.reset();
         link = std::make_unique<Tnimbra_lib>(std::move(owned));
-        form = std::make_unique<TMainForm>(arguments, *link);
-        form->set_operations(&operations);
+        operations = std::make_unique<InstrumentOperations>(*link);
+        operations->set_observer(&observer);
+        form = std::make_unique<TMainForm>(arguments, *operations);
         ASSERT_TRUE(link->FormCreate());
     }
 
@@ -107,6 +109,11 @@ class MainFormTest : public ::testing::Test {
         activate();
     }
 
+    // The window's controls, by the names it gives them.
+    QListWidget& list(const char* name) { return child<QListWidget>(*form, name); }
+    QAction& action(const char* name) { return child<QAction>(*form, name); }
+    QTabWidget& pages() { return child<QTabWidget>(*form, "PageControl1"); }
+
     QPoint row_centre(QListWidget& box, int row) {
         return box.visualItemRect(box.item(row)).center();
     }
@@ -114,19 +121,20 @@ class MainFormTest : public ::testing::Test {
     QTemporaryDir dir;
     QString lists;
     MessageRecorder messages;
-    RecordingOperations operations;
+    RecordingObserver observer;
     FakePort* port = nullptr;
     std::unique_ptr<Tnimbra_lib> link;
+    std::unique_ptr<InstrumentOperations> operations;
     std::unique_ptr<TMainForm> form;
 };
 
 bool service_presentation(const TMainForm& form) {
-    const bool service = !form.PageControl1->isHidden();
+    const bool service = !child<QTabWidget>(form, "PageControl1").isHidden();
     // The two presentations never mix.
-    EXPECT_EQ(form.send_panel->isHidden(), service);
-    EXPECT_EQ(form.shape_line->isHidden(), service);
-    EXPECT_EQ(form.printitem->isVisible(), service);
-    EXPECT_EQ(form.RemoveallobjectsfromNimbra1->isVisible(), service);
+    EXPECT_EQ(child<QWidget>(form, "send_panel").isHidden(), service);
+    EXPECT_EQ(child<QFrame>(form, "shape_line").isHidden(), service);
+    EXPECT_EQ(child<QAction>(form, "printitem").isVisible(), service);
+    EXPECT_EQ(child<QAction>(form, "RemoveallobjectsfromNimbra1").isVisible(), service);
     EXPECT_EQ(form.service_mode(), service);
     return service;
 }
@@ -158,22 +166,23 @@ TEST_F(MainFormTest, CommandLineChoosesThePresentation) {
         start(c.arguments);
         EXPECT_EQ(service_presentation(*form), c.service);
         EXPECT_EQ(form->show_link_window(), c.link_window);
-        EXPECT_EQ(form->PageControl1->currentWidget(), form->send_tab);
+        EXPECT_EQ(pages().currentWidget(), &child<QWidget>(*form, "send_tab"));
         EXPECT_EQ(form->windowTitle(), QStringLiteral("NIMBRA Vexilo"));
     }
 }
 
 TEST_F(MainFormTest, ServicePresentationHasBothTabsAndTheFixedClientArea) {
     start({"/support"});
-    ASSERT_EQ(form->PageControl1->count(), 2);
-    EXPECT_EQ(form->PageControl1->tabText(0), QStringLiteral("Send objects to Nimbra"));
-    EXPECT_EQ(form->PageControl1->tabText(1), QStringLiteral("Edit Object Lists"));
-    EXPECT_TRUE(form->PageControl1->isTabVisible(1));
-    EXPECT_EQ(form->file_box->geometry(), QRect(280, 40, 289, 217));
-    EXPECT_EQ(form->file_box_1->geometry(), QRect(284, 44, 289, 241));
-    EXPECT_EQ(form->send_modules_button->text(),
+    ASSERT_EQ(pages().count(), 2);
+    EXPECT_EQ(pages().tabText(0), QStringLiteral("Send objects to Nimbra"));
+    EXPECT_EQ(pages().tabText(1), QStringLiteral("Edit Object Lists"));
+    EXPECT_TRUE(pages().isTabVisible(1));
+    EXPECT_EQ(list("file_box").geometry(), QRect(280, 40, 289, 217));
+    EXPECT_EQ(list("file_box_1").geometry(), QRect(284, 44, 289, 241));
+    EXPECT_EQ(child<QPushButton>(*form, "send_modules_button").text(),
               QStringLiteral("&Send selected Object Lists to Nimbra"));
-    EXPECT_EQ(form->centralWidget()->height() + form->StatusBar1->height(), 370);
+    EXPECT_EQ(form->centralWidget()->height() + child<QStatusBar>(*form, "StatusBar1").height(),
+              370);
     EXPECT_EQ(form->centralWidget()->width(), 596);
     EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "the window does not resize";
 }
@@ -190,16 +199,17 @@ TEST_F(MainFormTest, FirstStartStoresBothFoldersAndEveryStartStoresTheListFolder
     store_text_setting("List Folder", path_to_text(lists));
     start();
     EXPECT_EQ(form->root_folder(), path_to_text(dir.path()));
-    EXPECT_EQ(form->PTShellTree1->base_folder(), dir.path());
+    EXPECT_EQ(child<FolderTree>(*form, "PTShellTree1").base_folder(), dir.path());
     EXPECT_EQ(form->current_list_folder(), path_to_text(lists));
     EXPECT_EQ(read_text_setting("Root Folder", "?"), path_to_text(lists));
-    EXPECT_EQ(form->directory_label->text(), lists);
+    EXPECT_EQ(child<QLabel>(*form, "directory_label").text(), lists);
 
     // A long folder is shortened in the middle in both captions.
     const QString deep = lists + "/" + QString(70, QLatin1Char('d'));
     ASSERT_TRUE(QDir().mkpath(deep));
     form->set_list_folder(path_to_text(deep), false);
-    for (QLabel* label : {form->directory_label, form->directory_label_1}) {
+    for (QLabel* label :
+         {&child<QLabel>(*form, "directory_label"), &child<QLabel>(*form, "directory_label_1")}) {
         EXPECT_EQ(label->text().size(), 58);
         EXPECT_TRUE(label->text().startsWith(deep.left(27)));
         EXPECT_TRUE(label->text().contains(QStringLiteral("...")));
@@ -214,7 +224,7 @@ TEST_F(MainFormTest, BothFileListsShowTheListFolderAndFollowTheTreesAfterActivat
     store_text_setting("Root Folder", path_to_text(lists));
     store_text_setting("List Folder", path_to_text(lists));
     start({"/support"});
-    for (QListWidget* box : {form->file_box, form->file_box_1}) {
+    for (QListWidget* box : {&list("file_box"), &list("file_box_1")}) {
         ASSERT_EQ(box->count(), 2);
         EXPECT_EQ(box->item(0)->text(), QStringLiteral("Alpha"));
         EXPECT_EQ(box->item(1)->text(), QStringLiteral("beta"));
@@ -223,16 +233,16 @@ TEST_F(MainFormTest, BothFileListsShowTheListFolderAndFollowTheTreesAfterActivat
     // Trees report nothing before the first activation.
     const QString sub = QDir::toNativeSeparators(lists + "/sub");
     EXPECT_FALSE(form->tree_events_enabled());
-    form->PTShellTree1->select_path(sub);
+    child<FolderTree>(*form, "PTShellTree1").select_path(sub);
     EXPECT_EQ(form->current_list_folder(), path_to_text(lists));
 
     activate();
     EXPECT_TRUE(form->tree_events_enabled());
-    form->PTShellTree2->select_path(lists);
-    form->PTShellTree2->select_path(sub);
+    child<FolderTree>(*form, "PTShellTree2").select_path(lists);
+    child<FolderTree>(*form, "PTShellTree2").select_path(sub);
     EXPECT_EQ(form->current_list_folder(), path_to_text(sub));
-    EXPECT_EQ(form->file_box->count(), 1);
-    EXPECT_EQ(form->file_box_1->item(0)->text(), QStringLiteral("GAMMA"));
+    EXPECT_EQ(list("file_box").count(), 1);
+    EXPECT_EQ(list("file_box_1").item(0)->text(), QStringLiteral("GAMMA"));
     // Browsing changes the folder for this run only.
     EXPECT_EQ(read_text_setting("List Folder", "?"), path_to_text(lists));
 }
@@ -251,7 +261,7 @@ TEST_F(MainFormTest, HintDescribesTheRowUnderTheMouse) {
     use_list_folder();
     start();
     show();
-    QListWidget& box = *form->file_box_1;
+    QListWidget& box = list("file_box_1");
     ASSERT_EQ(box.count(), 3);
 
     const QPoint alpha = row_centre(box, 0);
@@ -293,7 +303,7 @@ TEST_F(MainFormTest, TheHintStaysWithinEightPixelsOfTheMouseForNineSeconds) {
     use_list_folder();
     start();
     show();
-    QListWidget& box = *form->file_box_1;
+    QListWidget& box = list("file_box_1");
     const QPoint at = row_centre(box, 0);
     QRect band;
     int ms = 0;
@@ -332,7 +342,7 @@ TEST_F(MainFormTest, TheListsFollowTheirFolderOnDiskAndF5KeepingTheSelection) {
     show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QListWidget& box = *form->file_box;
+    QListWidget& box = list("file_box");
     const auto names = [](const QListWidget& list) {
         QStringList shown;
         for (int row = 0; row < list.count(); ++row)
@@ -354,7 +364,7 @@ TEST_F(MainFormTest, TheListsFollowTheirFolderOnDiskAndF5KeepingTheSelection) {
     const QStringList expected{"beta*", "delta", "Epsilon"};
     test::run_events_while([&] { return names(box) != expected; }, 10000);
     EXPECT_EQ(names(box), expected);
-    EXPECT_EQ(names(*form->file_box_1).join(',').remove('*'), "beta,delta,Epsilon");
+    EXPECT_EQ(names(list("file_box_1")).join(',').remove('*'), "beta,delta,Epsilon");
 }
 
 TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
@@ -367,7 +377,7 @@ TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
     show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    QListWidget& box = *form->file_box;
+    QListWidget& box = list("file_box");
     box.setFocus();
     box.setCurrentRow(1);  // wash, selected
     const std::string wash = form->list_path(std::string("wash"));
@@ -385,22 +395,22 @@ TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
     QTest::keyClick(&box, Qt::Key_F10, Qt::ShiftModifier);
     script.press("Edit comments in object list", "OK", write("by the menu key"));
     QTest::keyClick(&box, Qt::Key_Menu);
-    EXPECT_TRUE(form->descriptionitem->isVisible());
+    EXPECT_TRUE(action("description_action").isVisible());
     script.press("Edit comments in object list", "OK", write("by the File menu"));
-    form->descriptionitem->trigger();
+    action("description_action").trigger();
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_EQ(shown, (QStringList{"old", "by Shift+F10", "by the menu key"}));
     EXPECT_EQ(read_text_lines(wash), (std::vector<std::string>{"by the File menu", "[LISTS]"}));
 
     box.clearSelection();
     box.setCurrentRow(-1);
-    form->descriptionitem->trigger();
+    action("description_action").trigger();
     EXPECT_EQ(messages.errors, (std::vector<std::string>{"No object list selected!"}));
 }
 
 TEST_F(MainFormTest, EveryMnemonicOfTheEditTabIsItsOwn) {
     start({"/support"});
-    form->PageControl1->setCurrentWidget(form->edit_tab);
+    pages().setCurrentWidget(&child<EditListsTab>(*form, "edit_tab"));
     show();
     std::map<QChar, QStringList> owners;
     const auto take = [&](const QString& caption) {
@@ -409,7 +419,8 @@ TEST_F(MainFormTest, EveryMnemonicOfTheEditTabIsItsOwn) {
     };
     for (const QAction* menu : form->menuBar()->actions())
         take(menu->text());
-    for (const QAbstractButton* button : form->edit_tab->findChildren<QAbstractButton*>()) {
+    for (const QAbstractButton* button :
+         child<EditListsTab>(*form, "edit_tab").findChildren<QAbstractButton*>()) {
         if (button->isVisible()) take(button->text());
     }
     EXPECT_GE(owners.size(), 12u);
@@ -428,14 +439,14 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
     Teditcommform editor(form.get());
     form->dialogs.editcommform = &editor;
     show();
-    const QPoint row = row_centre(*form->file_box, 0);
+    const QPoint row = row_centre(list("file_box"), 0);
     const std::string path = form->list_path(std::string("wash"));
 
     ModalScript cancel;
     cancel.press("Edit comments in object list", "Cancel", [](QWidget& window) {
         window.findChild<QPlainTextEdit*>("Memo1")->setPlainText("thrown away");
     });
-    QTest::mouseClick(form->file_box->viewport(), Qt::RightButton, {}, row);
+    QTest::mouseClick(list("file_box").viewport(), Qt::RightButton, {}, row);
     EXPECT_TRUE(cancel.finished()) << cancel.failures().join(", ").toStdString();
     EXPECT_EQ(read_text_lines(path), file);
 
@@ -446,7 +457,7 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
         shown = memo->toPlainText();
         memo->setPlainText("Wash program\nfor the small volumes");
     });
-    QTest::mouseClick(form->file_box->viewport(), Qt::RightButton, {}, row);
+    QTest::mouseClick(list("file_box").viewport(), Qt::RightButton, {}, row);
     EXPECT_TRUE(accept.finished()) << accept.failures().join(", ").toStdString();
     EXPECT_EQ(shown, QStringLiteral("old comment"));
     std::vector<std::string> expected = {"Wash program", "for the small volumes"};
@@ -454,56 +465,69 @@ TEST_F(MainFormTest, RightClickEditsTheDescriptionAndKeepsTheList) {
     EXPECT_EQ(read_text_lines(path), expected);
 
     // The right button leaves the lists chosen for sending alone; the left one edits nothing.
-    EXPECT_TRUE(form->file_box->selectedItems().isEmpty());
-    QTest::mouseClick(form->file_box->viewport(), Qt::LeftButton, {}, row);
+    EXPECT_TRUE(list("file_box").selectedItems().isEmpty());
+    QTest::mouseClick(list("file_box").viewport(), Qt::LeftButton, {}, row);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_TRUE(messages.errors.empty());
 }
 
 // The flow behind a send (asking for the configuration first, the statuses) is the
-// operations' own; the window hands them the selected lists and its panel's bar.
+// service's own; the window hands it the selected lists and its panel's bar.
 TEST_F(MainFormTest, SendingListsHandsTheSelectedListsToTheOperations) {
     write_list("a.b.nol", {"[LISTS]"});
     write_list("Alpha.nol", {"[LISTS]"});
     write_list("beta.nol", {"[LISTS]"});
     use_list_folder();
     start();
-    QListWidget& box = *form->file_box_1;
+    QListWidget& box = list("file_box_1");
 
-    form->send_modules_button_1->click();
+    child<QPushButton>(*form, "send_modules_button_1").click();
     EXPECT_EQ(messages.errors, std::vector<std::string>{"No modules selected!"});
-    EXPECT_TRUE(operations.calls.empty());
+    EXPECT_TRUE(observer.calls.empty());
 
     box.item(2)->setSelected(true);
     box.item(0)->setSelected(true);
-    form->send_modules_button_1->click();
-    EXPECT_EQ(operations.calls, std::vector<std::string>{"send a.b=a.b.nol beta=beta.nol"});
-    ProgressSink* operator_bar = operations.send_bar;
-    EXPECT_NE(operator_bar, nullptr);
+    child<QPushButton>(*form, "send_modules_button_1").click();
+    EXPECT_EQ(observer.calls, std::vector<std::string>{"send lists a.b=a.b.nol beta=beta.nol"});
+    // The panel's own bar follows the configuration's reply.
+    EXPECT_EQ(child<QProgressBar>(*form, "send_mod_progress_1").maximum(),
+              InstrumentOperations::kConfigProgressMax);
+    EXPECT_NE(child<QProgressBar>(*form, "send_mod_progress").maximum(),
+              InstrumentOperations::kConfigProgressMax);
+    port->advance(200 * kTickMs);  // no answer: the line is free again
 
-    form->file_box->item(1)->setSelected(true);
-    form->send_modules_button->click();
-    EXPECT_EQ(operations.calls.back(), "send Alpha=Alpha.nol");
-    EXPECT_NE(operations.send_bar, nullptr);
-    EXPECT_NE(operations.send_bar, operator_bar);
+    list("file_box").item(1)->setSelected(true);
+    child<QPushButton>(*form, "send_modules_button").click();
+    EXPECT_EQ(observer.calls.back(), "send lists Alpha=Alpha.nol");
+    EXPECT_EQ(child<QProgressBar>(*form, "send_mod_progress").maximum(),
+              InstrumentOperations::kConfigProgressMax);
 }
 
 TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
     start({"/support"});
-    operations.known = true;
+    // The configuration is known, and a time-out left the speed to be found again.
+    operations->get_configuration(nullptr, {});
+    port->deliver("@\r");
+    port->deliver("[lists]\r[classes]\r!Tray\r[objects]\r|\r");
+    ASSERT_TRUE(operations->configuration_known());
+    link->run_command("SILENT", {});
+    port->advance(Tnimbra_lib::kReplyTicks * kTickMs);
+    ASSERT_TRUE(operations->configuration_known());
+    port->sent.clear();
+    messages.errors.clear();
     form->set_status("before");
 
-    form->RemoveallobjectsfromNimbra1->trigger();
+    action("RemoveallobjectsfromNimbra1").trigger();
     EXPECT_EQ(messages.questions, std::vector<std::string>{
                                       "Do you really want to remove all objects from the Nimbra?"});
     EXPECT_EQ(form->status_text(), "before");
     EXPECT_TRUE(port->sent.empty());
-    EXPECT_TRUE(operations.known);
+    EXPECT_TRUE(operations->configuration_known());
 
     messages.answers.push_back(true);
-    form->RemoveallobjectsfromNimbra1->trigger();
+    action("RemoveallobjectsfromNimbra1").trigger();
     EXPECT_EQ(form->status_text(), "Removing all objects from Nimbra");
-    EXPECT_FALSE(operations.known) << "cleared before the instrument answers";
+    EXPECT_FALSE(operations->configuration_known()) << "cleared before the instrument answers";
     EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\r");
     port->deliver("@\r");
     EXPECT_EQ(port->sent_text(), "SET_BAUD 38400\rRES_OBJECTS\r");
@@ -514,7 +538,7 @@ TEST_F(MainFormTest, RemoveAllAsksAndForgetsTheConfigurationAtOnce) {
 
 TEST_F(MainFormTest, RestartFindsTheUnknownSpeedFirstAndGoesOutEvenWhenNoSpeedAnswers) {
     start();
-    form->RestartNimbra1->trigger();
+    action("RestartNimbra1").trigger();
     EXPECT_EQ(form->status_text(), "Restart Nimbra");
     ASSERT_EQ(port->sent.size(), 1u);
     EXPECT_EQ(port->sent[0].bytes, "SET_BAUD 38400\r");
@@ -537,14 +561,14 @@ TEST_F(MainFormTest, RestartFindsTheUnknownSpeedFirstAndGoesOutEvenWhenNoSpeedAn
 
 TEST_F(MainFormTest, PrintItemIsEnabledOnlyWhileTheSendTabIsShown) {
     start({"/support"});
-    EXPECT_TRUE(form->printitem->isEnabled());
-    form->PageControl1->setCurrentIndex(1);
-    EXPECT_FALSE(form->printitem->isEnabled());
-    form->PageControl1->setCurrentIndex(0);
-    EXPECT_TRUE(form->printitem->isEnabled());
+    EXPECT_TRUE(action("printitem").isEnabled());
+    pages().setCurrentIndex(1);
+    EXPECT_FALSE(action("printitem").isEnabled());
+    pages().setCurrentIndex(0);
+    EXPECT_TRUE(action("printitem").isEnabled());
 
     // Nothing selected: the printing module says so, and nothing is printed.
-    form->printitem->trigger();
+    action("printitem").trigger();
     EXPECT_EQ(messages.errors,
               std::vector<std::string>{"No modules selected -- no descriptions printed!"});
 }
@@ -557,14 +581,14 @@ TEST_F(MainFormTest, MenuOpensTheSerialPortDialog) {
     ModalScript script;
     script.press("Choose Serial Port", "Cancel",
                  [&](QWidget&) { status_meanwhile = form->status_text(); });
-    form->Port->trigger();
+    action("Port").trigger();
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_EQ(status_meanwhile, "Changing serial port");
     EXPECT_EQ(form->status_text(), "");
 
     // The menu holds the commands in their order.
     QStringList file_menu;
-    for (QAction* action : form->File1->actions())
+    for (QAction* action : child<QMenu>(*form, "File1").actions())
         file_menu << action->text();
     EXPECT_EQ(file_menu, (QStringList{"Print selected object list",
                                       "&Edit description of selected object list",

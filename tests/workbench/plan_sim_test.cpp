@@ -13,9 +13,9 @@
 #include "platform/qt_serial_port.h"
 #include "settings/settings.h"
 #include "support/event_wait.h"
+#include "support/find_child.h"
 #include "support/message_recorder.h"
 #include "support/nimbra_sim_process.h"
-#include "workbench/instrument_operations.h"
 #include "workbench/main_form.h"
 #include "workbench/plan_window.h"
 #include "workbench/workbench.h"
@@ -58,12 +58,13 @@ TEST(PlanSim, SecondChangedOnlySendAndThePlanUseTheCopyTheFirstSendKeptTrue) {
         });
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        EXPECT_TRUE(form.SendChangedOnly1->isChecked());
+        EXPECT_TRUE(test::child<QAction>(form, "send_changed_only_action").isChecked());
 
-        QListWidget& box = *form.file_box_1;
+        QListWidget& box = test::child<QListWidget>(form, "file_box_1");
         box.item(0)->setSelected(true);  // assay: six objects the instrument lacks
         const auto send_until = [&](const std::string& status) {
-            QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
+            QTest::mouseClick(&test::child<QPushButton>(form, "send_modules_button_1"),
+                              Qt::LeftButton);
             test::run_events_while(
                 [&] { return form.status_text() != status && messages.errors.empty(); },
                 2 * test::kWaitMs);
@@ -76,7 +77,7 @@ TEST(PlanSim, SecondChangedOnlySendAndThePlanUseTheCopyTheFirstSendKeptTrue) {
         EXPECT_EQ(messages.infos,
                   std::vector<std::string>{"No download: all objects are already in the Nimbra"});
 
-        form.CompareWithNimbra1->trigger();
+        test::child<QAction>(form, "compare_action").trigger();
         auto* window = form.findChild<PlanWindow*>();
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->counts_label->text(),
@@ -87,7 +88,7 @@ TEST(PlanSim, SecondChangedOnlySendAndThePlanUseTheCopyTheFirstSendKeptTrue) {
         EXPECT_EQ(occurrences(log, "] DLD_OBJ "), 6) << log;
 
         // The option is the operator's choice across runs.
-        form.SendChangedOnly1->trigger();
+        test::child<QAction>(form, "send_changed_only_action").trigger();
         EXPECT_EQ(read_int_setting(kSendChangedOnlySetting, 1), 0);
     }
     ::unsetenv("VEXILO_SETTINGS");

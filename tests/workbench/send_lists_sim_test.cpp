@@ -14,6 +14,7 @@
 #include "platform/qt_serial_port.h"
 #include "settings/settings.h"
 #include "support/event_wait.h"
+#include "support/find_child.h"
 #include "support/message_recorder.h"
 #include "support/nimbra_sim_process.h"
 #include "workbench/main_form.h"
@@ -53,11 +54,11 @@ TEST(SendListsSim, TwoListsFromTheOperatorPanelWithTheirStatuses) {
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
-        QListWidget& box = *form.file_box_1;
+        QListWidget& box = test::child<QListWidget>(form, "file_box_1");
         ASSERT_EQ(box.count(), 3);  // assay, calibration, wash
         box.item(0)->setSelected(true);
         box.item(2)->setSelected(true);
-        QTest::mouseClick(form.send_modules_button_1, Qt::LeftButton);
+        QTest::mouseClick(&test::child<QPushButton>(form, "send_modules_button_1"), Qt::LeftButton);
 
         test::run_events_while(
             [&] {

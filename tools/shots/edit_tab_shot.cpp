@@ -21,23 +21,6 @@ namespace {
 
 using namespace vexilo;
 
-class FileOnly final : public EditLink {
-  public:
-    void set_status(const std::string&) override {}
-    bool get_config(Configuration& target, const std::string& path) override {
-        return read_list_file(target, path);
-    }
-    bool configuration_known() const override { return false; }
-    void request_configuration(ProgressSink*, Action) override {}
-    void take_received_configuration() override {}
-    const Configuration& instrument_configuration() const override { return *none_; }
-    void send_selected_objects(const Configuration&, const std::vector<int>&,
-                               ProgressSink*) override {}
-
-  private:
-    std::unique_ptr<Configuration> none_ = std::make_unique<Configuration>();
-};
-
 class OneFile final : public ListFileChooser {
   public:
     explicit OneFile(std::string path) : path_(std::move(path)) {}
@@ -65,11 +48,13 @@ int main(int argc, char** argv) {
     Tyes_to_all yes_to_all;
     Tcomment_form comment_form;
     Tobject_description description;
-    FileOnly link;
     OneFile files(argc > 2 ? argv[2] : "");
     EditListsTab tab(state);
     tab.set_dialogs({&new_object, &yes_to_all, &comment_form, &description});
-    tab.set_services({&link, &files, {}});
+    // No instrument: the page reads the list file itself.
+    EditServices services;
+    services.files = &files;
+    tab.set_services(services);
     if (argc > 2) {
         tab.get_objects_buttonClick();
         tab.add_all_buttonClick();

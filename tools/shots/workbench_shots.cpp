@@ -26,6 +26,7 @@
 #include "dialogs/ui_helpers.h"
 #include "link/fake_port.h"
 #include "settings/settings.h"
+#include "support/find_child.h"
 #include "workbench/edit_lists_tab.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench.h"
@@ -88,7 +89,8 @@ int main(int argc, char** argv) {
             service ? QStringLiteral("service") : QStringLiteral("operator");
         shoot_screen(presentation);
 
-        QListWidget& box = service ? *form.file_box : *form.file_box_1;
+        const auto action = [&form](const char* name) { return &test::child<QAction>(form, name); };
+        QListWidget& box = test::child<QListWidget>(form, service ? "file_box" : "file_box_1");
         if (box.count() > 0) {
             const QPoint row = box.visualItemRect(box.item(0)).center();
             QTest::mouseMove(box.viewport(), row);
@@ -101,23 +103,25 @@ int main(int argc, char** argv) {
         }
         if (box.count() > 0) box.item(0)->setSelected(false);
         shoot_modal(presentation + "-no-modules", [&] {
-            (service ? form.send_modules_button : form.send_modules_button_1)->click();
+            test::child<QPushButton>(form,
+                                     service ? "send_modules_button" : "send_modules_button_1")
+                .click();
         });
         if (service) {
             shoot_modal("question-remove-all",
-                        [&] { form.RemoveallobjectsfromNimbra1->trigger(); });
-            shoot_modal("about", [&] { form.About1->trigger(); });
-            shoot_modal("serial-port", [&] { form.Port->trigger(); });
-            shoot_modal("folder", [&] { form.SelectObjectListFolder1->trigger(); });
+                        [&] { action("RemoveallobjectsfromNimbra1")->trigger(); });
+            shoot_modal("about", [&] { action("About1")->trigger(); });
+            shoot_modal("serial-port", [&] { action("Port")->trigger(); });
+            shoot_modal("folder", [&] { action("SelectObjectListFolder1")->trigger(); });
             if (box.count() > 0) {
                 const QPoint row = box.visualItemRect(box.item(0)).center();
                 shoot_modal("edit-comments",
                             [&] { QTest::mouseClick(box.viewport(), Qt::RightButton, {}, row); });
             }
-            form.PageControl1->setCurrentIndex(1);
+            test::child<QTabWidget>(form, "PageControl1").setCurrentIndex(1);
             shoot_screen("service-edit-tab");
-            if (argc > 3 && form.edit_tab->get_and_show_config(argv[3])) {
-                EditListsTab& tab = *form.edit_tab;
+            EditListsTab& tab = test::child<EditListsTab>(form, "edit_tab");
+            if (argc > 3 && tab.get_and_show_config(argv[3])) {
                 tab.add_all_buttonClick();
                 tab.object_box->setCurrentRow(0);
                 tab.object_boxDblClick();

@@ -25,43 +25,68 @@ Tnimbra_lib_window::Tnimbra_lib_window(Tnimbra_lib& link, QWidget* parent)
     const int top = kMargin;
     const int middle = top + kTopHeight + kMargin;
     const int bottom = middle + 153 + kMargin;
-    cmd_box = add_view("cmd_box", link.cmd_box, kMargin, top, 281, kTopHeight);
-    return_box = add_view("return_box", link.return_box, kMargin + 281 + 1, top, 221, kTopHeight);
-    config_box =
-        add_view("config_box", link.config_box, kMargin + 281 + 1 + 221 + 1, top, 269, kTopHeight);
-    output_box = add_view("output_box", link.output_box, kMargin, middle, 773, 153);
-    debug_box = add_view("debug_box", link.debug_box, kMargin, bottom, 773, 85);
+    cmd_box_ = add_view("cmd_box", kMargin, top, 281, kTopHeight);
+    return_box_ = add_view("return_box", kMargin + 281 + 1, top, 221, kTopHeight);
+    config_box_ = add_view("config_box", kMargin + 281 + 1 + 221 + 1, top, 269, kTopHeight);
+    output_box_ = add_view("output_box", kMargin, middle, 773, 153);
+    debug_box_ = add_view("debug_box", kMargin, bottom, 773, 85);
+    for (const std::string& line : link.queue())
+        add_line(*cmd_box_, line);
+    listener_ = link.add_listener([this](const LinkEvent& event) { take(event); });
 }
 
 Tnimbra_lib_window::~Tnimbra_lib_window() {
-    for (LineBox* box : {&link_.cmd_box, &link_.return_box, &link_.config_box, &link_.output_box,
-                         &link_.debug_box}) {
-        box->remove_observer(this);
-    }
+    link_.remove_listener(listener_);
 }
 
-QListWidget* Tnimbra_lib_window::add_view(const char* name, LineBox& box, int x, int y, int width,
-                                          int height) {
+QListWidget* Tnimbra_lib_window::add_view(const char* name, int x, int y, int width, int height) {
     auto* view = new QListWidget(this);
     view->setObjectName(name);
     view->setGeometry(x, y, width, height);
     view->setUniformItemSizes(true);
     view->setSelectionMode(QAbstractItemView::NoSelection);
-    for (const std::string& line : box.lines())
-        view->addItem(display_text(line));
-    views_[&box] = view;
-    box.add_observer(this);
     return view;
 }
 
-void Tnimbra_lib_window::line_added(const LineBox& box, const std::string& line) {
-    const auto found = views_.find(&box);
-    if (found != views_.end()) found->second->addItem(display_text(line));
+void Tnimbra_lib_window::add_line(QListWidget& view, const std::string& line) {
+    if (view.count() >= kMaxLines) delete view.takeItem(0);
+    view.addItem(display_text(line));
 }
 
-void Tnimbra_lib_window::box_cleared(const LineBox& box) {
-    const auto found = views_.find(&box);
-    if (found != views_.end()) found->second->clear();
+void Tnimbra_lib_window::take(const LinkEvent& event) {
+    using Kind = LinkEvent::Kind;
+    switch (event.kind) {
+        case Kind::Sent:
+        case Kind::Note:
+            add_line(*output_box_, event.text);
+            break;
+        case Kind::Received:
+            add_line(*return_box_, event.text);
+            break;
+        case Kind::Queued:
+            add_line(*cmd_box_, event.text);
+            break;
+        case Kind::QueueCleared:
+            cmd_box_->clear();
+            break;
+        case Kind::ReplyStarted:
+            return_box_->clear();
+            break;
+        case Kind::LogCleared:
+            output_box_->clear();
+            debug_box_->clear();
+            break;
+        case Kind::FileLines:
+            config_box_->clear();
+            if (event.lines != nullptr) {
+                for (const std::string& line : *event.lines)
+                    add_line(*config_box_, line);
+            }
+            break;
+        case Kind::SentUnlogged:
+        case Kind::Dropped:
+            break;
+    }
 }
 
 }  // namespace vexilo

@@ -1,9 +1,10 @@
 #pragma once
-// The link's diagnostic window: a view of its five line lists for service staff. It carries
-// no controls. The link must outlive the window.
+// The link's diagnostic window for service staff: the command queue, the replies, the list
+// file last loaded or written, the log and an (empty) debug list. It carries no controls. It
+// keeps its own lines, fed by the link's events, each list capped at its newest lines so that
+// a line that never stops talking cannot fill the memory. The link must outlive the window.
 
 #include <QWidget>
-#include <map>
 
 #include "link/nimbralib.h"
 
@@ -11,25 +12,27 @@ class QListWidget;
 
 namespace vexilo {
 
-class Tnimbra_lib_window final : public QWidget, private LineBox::Observer {
+class Tnimbra_lib_window final : public QWidget {
     Q_OBJECT
   public:
+    // Lines each list keeps: a whole configuration reply at the design limits fits.
+    static constexpr int kMaxLines = static_cast<int>(Tnimbra_lib::kMaxReplyLines) + 500;
+
     explicit Tnimbra_lib_window(Tnimbra_lib& link, QWidget* parent = nullptr);
     ~Tnimbra_lib_window() override;
 
-    QListWidget* cmd_box;
-    QListWidget* return_box;
-    QListWidget* config_box;
-    QListWidget* output_box;
-    QListWidget* debug_box;
-
   private:
-    void line_added(const LineBox& box, const std::string& line) override;
-    void box_cleared(const LineBox& box) override;
-    QListWidget* add_view(const char* name, LineBox& box, int x, int y, int width, int height);
+    void take(const LinkEvent& event);
+    QListWidget* add_view(const char* name, int x, int y, int width, int height);
+    static void add_line(QListWidget& view, const std::string& line);
 
     Tnimbra_lib& link_;
-    std::map<const LineBox*, QListWidget*> views_;
+    int listener_ = 0;
+    QListWidget* cmd_box_;
+    QListWidget* return_box_;
+    QListWidget* config_box_;
+    QListWidget* output_box_;
+    QListWidget* debug_box_;
 };
 
 }  // namespace vexilo

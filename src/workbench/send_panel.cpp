@@ -1,0 +1,95 @@
+#include "workbench/send_panel.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "link/ui/progress_bar_sink.h"
+#include "workbench/folder_tree.h"
+
+namespace vexilo {
+namespace {
+
+// Where a control stands in its panel, and its name there.
+struct Place {
+    const char* name;
+    int left;
+    int top;
+    int width = -1;  // -1: as wide as its text
+    int height = -1;
+};
+
+enum Control { FolderLabel, TreeCaption, ListCaption, Tree, Lists, SendButton, Bar, Controls };
+
+// Each control in the send tab and in the stand-alone panel.
+const Place kPlaces[Controls][2] = {
+    {{"directory_label", 7, 2, 581, 23}, {"directory_label_1", 8, 6, 581, 20}},
+    {{"StaticText1", 63, 24}, {"StaticText3", 64, 24}},
+    {{"StaticText2", 343, 24}, {"StaticText4", 344, 24}},
+    {{"PTShellTree1", 16, 40, 245, 217}, {"PTShellTree2", 12, 44, 245, 241}},
+    {{"file_box", 280, 40, 289, 217}, {"file_box_1", 284, 44, 289, 241}},
+    {{"send_modules_button", 304, 271, 245, 25}, {"send_modules_button_1", 308, 287, 245, 25}},
+    {{"send_mod_progress", 304, 304, 245, 13}, {"send_mod_progress_1", 308, 328, 245, 13}},
+};
+
+template <class Widget>
+Widget* placed(Widget* widget, const Place& place) {
+    widget->setObjectName(QLatin1String(place.name));
+    if (place.width < 0) {
+        widget->adjustSize();
+        widget->move(place.left, place.top);
+    } else {
+        widget->setGeometry(place.left, place.top, place.width, place.height);
+    }
+    return widget;
+}
+
+// A caption centred over the control below it, its left edge where the window's design puts
+// it when the text is as wide as the design's font makes it.
+void centre_over(QLabel* caption, const QWidget* control) {
+    caption->adjustSize();
+    const int centre = control->x() + control->width() / 2;
+    caption->move(centre - caption->width() / 2, caption->y());
+}
+
+}  // namespace
+
+SendPanel::SendPanel(Presentation presentation, QWidget* parent) : QWidget(parent) {
+    const int column = presentation == Presentation::SendTab ? 0 : 1;
+    const auto at = [column](Control control) { return kPlaces[control][column]; };
+    setObjectName(QLatin1String(column == 0 ? "send_tab" : "send_panel"));
+    folder_label_ = placed(new QLabel(this), at(FolderLabel));
+    folder_label_->setAlignment(Qt::AlignCenter);
+    tree_ = placed(new FolderTree(this), at(Tree));
+    lists_ = placed(new QListWidget(this), at(Lists));
+    lists_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lists_->setMouseTracking(true);
+    lists_->viewport()->setMouseTracking(true);
+    lists_->setUniformItemSizes(true);
+    centre_over(
+        placed(new QLabel(QStringLiteral("Choose Object List Folder"), this), at(TreeCaption)),
+        tree_);
+    centre_over(placed(new QLabel(QStringLiteral("Object Lists"), this), at(ListCaption)), lists_);
+    auto* send_button =
+        placed(new QPushButton(QStringLiteral("&Send selected Object Lists to Nimbra"), this),
+               at(SendButton));
+    auto* bar = placed(new QProgressBar(this), at(Bar));
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    progress_ = std::make_unique<ProgressBarSink>(*bar);
+    connect(send_button, &QPushButton::clicked, this, &SendPanel::send_clicked);
+}
+
+SendPanel::~SendPanel() = default;
+
+void SendPanel::show_folder(const QString& caption) {
+    folder_label_->setText(caption);
+}
+
+ProgressSink& SendPanel::progress() {
+    return *progress_;
+}
+
+}  // namespace vexilo

@@ -1,0 +1,43 @@
+#pragma once
+// The folder panel: the folder caption, a folder tree, the object lists of the folder, the
+// send button and its progress bar. The send tab of the service presentation and the
+// operator presentation's stand-alone panel are two of these, each with its own control
+// names and places; the main window fills both and runs their handlers.
+
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QListWidget;
+
+namespace vexilo {
+
+class FolderTree;
+class ProgressBarSink;
+class ProgressSink;
+
+class SendPanel final : public QWidget {
+    Q_OBJECT
+  public:
+    enum class Presentation { SendTab, StandAlone };
+
+    explicit SendPanel(Presentation presentation, QWidget* parent = nullptr);
+    ~SendPanel() override;
+
+    // Shows the folder (already shortened) in the caption.
+    void show_folder(const QString& caption);
+    FolderTree& tree() { return *tree_; }
+    QListWidget& lists() { return *lists_; }
+    ProgressSink& progress();
+
+  signals:
+    void send_clicked();
+
+  private:
+    QLabel* folder_label_;
+    FolderTree* tree_;
+    QListWidget* lists_;
+    std::unique_ptr<ProgressBarSink> progress_;
+};
+
+}  // namespace vexilo
