@@ -164,7 +164,8 @@ TEST_F(EndingSim, WindowEndedBySigtermMidSendLeavesTheLineAtRest) {
     EXPECT_EQ(window.stop(SIGTERM), 128 + SIGTERM) << window.log();
     expect_at_rest();
     const Lines held = (sim->stop(), object_lines_of(dir.file("state.nol")));
-    EXPECT_GT(held.size(), 9u + 20u);
+    // The twentieth answer may be the last: the signal can come before the next line goes out.
+    EXPECT_GE(held.size(), 9u + 20u);
     EXPECT_LT(held.size(), 9u + kQueued);
 }
 
