@@ -11,7 +11,7 @@ if [ ${#packages[@]} -eq 0 ]; then
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qt6-qpa-plugins
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libqt6svg6 xvfb xauth imagemagick poppler-utils python3 python3-serial
-    fonts-liberation bash-completion
+    fonts-liberation bash-completion ser2net libqt6sql6-sqlite sqlite3
   )
 fi
 
