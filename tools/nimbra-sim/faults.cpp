@@ -104,6 +104,14 @@ std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error
                                          : FaultKind::Early;
         return fault;
     }
+    if (kind == "misstore") {
+        if (has_argument) {
+            error = "misstore takes no argument";
+            return std::nullopt;
+        }
+        fault.kind = FaultKind::Misstore;
+        return fault;
+    }
     if (kind == "lf" || kind == "noise" || kind == "reboot") {
         if (has_argument) {
             error = std::string(kind) + " takes no argument";
@@ -116,7 +124,7 @@ std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error
     }
     error = "unknown fault \"" + std::string(kind) +
             "\" (silent, refuse, slow, stall, lf, noise, hangup, reboot, babble, endless, "
-            "stray, early)";
+            "stray, early, misstore)";
     return std::nullopt;
 }
 

@@ -22,7 +22,8 @@ enum class FaultKind {
     Endless,
     Stray,
     Early,
-    Slow
+    Slow,
+    Misstore
 };
 
 struct Fault {
@@ -35,7 +36,7 @@ struct Fault {
 };
 
 // One --fault FAULT: silent:CMD, refuse:CMD:TEXT, slow:CMD:MS, stall:N, lf, noise, hangup:N,
-// reboot, babble, endless, stray[:CMD] or early, each optionally followed by @K (only the
+// reboot, babble, endless, stray[:CMD], early or misstore, each optionally followed by @K (only the
 // first K occurrences). On failure the error says what is wrong with the text.
 std::optional<Fault> parse_fault(std::string_view fault_text, std::string& error);
 

@@ -197,6 +197,34 @@ void Instrument::compact() {
     config.data_used = static_cast<int>(packed.size());
 }
 
+std::optional<std::string> Instrument::misstore(std::string_view name) {
+    const int k = find_object(*config_, name);
+    if (k >= config_->object_count) return std::nullopt;
+    ObjectRecord& object = config_->objects[k];
+    const ClassRecord& cls = config_->classes[object.class_index];
+    // The first field that can take another value and still read: an atom may name nothing
+    // else for sure, so it is passed over.
+    for (int f = 0; f < cls.field_count; ++f) {
+        const ClassField& field = cls.fields[f];
+        if (field.kind == FieldKind::Number) {
+            set_int_value(*config_, object, f, get_int_value(*config_, object, f) + 1);
+        } else if (field.kind == FieldKind::ListChoice) {
+            const bool list_known = field.list_number >= 0 && field.list_number < MAX_LISTS;
+            const int entries = list_known ? config_->lists[field.list_number].entry_count : 0;
+            if (entries < 2) continue;
+            set_int_value(*config_, object, f, (get_int_value(*config_, object, f) + 1) % entries);
+        } else if (field.kind == FieldKind::Text) {
+            std::string text(get_text_value(*config_, object, f));
+            if (text.size() >= static_cast<std::size_t>(MAX_TEXT_VALUE_LENGTH)) text.pop_back();
+            set_text_value(*config_, object, f, text + (text.ends_with('X') ? "Y" : "X"));
+        } else {
+            continue;
+        }
+        return std::string(text_of(field.name));
+    }
+    return std::nullopt;
+}
+
 void Instrument::remove_all_objects() {
     config_->object_count = 0;
     config_->data_used = 0;

@@ -43,6 +43,11 @@ class Instrument {
 
     void remove_all_objects();
 
+    // Changes one stored value of the named object (its first number or list choice moves
+    // by one, or its first text gains a character), as a faulty memory would; the name of
+    // the changed field, or nothing when none could change.
+    std::optional<std::string> misstore(std::string_view name);
+
   private:
     std::optional<std::string> check_download(const std::vector<std::string_view>& fields,
                                               int class_index) const;

@@ -125,6 +125,8 @@ void print_help(const std::string& default_config) {
         "                        (to CMD only, when given), in the same burst\n"
         "      early             leave an \"@\" waiting on the line for the next client\n"
         "                        that opens the port\n"
+        "      misstore          acknowledge a DLD_OBJ with \"@\" but store the object with\n"
+        "                        one value changed (its first number, choice or text)\n"
         "    CMD is a command word (GET_CONFIG, DLD_OBJ, SET_BAUD, ...) or a whole command\n"
         "    line (\"SET_BAUD 9600\"). FAULT@K applies the fault to its first K occurrences\n"
         "    only. Of several faults for the same command, the first one given that still\n"

@@ -379,6 +379,16 @@ void Simulator::handle_command(Command command, Nanos now) {
         return;
     }
     Reply reply = instrument_.answer(command.text);
+    if (command_word(command.text) == "DLD_OBJ" && reply.lines == std::vector<std::string>{"@"} &&
+        faults_.take(FaultKind::Misstore)) {
+        std::string_view cursor = std::string_view(command.text).substr(8);
+        next_field(cursor, ';');
+        const std::string_view name = next_field(cursor, ';');
+        if (const auto field = instrument_.misstore(name)) {
+            log_line("stored " + printable(std::string(name)) + " with " + *field +
+                     " changed (fault misstore)");
+        }
+    }
     if (const Fault* slow = faults_.take_for(FaultKind::Slow, command.text)) {
         reply.delay_ms = slow->count;
         log_line("answering " + shown + " in " + decimal(slow->count) + " ms (fault slow)");
