@@ -39,10 +39,13 @@ int get_config(const Args& args, const Options& options) {
 
 int send(const Args& args, const Options& options) {
     bool changed_only = false;
+    bool verify = false;
     std::vector<std::string> files;
     for (const std::string& arg : args) {
         if (arg == "--changed-only") {
             changed_only = true;
+        } else if (arg == "--verify") {
+            verify = true;
         } else if (arg.starts_with("-")) {
             return usage_error("send takes no option '" + arg + "'");
         } else {
@@ -52,16 +55,20 @@ int send(const Args& args, const Options& options) {
     if (files.empty()) return usage_error("send needs at least one FILE");
     InstrumentSession session;
     if (!session.open(options)) return kFailed;
-    session.operations().send_lists(system_paths(files), session.send_options(changed_only),
-                                    session.completion());
+    InstrumentOperations::SendOptions send = session.send_options(changed_only);
+    send.verify = verify;
+    session.operations().send_lists(system_paths(files), send, session.completion());
     return session.run();
 }
 
 int send_objects(const Args& args, const Options& options) {
     std::string file;
     std::vector<std::string> names;
+    bool verify = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--object") {
+        if (args[i] == "--verify") {
+            verify = true;
+        } else if (args[i] == "--object") {
             if (i + 1 >= args.size()) return usage_error("--object needs a NAME");
             names.push_back(args[++i]);
         } else if (file.empty()) {
@@ -93,6 +100,7 @@ int send_objects(const Args& args, const Options& options) {
     if (!session.open(options)) return kFailed;
     InstrumentOperations::SendOptions send = session.send_options(false);
     send.list_file = system_path(file);
+    send.verify = verify;
     session.operations().send_objects(*destination, objects, send, session.completion());
     return session.run();
 }

@@ -69,11 +69,14 @@ const std::map<std::string, Command>& commands() {
           "Read the instrument's configuration (GET_CONFIG) and save it as the object list\n"
           "      file OUT, or without -o print each object's display line."}},
         {"send",
-         {send, "send [--changed-only] FILE...",
+         {send, "send [--changed-only] [--verify] FILE...",
           "Send every object of the object list FILEs, as the operator's send of lists:\n"
           "      the instrument's configuration first, then each object checked against it.\n"
           "      Nothing is sent when any object does not fit. --changed-only sends only\n"
-          "      the objects the instrument does not already hold as the lists have them."}},
+          "      the objects the instrument does not already hold as the lists have them.\n"
+          "      --verify reads the configuration back after the send: every sent object\n"
+          "      must be stored as sent and no other object changed (exit 1 naming each\n"
+          "      object and field that differs, sent -> stored)."}},
         {"plan",
          {plan, "plan [--json] [--instrument SAVED] FILE...",
           "Compare the object list FILEs with the instrument's configuration (or with\n"
@@ -81,9 +84,9 @@ const std::map<std::string, Command>& commands() {
           "      new, changed (fields with old -> new values), unchanged, misfit or only on\n"
           "      the instrument, then the counts. Sends nothing. Exit 1 on a misfit."}},
         {"send-objects",
-         {send_objects, "send-objects FILE [--object NAME]...",
+         {send_objects, "send-objects [--verify] FILE [--object NAME]...",
           "Send the named objects of the object list FILE (all of them without --object),\n"
-          "      each checked against the instrument's configuration."}},
+          "      each checked against the instrument's configuration. --verify as for send."}},
         {"remove-all",
          {remove_all, "remove-all --yes",
           "Remove all objects from the instrument (RES_OBJECTS). Without --yes the\n"

@@ -5,6 +5,7 @@
 #include "config/field_text.h"
 #include "config/list_loader.h"
 #include "config/messages.h"
+#include "config/read_back.h"
 #include "config/reader.h"
 #include "config/text_fields.h"
 
@@ -17,6 +18,10 @@ struct InstrumentOperations::Run {
     SendOptions options;
     int already_there = -1;  // objects a changed-only send left out; -1 for a whole send
     int total = 0;           // lines of its queue, once the queue went out
+    // A send that verifies: the configuration before the queue, and the queue.
+    std::unique_ptr<Configuration> before;
+    std::vector<std::string> sent;
+    bool verifying = false;  // its read-back is on the line
 };
 
 namespace {
@@ -115,6 +120,19 @@ bool InstrumentOperations::claim_line(const RunPtr& run, const std::string& firs
 void InstrumentOperations::line_failed(Tnimbra_lib::Failure failure, const std::string& text) {
     if (!active_) return;
     const RunPtr run = active_;
+    if (run->verifying) {
+        // Every line was acknowledged; only the read-back failed, and proves nothing.
+        OperationResult result;
+        result.outcome = OperationResult::Outcome::Stopped;
+        result.reason = failure;
+        result.accepted = run->total;
+        result.total = run->total;
+        result.message =
+            "Verification failed: the configuration could not be read back (" + text + ")";
+        result.verification.state = Verification::State::Failed;
+        finish(run, std::move(result));
+        return;
+    }
     if (run->total == 0) {
         OperationResult result;
         result.outcome = OperationResult::Outcome::Stopped;
@@ -177,6 +195,16 @@ void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink
             std::string problem;
             if (take_received_configuration(problem)) {
                 step();
+                return;
+            }
+            if (run->verifying) {
+                link_.set_status("Verification failed");
+                OperationResult result;
+                result.accepted = run->total;
+                result.total = run->total;
+                result.message = "Verification failed: " + problem;
+                result.verification.state = Verification::State::Failed;
+                finish(run, std::move(result));
                 return;
             }
             const OperationKind kind = run->start.kind;
@@ -248,6 +276,7 @@ void InstrumentOperations::send_lists(const std::vector<std::string>& files,
     OperationStart start = start_of(OperationKind::SendLists);
     start.files = files;
     start.changed_only = options.changed_only;
+    start.verify = options.verify || verify_always_;
     const RunPtr run = begin(std::move(start), std::move(done));
     if (!run) return;
     run->options = options;
@@ -277,6 +306,7 @@ void InstrumentOperations::send_objects(const Configuration& list, const std::ve
     }
     if (!options.list_file.empty()) start.files.push_back(options.list_file);
     start.changed_only = options.changed_only;
+    start.verify = options.verify || verify_always_;
     const RunPtr run = begin(std::move(start), std::move(done));
     if (!run) return;
     run->options = options;
@@ -341,6 +371,10 @@ void InstrumentOperations::start_download(const RunPtr& run, std::vector<std::st
         observer_->sending(run->start, known_ ? instrument_.get() : nullptr,
                            plan != nullptr ? *plan : comparison);
     }
+    if (run->start.verify) {
+        run->before = std::make_unique<Configuration>(*instrument_);
+        run->sent = commands;
+    }
     link_.set_queue_progress(run->options.queue_progress);
     run->total = static_cast<int>(commands.size());
     const std::string count = decimal(run->total);
@@ -355,13 +389,48 @@ void InstrumentOperations::start_download(const RunPtr& run, std::vector<std::st
     });
 }
 
-// Every queued line was acknowledged. A step that checks the instrument after a send (reading
-// its configuration back) belongs here, before the operation is reported done.
+// Every queued line was acknowledged; a send that verifies reads the configuration back first.
 void InstrumentOperations::queue_sent(const RunPtr& run) {
+    if (run->start.verify && run->before) {
+        verify_read_back(run);
+        return;
+    }
     OperationResult result = done_result();
     result.accepted = run->total;
     result.total = run->total;
     finish(run, std::move(result));
+}
+
+void InstrumentOperations::verify_read_back(const RunPtr& run) {
+    run->verifying = true;
+    // The copy took the acknowledged lines, which is what is to be proved: read it anew.
+    known_ = false;
+    link_.set_status("Reading the configuration back from Nimbra");
+    request_configuration(run, run->options.reply_progress, [this, run] {
+        run->verifying = false;
+        const ReadBack read_back = compare_read_back(*run->before, run->sent, *instrument_);
+        OperationResult result = done_result();
+        result.accepted = run->total;
+        result.total = run->total;
+        result.verification.verified = read_back.verified;
+        for (const ReadBackDifference& difference : read_back.differences)
+            result.verification.differences.push_back(read_back_line(difference));
+        if (read_back.ok()) {
+            result.verification.state = Verification::State::Passed;
+            link_.set_status(decimal(read_back.verified) + " objects verified");
+            finish(run, std::move(result));
+            return;
+        }
+        result.verification.state = Verification::State::Failed;
+        result.outcome = OperationResult::Outcome::Failed;
+        result.message = "Verification failed: " + decimal(read_back.sent - read_back.verified) +
+                         " of " + decimal(read_back.sent) + " objects not stored as sent";
+        for (const std::string& line : result.verification.differences)
+            result.message += "\n" + line;
+        link_.set_status("Verification failed");
+        show_error(result.message);
+        finish(run, std::move(result));
+    });
 }
 
 void InstrumentOperations::take_acknowledged_lines() {

@@ -6,7 +6,8 @@
 // one result: done, stopped (the instrument refused, did not answer, the line went, the port
 // changed; a send also says how many objects the instrument accepted of how many) or failed
 // (it never reached the instrument: nothing selected, a list that does not fit or read, a
-// configuration that does not read, a command still waiting, refused by the observer). The
+// configuration that does not read, a command still waiting, refused by the observer; also a
+// send whose read-back found the instrument holding something else than was sent). The
 // status texts and messages of an operation are set here, once; the result repeats its
 // message for whoever records it, and a caller shows only a stopped send's text (the window
 // as its status, vexilo-cli at its end).
@@ -50,6 +51,15 @@ struct OperationStart {
                                        // file the list came from, when the caller knows it
     std::vector<std::string> objects;  // send objects: the objects' names, in sending order
     bool changed_only = false;
+    bool verify = false;  // a send: the configuration is read back and compared after it
+};
+
+// A send's read-back, when it was asked for.
+struct Verification {
+    enum class State { NotAsked, Passed, Failed };
+    State state = State::NotAsked;
+    int verified = 0;                      // objects read back exactly as sent
+    std::vector<std::string> differences;  // "Class:Object: field: sent X -> stored Y", ...
 };
 
 struct OperationResult {
@@ -64,6 +74,7 @@ struct OperationResult {
     int accepted = 0;  // a send: objects the instrument acknowledged
     int total = 0;     // a send: objects its queue held; 0 until a queue went out
     Plan plan;         // a plan that is done
+    Verification verification;
 
     bool done() const { return outcome == Outcome::Done; }
     // A send that stopped part-way: its message is the operator's news.
@@ -97,6 +108,9 @@ class InstrumentOperations {
         ProgressSink* reply_progress = nullptr;  // the configuration's reply, when read first
         ProgressSink* queue_progress = nullptr;  // the queue
         std::string list_file;  // send_objects: where the list came from, for the observer
+        // After the queue is acknowledged: GET_CONFIG again, and every sent object must read
+        // back as sent and every other one as it was (else the send fails, naming each).
+        bool verify = false;
         // After a send stopped on a time-out, the instrument may still acknowledge the line
         // that timed out, until the next command goes out. Then this runs, once, after the
         // completion: the result again, its count taking that line in.
@@ -117,6 +131,9 @@ class InstrumentOperations {
     const Configuration& instrument() const { return *instrument_; }
     bool configuration_known() const { return known_; }
     void forget_configuration() { known_ = false; }
+    // Verifies every send, whatever its options say (the window's "Verify after sending").
+    void set_verify_after_sending(bool verify) { verify_always_ = verify; }
+    bool verify_after_sending() const { return verify_always_; }
 
     // GET_CONFIG; done when the reply was read into the instrument's configuration.
     void get_configuration(ProgressSink* reply_progress, Completion done);
@@ -158,6 +175,7 @@ class InstrumentOperations {
                         const std::vector<std::string>& notes);
     void start_download(const RunPtr& run, std::vector<std::string> commands, const Plan* plan);
     void queue_sent(const RunPtr& run);
+    void verify_read_back(const RunPtr& run);
     void take_acknowledged_lines();
     void line_failed(Tnimbra_lib::Failure failure, const std::string& text);
     OperationResult stopped_send(const Run& run, Tnimbra_lib::Failure failure);
@@ -166,6 +184,7 @@ class InstrumentOperations {
     Tnimbra_lib& link_;
     std::unique_ptr<Configuration> instrument_;
     bool known_ = false;
+    bool verify_always_ = false;
     OperationObserver* observer_ = nullptr;
     // The operation whose command is on the line: the link's failures end it.
     RunPtr active_;

@@ -169,6 +169,16 @@ void TMainForm::build_menus() {
     send_changed_only_action->setChecked(read_int_setting(kSendChangedOnlySetting, 0) != 0);
     connect(send_changed_only_action, &QAction::triggered, this,
             &TMainForm::store_send_changed_only);
+    // Held by the service, so that the edit tab's sends verify as well.
+    verify_action = Options1->addAction(QStringLiteral("Verify after sending"));
+    verify_action->setObjectName(QStringLiteral("verify_action"));
+    verify_action->setCheckable(true);
+    verify_action->setChecked(read_int_setting(kVerifyAfterSendingSetting, 0) != 0);
+    operations_.set_verify_after_sending(verify_action->isChecked());
+    connect(verify_action, &QAction::triggered, this, [this](bool checked) {
+        store_int_setting(kVerifyAfterSendingSetting, checked ? 1 : 0);
+        operations_.set_verify_after_sending(checked);
+    });
     Exit1 = File1->addAction(QStringLiteral("E&xit"));
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));

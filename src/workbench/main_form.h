@@ -27,6 +27,8 @@ namespace vexilo {
 
 // The option "Send only changed objects" under the main key: 1 on, 0 (the default) off.
 inline constexpr const char* kSendChangedOnlySetting = "Send Only Changed";
+// Options menu: every send reads the configuration back and compares (off by default).
+inline constexpr const char* kVerifyAfterSendingSetting = "Verify After Sending";
 
 // The edit tab's header declares the dialogs it shares.
 class HintHook;
@@ -170,6 +172,7 @@ class TMainForm final : public QMainWindow {
     QMenu* Options1;
     QAction* Port;
     QAction* send_changed_only_action;
+    QAction* verify_action;  // Options: "Verify after sending"
     QAction* SelectObjectListFolder1;
     QAction* Exit1;
     QMenu* Help1;

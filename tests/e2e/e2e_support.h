@@ -60,9 +60,10 @@ inline std::string shell_quoted(const std::string& arg) {
     return q + "'";
 }
 
-// Runs vexilo-cli with the arguments; its settings stay in dir.
+// Runs vexilo-cli with the arguments; its settings and its audit trail stay in dir.
 inline CliResult run_cli(const TempDir& dir, const Lines& args) {
-    std::string command = "VEXILO_SETTINGS=" + shell_quoted(dir.file("settings.ini")) + " " +
+    std::string command = "VEXILO_SETTINGS=" + shell_quoted(dir.file("settings.ini")) +
+                          " VEXILO_AUDIT=" + shell_quoted(dir.file("audit.sqlite")) + " " +
                           shell_quoted(VEXILO_CLI);
     for (const std::string& arg : args)
         command += " " + shell_quoted(arg);
