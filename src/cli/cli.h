@@ -18,8 +18,9 @@ inline constexpr int kUsage = 2;
 inline constexpr int kSignalBase = 128;
 
 struct Options {
-    bool yes = false;  // answer Yes to every question
-    std::string port;  // --port: COMn, n or a device path
+    bool yes = false;    // answer Yes to every question
+    std::string port;    // --port: COMn, n or a device path
+    std::string reason;  // --reason: recorded with every operation in the audit trail (UTF-8)
 };
 
 using Args = std::vector<std::string>;
@@ -67,5 +68,9 @@ int plan(const Args& args, const Options& options);
 int send_objects(const Args& args, const Options& options);
 int remove_all(const Args& args, const Options& options);
 int restart(const Args& args, const Options& options);
+
+// The audit trail: list, show, verify, export.
+int audit(const Args& args, const Options& options);
+bool audit_needs_gui(const Args& args);
 
 }  // namespace vexilo::cli

@@ -126,6 +126,7 @@ InstrumentSession::~InstrumentSession() {
     endings_.reset();
     progress_.break_line();
     operations_.reset();
+    recorder_.reset();
     link_.reset();
     set_message_handler(previous_messages_);
 }
@@ -147,6 +148,9 @@ bool InstrumentSession::open(const Options& options) {
     port->set_port_number(choice.number, number_error);
     link_ = std::make_unique<Tnimbra_lib>(std::move(port));
     operations_ = std::make_unique<InstrumentOperations>(*link_);
+    recorder_ = std::make_unique<audit::AuditRecorder>();
+    recorder_->set_reason(QString::fromStdString(options.reason).trimmed());
+    operations_->set_observer(recorder_.get());
     link_->set_status_sink([this](const std::string& text) {
         progress_.break_line();
         print_status(text);

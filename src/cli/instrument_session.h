@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "audit/audit_recorder.h"
 #include "cli.h"
 #include "config/messages.h"
 #include "link/ending_signals.h"
@@ -84,6 +85,8 @@ class InstrumentSession {
     MessageHandler* previous_messages_ = nullptr;
     std::unique_ptr<Tnimbra_lib> link_;
     std::unique_ptr<InstrumentOperations> operations_;
+    // Every operation's record in the audit trail.
+    std::unique_ptr<audit::AuditRecorder> recorder_;
     QEventLoop loop_;
     std::unique_ptr<EndingSignals> endings_;
     bool interrupted_ = false;

@@ -92,13 +92,22 @@ const std::map<std::string, Command>& commands() {
           "Remove all objects from the instrument (RES_OBJECTS). Without --yes the\n"
           "      question is answered No and nothing is sent."}},
         {"restart", {restart, "restart", "Restart the instrument (RSTRT)."}},
+        {"audit",
+         {audit, "audit list|show|verify|export ...",
+          "The audit trail of every instrument operation: 'audit list [--since DATE]\n"
+          "      [--json]' one line per operation, newest first; 'audit show ID [--before\n"
+          "      -o FILE]' one record with its changes field by field (--before: the\n"
+          "      configuration read before the send, written as a list file); 'audit\n"
+          "      verify' checks every record and the hash chain (exit 1 naming the first\n"
+          "      that does not match); 'audit export --csv FILE' or '--pdf FILE'.",
+          audit_needs_gui}},
     };
     return table;
 }
 
 void print_help() {
     std::printf(
-        "Usage: vexilo-cli [--yes] [--port PORT] COMMAND [ARGUMENTS]\n"
+        "Usage: vexilo-cli [--yes] [--port PORT] [--reason TEXT] COMMAND [ARGUMENTS]\n"
         "       vexilo-cli --help | --version\n\n"
         "The Vexilo workbench without a window: one command per operator task.\n\n"
         "Commands:\n");
@@ -109,7 +118,10 @@ void print_help() {
         "\nOptions:\n"
         "  --yes        answer Yes to every question\n"
         "  --port PORT  the instrument's serial port: COMn, n or a device path\n"
-        "               (default: the port stored in the settings)\n\n"
+        "               (default: the port stored in the settings)\n"
+        "  --reason TEXT\n"
+        "               why: kept with the operation's record in the audit trail (a\n"
+        "               change without one is refused when reasons are required)\n\n"
         "Messages go to stderr as \"error: \", \"info: \", \"question: \" and \"status: \" lines.\n"
         "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage,\n"
         "128 + the signal's number when SIGINT, SIGTERM or SIGHUP stopped an instrument\n"
@@ -210,6 +222,9 @@ int run(int& argc, char** argv) {
         } else if (arg == "--port") {
             if (i + 1 >= argc) return usage_error("--port needs a value");
             options.port = argv[++i];
+        } else if (arg == "--reason") {
+            if (i + 1 >= argc) return usage_error("--reason needs a text");
+            options.reason = argv[++i];
         } else if (name.empty()) {
             name = arg;
         } else {

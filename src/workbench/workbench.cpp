@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QInputDialog>
+#include <QMenu>
 
+#include "audit/audit_recorder.h"
 #include "dialogs/about_form.h"
 #include "dialogs/comment_form.h"
 #include "dialogs/copy_dialog.h"
@@ -15,6 +18,7 @@
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
 #include "settings/settings.h"
+#include "workbench/history_window.h"
 #include "workbench/main_form.h"
 
 namespace vexilo {
@@ -31,9 +35,30 @@ std::unique_ptr<SerialPort> on_stored_port(std::unique_ptr<SerialPort> port) {
 
 Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> port)
     : link_(std::make_unique<Tnimbra_lib>(on_stored_port(std::move(port)))),
+      recorder_(std::make_unique<audit::AuditRecorder>()),
       operations_(std::make_unique<InstrumentOperations>(*link_)) {
+    operations_->set_observer(recorder_.get());
     main_ = std::make_unique<TMainForm>(arguments, *operations_);
     TMainForm& main = *main_;
+    // With "Ask For Reason" on, a change to the instrument asks why first; Cancel sends nothing.
+    recorder_->set_reason_asker([&main](const OperationStart& start) -> std::optional<QString> {
+        const bool required = audit::reason_mode() == audit::ReasonMode::Required;
+        bool ok = false;
+        const QString reason =
+            QInputDialog::getText(&main, QStringLiteral("Reason"),
+                                  QStringLiteral("Why %1%2?")
+                                      .arg(QLatin1String(operation_name(start.kind)),
+                                           required ? QString() : QStringLiteral(" (optional)")),
+                                  QLineEdit::Normal, QString(), &ok);
+        if (!ok) return std::nullopt;
+        return reason;
+    });
+    // File > "History", above Exit.
+    auto* file_menu = main.findChild<QMenu*>(QStringLiteral("File1"));
+    auto* history = new QAction(QStringLiteral("History"), file_menu);
+    history->setObjectName(QStringLiteral("history_action"));
+    file_menu->insertAction(main.findChild<QAction*>(QStringLiteral("Exit1")), history);
+    QObject::connect(history, &QAction::triggered, [this] { open_history(); });
     WorkbenchDialogs& d = main.dialogs;
     // The dialogs belong to the main window, so they open over it.
     d.object_description = new Tobject_description(&main);
@@ -62,6 +87,13 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     d.folder_form = new Tfolder_form(&main);
 
     main.dialogs_created();
+}
+
+void Workbench::open_history() {
+    if (history_ == nullptr) history_ = new HistoryWindow(recorder_->trail().path(), main_.get());
+    history_->reload();
+    history_->show();
+    history_->raise();
 }
 
 void Workbench::end_line() {

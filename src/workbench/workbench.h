@@ -18,7 +18,11 @@
 namespace vexilo {
 
 class InstrumentOperations;
+class HistoryWindow;
 class TMainForm;
+namespace audit {
+class AuditRecorder;
+}
 class Tnimbra_lib_window;
 
 class Workbench {
@@ -32,6 +36,11 @@ class Workbench {
     Tnimbra_lib& link() { return *link_; }
     // The instrument service, which the windows call.
     InstrumentOperations& operations() { return *operations_; }
+    // Records every operation of the service in the audit trail.
+    audit::AuditRecorder& recorder() { return *recorder_; }
+    // File > "History"; created when first opened.
+    HistoryWindow* history_window() const { return history_; }
+    void open_history();
     // False when the operator gave up opening the port (the link then has no port).
     bool port_opened() const { return port_opened_; }
     // The orderly end of the line before the program ends: nothing after the command in
@@ -45,7 +54,10 @@ class Workbench {
 
   private:
     std::unique_ptr<Tnimbra_lib> link_;
+    // Before the service, so that it outlives every operation that may still end.
+    std::unique_ptr<audit::AuditRecorder> recorder_;
     std::unique_ptr<InstrumentOperations> operations_;
+    HistoryWindow* history_ = nullptr;
     std::unique_ptr<TMainForm> main_;
     std::unique_ptr<Tnimbra_lib_window> link_window_;
     bool port_opened_ = false;

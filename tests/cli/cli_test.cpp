@@ -53,6 +53,7 @@ class Cli : public ::testing::Test {
         fs::remove_all(dir_);
         fs::create_directories(dir_);
         ::setenv("VEXILO_SETTINGS", (dir_ / "settings.ini").c_str(), 1);
+        ::setenv("VEXILO_AUDIT", (dir_ / "audit.sqlite").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(dir_); }
 

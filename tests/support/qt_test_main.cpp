@@ -1,5 +1,5 @@
 // GUI tests run in one QApplication, offscreen unless told otherwise, and with a
-// settings file of their own, so nothing touches the operator's real settings.
+// settings file and audit trail of their own, so nothing touches the operator's real settings.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir settings_folder;
     qputenv("VEXILO_SETTINGS", settings_folder.filePath(QStringLiteral("settings")).toLocal8Bit());
+    // The audit trail too: every operation a test runs leaves its record there.
+    qputenv("VEXILO_AUDIT", settings_folder.filePath(QStringLiteral("audit.sqlite")).toLocal8Bit());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
