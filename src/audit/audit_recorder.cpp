@@ -181,10 +181,12 @@ void AuditRecorder::sending(const OperationStart& start, const Configuration* be
     }
     QJsonObject content{{"objects", objects}};
     if (before != nullptr) {
-        QJsonArray lines;
+        // One text (CR LF between lines, as the file has them): a 1928-object configuration
+        // costs a fraction of what as many JSON strings would.
+        std::string lines;
         for (const std::string& line : object_list_lines(*before, {}))
-            lines.append(text(line));
-        content["before"] = lines;
+            lines += line + "\r\n";
+        content["before"] = text(lines);
     }
     write(start, QStringLiteral("sending"), content);
 }

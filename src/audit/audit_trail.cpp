@@ -184,6 +184,18 @@ bool AuditTrail::open(QString& error) {
         db.close();
         return false;
     }
+    // A trail whose triggers are gone was opened with other tools: say so when it is checked.
+    if (q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = "
+                              "'events'")) &&
+        q.next()) {
+        for (const char* trigger : {"events_no_update", "events_no_delete", "events_no_replace"}) {
+            q.prepare(
+                QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?"));
+            q.addBindValue(QLatin1String(trigger));
+            if (q.exec() && !q.next()) restored_triggers_ << QLatin1String(trigger);
+        }
+    }
+    q.finish();
     for (const char* statement : kSchema) {
         if (!q.exec(QLatin1String(statement))) {
             error = sql_error(q);
@@ -350,6 +362,7 @@ ChainCheck AuditTrail::verify() {
         prev_hash = hash;
     }
     check.ok = true;
+    check.restored_triggers = restored_triggers_;
     check.newest_hash = check.events > 0 ? prev_hash : QString();
     return check;
 }

@@ -46,6 +46,8 @@ struct ChainCheck {
     qint64 records = 0;
     QString newest_hash;  // of the newest event
     QString problem;      // the first event that does not match, or a gap
+    // Triggers found missing when the trail was opened (and put back): someone dropped them.
+    QStringList restored_triggers;
 };
 
 class AuditTrail {
@@ -80,6 +82,7 @@ class AuditTrail {
     QString path_;
     QString connection_;
     bool open_ = false;
+    QStringList restored_triggers_;
 };
 
 // SHA-256 of a file's bytes in hex, or empty when it cannot be read.

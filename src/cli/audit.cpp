@@ -126,15 +126,15 @@ int show(const Args& args, AuditTrail& trail) {
         return kFailed;
     }
     if (before) {
-        const QJsonArray lines = r->sending.value(QStringLiteral("before")).toArray();
+        const QString lines = r->sending.value(QStringLiteral("before")).toString();
         if (lines.isEmpty()) {
             error_utf8(
                 QStringLiteral("Record %1 kept no configuration from before a send").arg(id));
             return kFailed;
         }
         std::vector<std::string> text;
-        for (const QJsonValue& line : lines)
-            text.push_back(utf8_to_windows1252(line.toString().toStdString()));
+        for (const QString& line : lines.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+            text.push_back(utf8_to_windows1252(line.toStdString()));
         return write_text_lines(system_path(out), text) ? kDone : kFailed;
     }
     for (const QString& line : record_lines(*r))

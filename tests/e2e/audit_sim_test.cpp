@@ -191,6 +191,9 @@ TEST_F(AuditSim, ARecordEditedBehindVexilosBackFailsTheCheckAndIsNamed) {
     EXPECT_NE(verify.err.find("record 3 (event 5): its content does not match its hash"),
               std::string::npos)
         << verify.err;
+    EXPECT_NE(verify.err.find("info: The trail's triggers events_no_update were missing"),
+              std::string::npos)
+        << verify.err;
 }
 
 }  // namespace
