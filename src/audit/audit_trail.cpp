@@ -185,14 +185,18 @@ bool AuditTrail::open(QString& error) {
         return false;
     }
     // A trail whose triggers are gone was opened with other tools: say so when it is checked.
-    if (q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = "
-                              "'events'")) &&
-        q.next()) {
+    QStringList tables;
+    QStringList triggers;
+    if (q.exec(QStringLiteral("SELECT type, name FROM sqlite_master"))) {
+        while (q.next()) {
+            (q.value(0).toString() == QLatin1String("table") ? tables : triggers)
+                << q.value(1).toString();
+        }
+    }
+    if (tables.contains(QLatin1String("events"))) {
         for (const char* trigger : {"events_no_update", "events_no_delete", "events_no_replace"}) {
-            q.prepare(
-                QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'trigger' AND name = ?"));
-            q.addBindValue(QLatin1String(trigger));
-            if (q.exec() && !q.next()) restored_triggers_ << QLatin1String(trigger);
+            if (!triggers.contains(QLatin1String(trigger)))
+                restored_triggers_ << QLatin1String(trigger);
         }
     }
     q.finish();
@@ -314,6 +318,7 @@ ChainCheck AuditTrail::verify() {
         check.problem = error;
         return check;
     }
+    check.restored_triggers = restored_triggers_;
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
     if (!q.exec(QLatin1String(kEventColumns) + QStringLiteral(" ORDER BY id"))) {
@@ -362,7 +367,6 @@ ChainCheck AuditTrail::verify() {
         prev_hash = hash;
     }
     check.ok = true;
-    check.restored_triggers = restored_triggers_;
     check.newest_hash = check.events > 0 ? prev_hash : QString();
     return check;
 }

@@ -145,6 +145,13 @@ int show(const Args& args, AuditTrail& trail) {
 int verify(const Args& args, AuditTrail& trail) {
     if (!args.empty()) return usage_error("audit verify takes no argument");
     const audit::ChainCheck check = trail.verify();
+    if (!check.restored_triggers.isEmpty()) {
+        show_info(
+            utf8_to_windows1252(QStringLiteral("The trail's triggers %1 were missing (dropped "
+                                               "by other tools) and are back")
+                                    .arg(check.restored_triggers.join(QStringLiteral(", ")))
+                                    .toStdString()));
+    }
     if (!check.ok) {
         error_utf8(
             QStringLiteral("Audit trail %1 does not verify: %2").arg(trail.path(), check.problem));

@@ -98,12 +98,17 @@ void HistoryWindow::show_selected() {
 
 void HistoryWindow::check_chain() {
     const audit::ChainCheck check = audit::AuditTrail(path_).verify();
-    chain_->setText(check.ok
-                        ? QStringLiteral("Chain verified: %1 records, %2 events. Newest hash: %3")
-                              .arg(check.records)
-                              .arg(check.events)
-                              .arg(check.newest_hash)
-                        : QStringLiteral("The chain does not verify: ") + check.problem);
+    QString text = check.ok
+                       ? QStringLiteral("Chain verified: %1 records, %2 events. Newest hash: %3")
+                             .arg(check.records)
+                             .arg(check.events)
+                             .arg(check.newest_hash)
+                       : QStringLiteral("The chain does not verify: ") + check.problem;
+    if (!check.restored_triggers.isEmpty()) {
+        text += QStringLiteral(" (its triggers %1 had been dropped by other tools)")
+                    .arg(check.restored_triggers.join(QStringLiteral(", ")));
+    }
+    chain_->setText(text);
 }
 
 }  // namespace vexilo
