@@ -31,10 +31,16 @@ QString who(const Record& r) {
 // Each changed object and field, as the plan prints it.
 QStringList change_lines(const Record& r) {
     QStringList lines;
+    // A whole send sends the unchanged objects too; a changed-only send leaves them out.
+    const bool changed_only = r.start.value(QStringLiteral("changed_only")).toBool();
     for (const QJsonValue& value : r.sending.value(QStringLiteral("objects")).toArray()) {
         const QJsonObject object = value.toObject();
-        QString line = field(object, "kind") + QStringLiteral(": ") + field(object, "class") +
-                       u':' + field(object, "object");
+        QString kind = field(object, "kind");
+        if (kind == QLatin1String("unchanged")) {
+            kind += changed_only ? QStringLiteral(" (not sent)") : QStringLiteral(" (sent again)");
+        }
+        QString line =
+            kind + QStringLiteral(": ") + field(object, "class") + u':' + field(object, "object");
         if (!field(object, "old_class").isEmpty()) {
             line += QStringLiteral(" (class ") + field(object, "old_class") +
                     QStringLiteral(" -> ") + field(object, "class") + u')';

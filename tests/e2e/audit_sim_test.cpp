@@ -30,9 +30,10 @@ class AuditSim : public ::testing::Test {
     }
 
     // vexilo-cli as a shell command line, with this test's settings and trail.
-    std::string cli_line(const Lines& args, const std::string& link, const std::string& out) {
+    std::string cli_line(const Lines& args, const std::string& link, const std::string& out,
+                         const std::string& audit = "audit.sqlite") {
         std::string line = "VEXILO_SETTINGS=" + shell_quoted(dir.file("settings.ini")) +
-                           " VEXILO_AUDIT=" + shell_quoted(dir.file("audit.sqlite")) + " " +
+                           " VEXILO_AUDIT=" + shell_quoted(dir.file(audit)) + " " +
                            shell_quoted(VEXILO_CLI) + " --port " + shell_quoted(dir.file(link));
         for (const std::string& arg : args)
             line += " " + shell_quoted(arg);
@@ -130,6 +131,17 @@ TEST_F(AuditSim, EveryOperationLeavesItsRecordAndTheTrailVerifies) {
         << refused.err;
     EXPECT_EQ(count_of(logged_commands(sims[0]->log()), "DLD_OBJ"), sent);
     EXPECT_EQ(cli({"--reason", "again", "restart"}).status, 0);
+
+    // A trail that cannot be written refuses the operation before the port hears anything.
+    const std::string commands = sims[0]->log();
+    // (A folder that is a file: nothing can be created there.)
+    const std::string blocked =
+        cli_line({"get-config"}, "nimbra", "blocked.err", "before.nol/audit");
+    EXPECT_NE(std::system(blocked.c_str()), 0);
+    EXPECT_NE(file_text(dir.file("blocked.err")).find("error: Not sent: the audit trail "),
+              std::string::npos)
+        << file_text(dir.file("blocked.err"));
+    EXPECT_EQ(logged_commands(sims[0]->log()), logged_commands(commands));
 }
 
 TEST_F(AuditSim, AKilledSendIsUnfinishedAndTwoSendsAtOnceKeepOneChain) {
