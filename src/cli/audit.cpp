@@ -166,6 +166,15 @@ int verify(const Args& args, AuditTrail& trail) {
 }
 
 QString csv_cell(QString text) {
+    // A cell a spreadsheet would take for a formula (a name or reason from elsewhere starting
+    // with "=", "+", "-" or "@") is kept as text.
+    bool number = false;
+    text.toDouble(&number);
+    // The local offset ("+01:00") is no formula either.
+    const bool offset = text.size() == 6 && text[3] == u':' && text[1].isDigit();
+    if (!number && !offset && !text.isEmpty() && QStringLiteral("=+-@").contains(text.front())) {
+        text.prepend(u'\'');
+    }
     if (text.contains(u'"') || text.contains(u',') || text.contains(u'\n')) {
         text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
         return u'"' + text + u'"';

@@ -120,6 +120,19 @@ TEST_F(AuditSim, EveryOperationLeavesItsRecordAndTheTrailVerifies) {
     EXPECT_NE(verify.out.find("Audit trail verified: 6 records, 14 events"), std::string::npos)
         << verify.out;
 
+    // Exports anchor the chain: the newest hash closes the CSV and heads every PDF page.
+    const std::string newest = verify.out.substr(verify.out.find("Newest hash: ") + 13, 64);
+    ASSERT_EQ(run_cli(dir, {"audit", "export", "--csv", dir.file("trail.csv")}).status, 0);
+    const std::string csv = file_text(dir.file("trail.csv"));
+    EXPECT_NE(csv.find("# chain verified, 6 records, newest hash " + newest + "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(csv.find("\n7,"), std::string::npos);  // a record's later events are no rows
+    ASSERT_EQ(run_cli(dir, {"audit", "export", "--pdf", dir.file("trail.pdf")}).status, 0);
+    ASSERT_EQ(std::system(("pdftotext " + shell_quoted(dir.file("trail.pdf"))).c_str()), 0);
+    const std::string pdf = file_text(dir.file("trail.txt"));
+    EXPECT_NE(pdf.find("newest hash " + newest), std::string::npos);
+    EXPECT_NE(pdf.find("Reason: new assay for batch 7"), std::string::npos);
+
     // Reasons required: a change without one is refused before anything is sent.
     ::setenv("VEXILO_SETTINGS", dir.file("settings.ini").c_str(), 1);
     store_int_setting("Ask For Reason", 2);
