@@ -60,7 +60,8 @@ def stop_sim(sim):
 
 
 def run_vexilo(args, device, module, count, work):
-    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "settings.ini"))
+    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "settings.ini"),
+               VEXILO_AUDIT=os.path.join(work, "audit.sqlite"))
     start = time.monotonic()
     cli = subprocess.Popen(
         [args.cli, "--port", device, "send", module], stderr=subprocess.PIPE, env=env
@@ -80,7 +81,8 @@ def run_vexilo(args, device, module, count, work):
 
 def run_changed_only(args, device, module, count, work):
     """A new vexilo-cli run: reads the configuration, compares, sends nothing."""
-    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "settings.ini"))
+    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "settings.ini"),
+               VEXILO_AUDIT=os.path.join(work, "audit.sqlite"))
     start = time.monotonic()
     out = subprocess.run(
         [args.cli, "--port", device, "send", "--changed-only", module],
@@ -96,7 +98,8 @@ def run_changed_only(args, device, module, count, work):
 
 def run_session(args, device, module, count, work):
     """One window session: the whole send, then the changed-only re-send."""
-    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "session.ini"))
+    env = dict(os.environ, VEXILO_SETTINGS=os.path.join(work, "session.ini"),
+               VEXILO_AUDIT=os.path.join(work, "audit.sqlite"))
     out = subprocess.run(
         [args.session, device, work, os.path.splitext(os.path.basename(module))[0], str(count)],
         env=env,

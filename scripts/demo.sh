@@ -27,6 +27,8 @@ sim="$root/build/demo-build/tools/nimbra-sim/nimbra-sim"
 vexilo="$root/build/demo-build/src/app/vexilo"
 port="$demo/nimbra-port"
 export VEXILO_SETTINGS="$demo/settings"
+# The demo's operations leave their records in a trail of their own, not the operator's.
+export VEXILO_AUDIT="$demo/audit.sqlite"
 # A guard of its own, so the demo starts even beside an operator's copy.
 export VEXILO_INSTANCE="vexilo-demo-$(id -u)"
 
