@@ -36,6 +36,7 @@ class OneFile final : public ListFileChooser {
 int main(int argc, char** argv) {
     QTemporaryDir settings_folder;
     qputenv("VEXILO_SETTINGS", settings_folder.filePath("settings").toLocal8Bit());
+    qputenv("VEXILO_AUDIT", settings_folder.filePath("audit.sqlite").toLocal8Bit());
     QApplication app(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: edit_tab_shot OUT.png [SOURCE.nol]\n");

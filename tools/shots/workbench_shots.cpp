@@ -57,6 +57,7 @@ void shoot_modal(const QString& name, const std::function<void()>& open) {
 int main(int argc, char** argv) {
     QTemporaryDir settings_folder;
     qputenv("VEXILO_SETTINGS", settings_folder.filePath("settings").toLocal8Bit());
+    qputenv("VEXILO_AUDIT", settings_folder.filePath("audit.sqlite").toLocal8Bit());
     QApplication app(argc, argv);
     if (argc < 3) {
         std::fprintf(stderr, "usage: workbench_shots OUT_FOLDER LIST_FOLDER [SOURCE.nol]\n");
