@@ -8,8 +8,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
