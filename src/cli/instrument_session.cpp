@@ -7,6 +7,7 @@
 
 #include "config/messages.h"
 #include "config/text_fields.h"
+#include "link/network_address.h"
 #include "platform/qt_serial_port.h"
 #include "settings/settings.h"
 
@@ -21,13 +22,22 @@ bool parse_port(const std::string& text, PortChoice& choice, std::string& error)
         choice.number = read_port();
         return true;
     }
+    if (looks_like_network_address(text)) {
+        NetworkAddress address;
+        if (!parse_network_address(text, address, error)) return false;
+        choice.device = address.url();
+        return true;
+    }
     std::string_view digits = text;
     if (digits.size() > 3 && same_text(digits.substr(0, 3), "COM")) digits.remove_prefix(3);
     const bool number = !digits.empty() && digits.size() <= 3 &&
                         digits.find_first_not_of("0123456789") == std::string_view::npos;
     if (!number) {
         if (same_text(text.substr(0, 3), "COM") || text.find_first_of("/\\") == std::string::npos) {
-            error = "--port takes COMn, n or a device path, not '" + text + "'";
+            error =
+                "--port takes COMn, n, a device path, rfc2217://HOST:PORT or "
+                "socket://HOST:PORT, not '" +
+                text + "'";
             return false;
         }
         choice.device = text;
