@@ -18,8 +18,9 @@ inline constexpr int kUsage = 2;
 inline constexpr int kSignalBase = 128;
 
 struct Options {
-    bool yes = false;  // answer Yes to every question
-    std::string port;  // --port: COMn, n or a device path
+    bool yes = false;   // answer Yes to every question
+    std::string port;   // --port: COMn, n, a device path or a network address
+    std::string trace;  // --trace: the file the trace of the line is added to
 };
 
 using Args = std::vector<std::string>;

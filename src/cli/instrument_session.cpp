@@ -7,6 +7,7 @@
 
 #include "config/messages.h"
 #include "config/text_fields.h"
+#include "link/line_trace.h"
 #include "link/network_address.h"
 #include "platform/qt_serial_port.h"
 #include "settings/settings.h"
@@ -151,10 +152,15 @@ bool InstrumentSession::open(const Options& options) {
     if (!choice.device.empty()) {
         resolver = [device = choice.device](int) { return device; };
     }
-    auto port = std::make_unique<QtSerialPort>(resolver);
-    port->set_named_by_device(!choice.device.empty());
+    auto local = std::make_unique<QtSerialPort>(resolver);
+    local->set_named_by_device(!choice.device.empty());
     std::string number_error;
-    port->set_port_number(choice.number, number_error);
+    local->set_port_number(choice.number, number_error);
+    auto port = std::make_unique<TracedPort>(std::move(local));
+    if (!options.trace.empty() && !port->start_file(system_path(options.trace), error)) {
+        show_error(error);
+        return false;
+    }
     link_ = std::make_unique<Tnimbra_lib>(std::move(port));
     operations_ = std::make_unique<InstrumentOperations>(*link_);
     link_->set_status_sink([this](const std::string& text) {

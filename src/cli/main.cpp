@@ -95,7 +95,7 @@ const std::map<std::string, Command>& commands() {
 
 void print_help() {
     std::printf(
-        "Usage: vexilo-cli [--yes] [--port PORT] COMMAND [ARGUMENTS]\n"
+        "Usage: vexilo-cli [--yes] [--port PORT] [--trace FILE] COMMAND [ARGUMENTS]\n"
         "       vexilo-cli --help | --version\n\n"
         "The Vexilo workbench without a window: one command per operator task.\n\n"
         "Commands:\n");
@@ -105,8 +105,12 @@ void print_help() {
     std::printf(
         "\nOptions:\n"
         "  --yes        answer Yes to every question\n"
-        "  --port PORT  the instrument's serial port: COMn, n or a device path\n"
-        "               (default: the port stored in the settings)\n\n"
+        "  --port PORT  the instrument's serial port: COMn, n, a device path, or a device\n"
+        "               server on the network: rfc2217://HOST:PORT (RFC 2217, the speed\n"
+        "               switch works) or socket://HOST:PORT (raw TCP, every command at\n"
+        "               9600 baud) (default: the port stored in the settings)\n"
+        "  --trace FILE add every line sent and received to FILE, with millisecond time\n"
+        "               stamps and the hex of bytes outside printable ASCII\n\n"
         "Messages go to stderr as \"error: \", \"info: \", \"question: \" and \"status: \" lines.\n"
         "Exit status: 0 done, 1 the operation failed or stopped, 2 wrong usage,\n"
         "128 + the signal's number when SIGINT, SIGTERM or SIGHUP stopped an instrument\n"
@@ -207,6 +211,9 @@ int run(int& argc, char** argv) {
         } else if (arg == "--port") {
             if (i + 1 >= argc) return usage_error("--port needs a value");
             options.port = argv[++i];
+        } else if (arg == "--trace") {
+            if (i + 1 >= argc) return usage_error("--trace needs a file");
+            options.trace = argv[++i];
         } else if (name.empty()) {
             name = arg;
         } else {
