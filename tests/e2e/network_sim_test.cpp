@@ -43,8 +43,33 @@ TEST_F(NetworkSim, SendGetConfigAndPlanThroughRfc2217SwitchSpeedAndRawTcpDoesNot
     const CliResult sent = run_cli(dir, send);
     ASSERT_EQ(sent.status, 0) << sent.err;
 
-    const CliResult got = run_cli(dir, {"--port", url, "get-config", "-o", dir.file("got.nol")});
+    const CliResult got = run_cli(dir, {"--trace", dir.file("trace.txt"), "--port", url,
+                                        "get-config", "-o", dir.file("got.nol")});
     ASSERT_EQ(got.status, 0) << got.err;
+    // The trace: each line with its time, in the order it crossed the port, bytes as on the
+    // wire (the instrument's 0x9D for the micro sign), the switch back to 9600 last.
+    const std::string trace = file_text(dir.file("trace.txt"));
+    std::istringstream trace_lines(trace);
+    std::string first;
+    std::getline(trace_lines, first);
+    EXPECT_EQ(first.find(" -- trace of the line on " + url + " at 9600 baud"), 23u) << first;
+    for (std::string line; std::getline(trace_lines, line);) {
+        EXPECT_TRUE(line.size() > 24 && line[4] == '-' && line[10] == ' ' && line[13] == ':' &&
+                    line[19] == '.' && std::isdigit(static_cast<unsigned char>(line[22])) &&
+                    line[23] == ' ')
+            << line;
+    }
+    const auto at = [&](const std::string& text) { return trace.find(text); };
+    EXPECT_LT(at("> SET_BAUD 38400<0D>\n"), at("< @<0D>\n")) << trace;
+    EXPECT_LT(at("< @<0D>\n"), at("-- speed 38400 baud\n")) << trace;
+    EXPECT_LT(at("-- speed 38400 baud\n"), at("> GET_CONFIG<0D>\n")) << trace;
+    EXPECT_LT(at("> GET_CONFIG<0D>\n"), at("<9D>")) << trace;
+    EXPECT_LT(at("< |"), at("> SET_BAUD 9600<0D>\n")) << trace;
+    const CliResult untraced =
+        run_cli(dir, {"--trace", dir.file("no/such/folder/t.txt"), "--port", url, "restart"});
+    EXPECT_EQ(untraced.status, 1);
+    EXPECT_EQ(untraced.err, "error: Cannot write the trace of the line to " +
+                                dir.file("no/such/folder/t.txt") + ": No such file or directory\n");
     Lines plan = {"--port", url, "plan"};
     plan.insert(plan.end(), lists.begin(), lists.end());
     const CliResult planned = run_cli(dir, plan);
@@ -61,8 +86,8 @@ TEST_F(NetworkSim, SendGetConfigAndPlanThroughRfc2217SwitchSpeedAndRawTcpDoesNot
     EXPECT_EQ(log.find("[9600] GET_CONFIG"), std::string::npos) << log;
 
     // Raw TCP: the same work at 9600 with no switch, and the operator is told why.
-    const CliResult again =
-        run_cli(dir, {"--port", server->raw_url(), "send-objects", lists[0], "--object", "AssayTray"});
+    const CliResult again = run_cli(
+        dir, {"--port", server->raw_url(), "send-objects", lists[0], "--object", "AssayTray"});
     const std::string after = sim->log().substr(log.size());
     EXPECT_NE(again.err.find("status: Speed switch not used on a raw TCP line"), std::string::npos)
         << again.err;
