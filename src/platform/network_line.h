@@ -103,6 +103,8 @@ class NetworkLine {
     // The server's answers to com port commands, by command, as they came.
     std::map<unsigned char, std::uint32_t> confirmed_;
     bool suspended_ = false;
+    // The server may still hold bytes from before the connection: the first discard purges.
+    bool purge_pending_ = false;
     std::string held_;
 
     std::function<void(int)> data_handler_;
