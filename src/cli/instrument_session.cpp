@@ -156,10 +156,15 @@ bool InstrumentSession::open(const Options& options) {
     local->set_named_by_device(!choice.device.empty());
     std::string number_error;
     local->set_port_number(choice.number, number_error);
-    auto port = std::make_unique<TracedPort>(std::move(local));
-    if (!options.trace.empty() && !port->start_file(system_path(options.trace), error)) {
-        show_error(error);
-        return false;
+    std::unique_ptr<SerialPort> port = std::move(local);
+    // Wrapped only when asked for: without a trace the line pays nothing for it.
+    if (!options.trace.empty()) {
+        auto traced = std::make_unique<TracedPort>(std::move(port));
+        if (!traced->start_file(system_path(options.trace), error)) {
+            show_error(error);
+            return false;
+        }
+        port = std::move(traced);
     }
     link_ = std::make_unique<Tnimbra_lib>(std::move(port));
     operations_ = std::make_unique<InstrumentOperations>(*link_);

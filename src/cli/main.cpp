@@ -63,7 +63,8 @@ const std::map<std::string, Command>& commands() {
           "List the devices behind COM1 to COM9 and the serial devices present (description,\n"
           "      maker, serial number, stable name, latency timer), or set the device behind\n"
           "      COMn (an adapter's stable name is stored where it has one; an empty DEVICE\n"
-          "      returns COMn to its default)."}},
+          "      returns COMn to its default). DEVICE may be a device server on the network,\n"
+          "      rfc2217://HOST:PORT or socket://HOST:PORT."}},
         {"get-config",
          {get_config, "get-config [-o OUT]",
           "Read the instrument's configuration (GET_CONFIG) and save it as the object list\n"

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <fstream>
 
+#include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
 #include "platform/qt_serial_port.h"
 #include "settings/settings.h"
@@ -49,7 +50,8 @@ TEST(NetworkPortSim, PortDialogTakesAnAddressAndTheWindowSendsThroughIt) {
         reason = dialog.reason_label->text().toStdString();
         dialog.device_edit->setText(QString::fromStdString(server.rfc2217_url()));
     });
-    Workbench workbench({}, std::make_unique<QtSerialPort>());
+    // KVX: with the link's diagnostic window.
+    Workbench workbench({"KVX"}, std::make_unique<QtSerialPort>());
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_EQ(reason, "Cannot open COM1 (" + nobody + "): the connection was refused: " +
                           "nothing listens on " + nobody.substr(10));
@@ -82,6 +84,12 @@ TEST(NetworkPortSim, PortDialogTakesAnAddressAndTheWindowSendsThroughIt) {
     EXPECT_LT(at("< @<0D>\n"), at("-- speed 38400 baud\n")) << trace;
     EXPECT_LT(at("-- speed 38400 baud\n"), at("> GET_CONFIG<0D>\n")) << trace;
     EXPECT_NE(at("<9D>"), std::string::npos) << trace;
+    // The diagnostic window's debug list follows the same lines, time stamps and all.
+    const auto& debug = test::child<QListWidget>(*form.dialogs.link_window, "debug_box");
+    EXPECT_GT(debug.count(), 10);
+    for (int i = 0; i < debug.count(); ++i)
+        EXPECT_NE(at(debug.item(i)->text().toStdString() + "\n"), std::string::npos)
+            << debug.item(i)->text().toStdString();
     ::unsetenv("VEXILO_SETTINGS");
 }
 
