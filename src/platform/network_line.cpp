@@ -83,15 +83,15 @@ bool NetworkLine::open(int baud, std::string& error) {
     close();
     losing_ = false;
     if (!connect_socket(error)) {
-        socket_.abort();
+        close();
         return false;
     }
     tune_socket();
     open_ = true;
     purge_pending_ = true;
     if (!fixed_speed() && !negotiate(baud, error)) {
-        open_ = false;
-        socket_.abort();
+        // A line that never opened is not reported lost as well.
+        close();
         return false;
     }
     return true;
