@@ -130,6 +130,15 @@ TEST_F(NetworkSim, NobodyListeningOrABadAddressFailsAtOnceWithAClearMessage) {
     EXPECT_NE(v6.err.find("nothing listens on [::1]:" + std::to_string(port)), std::string::npos)
         << v6.err;
 
+    // A name that does not resolve (at once, or after the connect limit without a resolver).
+    const CliResult unknown =
+        run_cli(dir, {"--port", "rfc2217://no-such-host.invalid:2217", "restart"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err.rfind("error: Cannot open rfc2217://no-such-host.invalid:2217: the ", 0),
+              0u)
+        << unknown.err;
+    EXPECT_NE(unknown.err.find("no-such-host.invalid"), std::string::npos);
+
     for (const auto& [bad, why] :
          {std::pair{"rfc2217://lab-server", "the port number is missing"},
           std::pair{"telnet://lab-server:2217", "the scheme is rfc2217:// or socket://"},
