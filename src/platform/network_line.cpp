@@ -105,6 +105,7 @@ void NetworkLine::close() {
     input_.clear();
     input_pos_ = 0;
     state_ = State::Data;
+    after_cr_ = false;
     sub_.clear();
     local_.clear();
     remote_.clear();
@@ -293,9 +294,13 @@ void NetworkLine::send(std::string_view bytes) {
         out.assign(bytes);
     } else {
         out.reserve(bytes.size() + 4);
+        // A server that refused binary transmission reads text by telnet's rules: a bare CR
+        // is sent as CR NUL.
+        const bool binary = agreed(local_, kBinary);
         for (char c : bytes) {
             out += c;
             if (static_cast<unsigned char>(c) == kIac) out += c;
+            if (c == '\r' && !binary) out += '\0';
         }
     }
     if (suspended_) {
@@ -303,6 +308,11 @@ void NetworkLine::send(std::string_view bytes) {
         return;
     }
     write_raw(out);
+}
+
+bool NetworkLine::agreed(const std::map<unsigned char, Agreement>& side, unsigned char option) {
+    const auto found = side.find(option);
+    return found != side.end() && found->second == Agreement::On;
 }
 
 void NetworkLine::read_socket() {
@@ -326,13 +336,15 @@ void NetworkLine::take_bytes(const char* data, qint64 size) {
             case State::Data:
                 if (b == kIac) {
                     state_ = State::Iac;
-                } else {
+                } else if (!(b == 0 && after_cr_ && !agreed(remote_, kBinary))) {
                     input_ += static_cast<char>(b);
                 }
+                after_cr_ = b == '\r';
                 break;
             case State::Iac:
                 if (b == kIac) {
                     input_ += static_cast<char>(b);
+                    after_cr_ = false;
                     state_ = State::Data;
                 } else if (b >= kWill && b <= kDont) {
                     verb_ = b;

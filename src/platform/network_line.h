@@ -98,6 +98,9 @@ class NetworkLine {
     enum class Agreement { Asked, On };
     std::map<unsigned char, Agreement> local_;
     std::map<unsigned char, Agreement> remote_;
+    static bool agreed(const std::map<unsigned char, Agreement>& side, unsigned char option);
+    // The last data byte was a CR: without binary transmission a NUL after it is padding.
+    bool after_cr_ = false;
     bool com_port_answered_ = false;
     bool com_port_refused_ = false;
     // The server's answers to com port commands, by command, as they came.

@@ -32,6 +32,7 @@ class FakeServer {
         int late_baud = -1;                // a speed confirmed only after the line's limit...
         bool close_on_first_line = false;  // ...or the connection closed at the first line
         bool echo = false;                 // data sent back, cut into pieces
+        bool refuse_binary = false;        // telnet's text rules: CR NUL both ways
     };
 
     explicit FakeServer(Script script) : script_(script) {
@@ -100,8 +101,11 @@ class FakeServer {
                     sub.clear();
                     if (b != kIac) continue;
                 } else if (state == Option) {
-                    // Agree to everything: WILL gets DO, DO gets WILL.
-                    put(fd, {char(kIac), char(verb == 251 ? 253 : 251), char(b)});
+                    // Agree to everything (WILL gets DO, DO gets WILL), binary perhaps not.
+                    const bool refuse = script_.refuse_binary && b == 0;
+                    put(fd,
+                        {char(kIac),
+                         char(verb == 251 ? (refuse ? 254 : 253) : (refuse ? 252 : 251)), char(b)});
                     state = Data;
                     continue;
                 } else if (state == Sub || state == SubIac) {
@@ -132,7 +136,8 @@ class FakeServer {
                     }
                     line.clear();
                     if (script_.close_on_first_line && connection == 1) return;
-                    put(fd, "@\r");
+                    put(fd, script_.refuse_binary ? std::string("@\r\0", 3) : "@\r");
+                } else if (b == 0 && script_.refuse_binary) {
                 } else {
                     line += char(b);
                 }
@@ -193,6 +198,19 @@ TEST(NetworkLineTest, EveryByteValueCrossesTheTelnetLayerBothWays) {
     test::run_events_while([&] { return received.size() < expected.size(); }, 10000);
     EXPECT_EQ(server.data(), expected);
     EXPECT_EQ(received, expected);
+}
+
+TEST(NetworkLineTest, WithoutBinaryTransmissionACarriageReturnTravelsWithItsNul) {
+    FakeServer server({.refuse_binary = true});
+    test::MessageRecorder messages;
+    Tnimbra_lib link(std::make_unique<QtSerialPort>([&](int) { return server.url(); }));
+    ASSERT_TRUE(link.FormCreate());
+    int done = 0;
+    link.run_command("RSTRT", [&] { ++done; });
+    test::run_events_while([&] { return done == 0 && messages.errors.empty(); }, 20000);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(server.data(), std::string("SET_BAUD 38400\r\0RSTRT\r\0", 23));
+    EXPECT_TRUE(messages.errors.empty());
 }
 
 TEST(NetworkLineTest, ASettingNeverConfirmedFailsTheOpenWithTheReason) {
