@@ -3,11 +3,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <deque>
 #include <memory>
 
 #include "config/messages.h"
 #include "design_limit.h"
+#include "link/line_trace.h"
 #include "link/nimbralib.h"
 
 namespace vexilo {
@@ -69,7 +73,8 @@ struct QuietMessages final : MessageHandler {
     bool ask_yes_no(const std::string&) override { return false; }
 };
 
-// A configuration reply at the design limits, received and split into lines.
+// A configuration reply at the design limits, received and split into lines. Argument: 0 the
+// port alone, 1 behind the trace's wrapper with no trace, 2 traced into a file.
 void BM_ReceiveReply(benchmark::State& state) {
     std::string reply;
     for (const std::string& line : bench::design_limit_lines())
@@ -77,7 +82,18 @@ void BM_ReceiveReply(benchmark::State& state) {
     reply += "|\r";
     auto owned = std::make_unique<InstantPort>();
     InstantPort* port = owned.get();
-    Tnimbra_lib link(std::move(owned));
+    std::unique_ptr<SerialPort> linked = std::move(owned);
+    const std::string trace_path = "/tmp/vexilo-bench-trace-" + std::to_string(::getpid());
+    if (state.range(0) > 0) {
+        auto traced = std::make_unique<TracedPort>(std::move(linked));
+        std::string error;
+        if (state.range(0) == 2 && !traced->start_file(trace_path, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        linked = std::move(traced);
+    }
+    Tnimbra_lib link(std::move(linked));
     // The reply's lines kept as the instrument operations keep them.
     std::vector<std::string> replies;
     link.add_listener([&replies](const LinkEvent& event) {
@@ -95,8 +111,9 @@ void BM_ReceiveReply(benchmark::State& state) {
         benchmark::DoNotOptimize(replies.size());
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long>(reply.size()));
+    std::remove(trace_path.c_str());
 }
-BENCHMARK(BM_ReceiveReply)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReceiveReply)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 // 500 queued download lines, each acknowledged at once.
 void BM_QueueRoundTrips(benchmark::State& state) {

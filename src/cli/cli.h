@@ -19,7 +19,8 @@ inline constexpr int kSignalBase = 128;
 
 struct Options {
     bool yes = false;    // answer Yes to every question
-    std::string port;    // --port: COMn, n or a device path
+    std::string port;    // --port: COMn, n, a device path or a network address
+    std::string trace;   // --trace: the file the trace of the line is added to
     std::string reason;  // --reason: recorded with every operation in the audit trail (UTF-8)
 };
 

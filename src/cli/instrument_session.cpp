@@ -7,6 +7,8 @@
 
 #include "config/messages.h"
 #include "config/text_fields.h"
+#include "link/line_trace.h"
+#include "link/network_address.h"
 #include "platform/qt_serial_port.h"
 #include "settings/settings.h"
 
@@ -21,13 +23,22 @@ bool parse_port(const std::string& text, PortChoice& choice, std::string& error)
         choice.number = read_port();
         return true;
     }
+    if (looks_like_network_address(text)) {
+        NetworkAddress address;
+        if (!parse_network_address(text, address, error)) return false;
+        choice.device = address.url();
+        return true;
+    }
     std::string_view digits = text;
     if (digits.size() > 3 && same_text(digits.substr(0, 3), "COM")) digits.remove_prefix(3);
     const bool number = !digits.empty() && digits.size() <= 3 &&
                         digits.find_first_not_of("0123456789") == std::string_view::npos;
     if (!number) {
         if (same_text(text.substr(0, 3), "COM") || text.find_first_of("/\\") == std::string::npos) {
-            error = "--port takes COMn, n or a device path, not '" + text + "'";
+            error =
+                "--port takes COMn, n, a device path, rfc2217://HOST:PORT or "
+                "socket://HOST:PORT, not '" +
+                text + "'";
             return false;
         }
         choice.device = text;
@@ -142,10 +153,20 @@ bool InstrumentSession::open(const Options& options) {
     if (!choice.device.empty()) {
         resolver = [device = choice.device](int) { return device; };
     }
-    auto port = std::make_unique<QtSerialPort>(resolver);
-    port->set_named_by_device(!choice.device.empty());
+    auto local = std::make_unique<QtSerialPort>(resolver);
+    local->set_named_by_device(!choice.device.empty());
     std::string number_error;
-    port->set_port_number(choice.number, number_error);
+    local->set_port_number(choice.number, number_error);
+    std::unique_ptr<SerialPort> port = std::move(local);
+    // Wrapped only when asked for: without a trace the line pays nothing for it.
+    if (!options.trace.empty()) {
+        auto traced = std::make_unique<TracedPort>(std::move(port));
+        if (!traced->start_file(system_path(options.trace), error)) {
+            show_error(error);
+            return false;
+        }
+        port = std::move(traced);
+    }
     link_ = std::make_unique<Tnimbra_lib>(std::move(port));
     operations_ = std::make_unique<InstrumentOperations>(*link_);
     recorder_ = std::make_unique<audit::AuditRecorder>();

@@ -63,7 +63,8 @@ const std::map<std::string, Command>& commands() {
           "List the devices behind COM1 to COM9 and the serial devices present (description,\n"
           "      maker, serial number, stable name, latency timer), or set the device behind\n"
           "      COMn (an adapter's stable name is stored where it has one; an empty DEVICE\n"
-          "      returns COMn to its default)."}},
+          "      returns COMn to its default). DEVICE may be a device server on the network,\n"
+          "      rfc2217://HOST:PORT or socket://HOST:PORT."}},
         {"get-config",
          {get_config, "get-config [-o OUT]",
           "Read the instrument's configuration (GET_CONFIG) and save it as the object list\n"
@@ -107,7 +108,7 @@ const std::map<std::string, Command>& commands() {
 
 void print_help() {
     std::printf(
-        "Usage: vexilo-cli [--yes] [--port PORT] [--reason TEXT] COMMAND [ARGUMENTS]\n"
+        "Usage: vexilo-cli [--yes] [--port PORT] [--trace FILE] [--reason TEXT] COMMAND [ARGUMENTS]\n"
         "       vexilo-cli --help | --version\n\n"
         "The Vexilo workbench without a window: one command per operator task.\n\n"
         "Commands:\n");
@@ -117,8 +118,12 @@ void print_help() {
     std::printf(
         "\nOptions:\n"
         "  --yes        answer Yes to every question\n"
-        "  --port PORT  the instrument's serial port: COMn, n or a device path\n"
-        "               (default: the port stored in the settings)\n"
+        "  --port PORT  the instrument's serial port: COMn, n, a device path, or a device\n"
+        "               server on the network: rfc2217://HOST:PORT (RFC 2217, the speed\n"
+        "               switch works) or socket://HOST:PORT (raw TCP, every command at\n"
+        "               9600 baud) (default: the port stored in the settings)\n"
+        "  --trace FILE add every line sent and received to FILE, with millisecond time\n"
+        "               stamps and the hex of bytes outside printable ASCII\n"
         "  --reason TEXT\n"
         "               why: kept with the operation's record in the audit trail (a\n"
         "               change without one is refused when reasons are required)\n\n"
@@ -225,6 +230,9 @@ int run(int& argc, char** argv) {
         } else if (arg == "--reason") {
             if (i + 1 >= argc) return usage_error("--reason needs a text");
             options.reason = argv[++i];
+        } else if (arg == "--trace") {
+            if (i + 1 >= argc) return usage_error("--trace needs a file");
+            options.trace = argv[++i];
         } else if (name.empty()) {
             name = arg;
         } else {

@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "config/messages.h"
 #include "instrument_session.h"
+#include "link/network_address.h"
 #include "platform/serial_devices.h"
 #include "settings/settings.h"
 
@@ -32,6 +33,7 @@ std::string map_line(int n) {
     const std::string device = port_device_name(n);
     std::string line = "COM" + std::to_string(n) + "\t" + device;
     if (!read_port_mapping(n).empty()) line += "\t(mapped)";
+    if (looks_like_network_address(device)) return line;
     const std::string now = resolved_device(device);
     if (now.empty()) {
         line += "\t(not present)";
@@ -88,6 +90,13 @@ int ports(const Args& args, const Options&) {
         return usage_error("ports takes a port number COMn or n, not '" + args[0] + "'");
     }
     std::string device = args[1];
+    if (looks_like_network_address(device)) {
+        NetworkAddress address;
+        std::string why;
+        if (!parse_network_address(device, address, why)) return usage_error(why);
+        store_port_mapping(choice.number, address.url());
+        return kDone;
+    }
     // /dev/ttyUSBn follows the plugging order; the adapter's stable name follows the adapter.
     const std::string by_id = DeviceFolders{}.by_id;
     const bool named_stably = device.rfind(by_id + "/", 0) == 0;

@@ -118,8 +118,21 @@ bool Tnimbra_lib::open_port() {
         if (!port_problem_ || !port_problem_(error)) break;
     }
     opening_ = false;
-    if (opened) discard_waiting("when the port opened");
+    if (opened) {
+        discard_waiting("when the port opened");
+        fixed_speed_note();
+    }
     return opened;
+}
+
+// Said whenever such a line opens: the operator may wonder why everything goes at 9600.
+void Tnimbra_lib::fixed_speed_note() {
+    if (!port_->fixed_speed()) return;
+    const std::string why = "Speed switch not used on a raw TCP line: every command at " +
+                            std::to_string(port_->baud_rate()) +
+                            " baud (an rfc2217:// port can switch)";
+    note(why);
+    set_status(why);
 }
 
 void Tnimbra_lib::discard_waiting(const std::string& when) {
@@ -158,7 +171,7 @@ bool Tnimbra_lib::ready_to_send(const std::string& text) {
 
 void Tnimbra_lib::send_command(const std::string& text, Action completion) {
     if (!ready_to_send(text)) return;
-    if (speed_ == Speed::Unknown) {
+    if (speed_ == Speed::Unknown && !port_->fixed_speed()) {
         start_probe(text, std::move(completion));
         return;
     }
@@ -169,7 +182,7 @@ void Tnimbra_lib::run_command(const std::string& text, Action completion,
                               bool show_receive_progress) {
     if (!ready_to_send(text)) return;
     show_receive_progress_ = show_receive_progress;
-    if (speed_ == Speed::High) {
+    if (speed_ == Speed::High || port_->fixed_speed()) {
         transmit(text, std::move(completion));
         return;
     }
@@ -300,6 +313,7 @@ void Tnimbra_lib::set_port_number(int number) {
     if (port_->open(error)) {
         last_open_error_.clear();
         discard_waiting("when the port opened");
+        fixed_speed_note();
     } else if (error != last_open_error_) {
         // Every activation of the window comes here; one note per reason is enough.
         last_open_error_ = error;
@@ -331,11 +345,14 @@ void Tnimbra_lib::change_port(int number) {
     // link is still opening, its own loop tries again.
     if (ok && !port_->is_open() && !opening_) ok = port_->open(error);
     if (!ok && !opening_) show_error(error);
-    if (ok && port_->is_open()) discard_waiting("when the port opened");
+    if (ok && port_->is_open()) {
+        discard_waiting("when the port opened");
+        fixed_speed_note();
+    }
 }
 
 void Tnimbra_lib::leave_high_speed() {
-    if (speed_ != Speed::High && !maybe_high_) return;
+    if ((speed_ != Speed::High && !maybe_high_) || port_->fixed_speed()) return;
     if (in_flight_) port_->stop_timer(reply_timer_);
     in_flight_ = false;
     completion_ = {};

@@ -215,6 +215,7 @@ class Tnimbra_lib {
     void end_idle_spell();
     void instrument_changed();
     void discard_waiting(const std::string& when);
+    void fixed_speed_note();
     void send_next();
     void finish_shutdown();
     void change_port(int number);

@@ -36,6 +36,9 @@ class SerialPort {
 
     virtual int baud_rate() const = 0;
     virtual void set_baud_rate(int baud) = 0;
+    // The line's speed is set at its far end and cannot be changed from here (a raw TCP
+    // device server): the link talks at that speed and never switches.
+    virtual bool fixed_speed() const { return false; }
 
     // Queues bytes for sending without waiting for them to leave; nothing happens when closed.
     virtual void send(std::string_view bytes) = 0;

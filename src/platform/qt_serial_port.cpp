@@ -120,24 +120,58 @@ std::string QtSerialPort::open_failure(const QSerialPort& serial, int number,
 }
 
 bool QtSerialPort::open(std::string& error) {
-    if (serial_.isOpen()) return true;
+    if (is_open()) return true;
     losing_ = false;
+    const std::string device = resolver_(number_);
+    if (looks_like_network_address(device)) return open_network(device, error);
+    net_.reset();
     return open_device(serial_, number_, error);
 }
 
+bool QtSerialPort::open_network(const std::string& device, std::string& error) {
+    NetworkAddress address;
+    std::string why;
+    if (!parse_network_address(device, address, why)) {
+        error = "Cannot open " + name_of(number_, device) + ": " + why;
+        return false;
+    }
+    if (!net_ || net_->address().url() != address.url()) {
+        net_ = std::make_unique<NetworkLine>(address);
+        net_->set_data_handler([this](int count) {
+            if (data_handler_) data_handler_(count);
+        });
+        net_->set_lost_handler([this](const std::string& reason) {
+            if (lost_handler_) lost_handler_(reason);
+        });
+    }
+    if (!net_->open(baud_, why)) {
+        error = "Cannot open " + name_of(number_, device) + ": " + why;
+        return false;
+    }
+    return true;
+}
+
 void QtSerialPort::close() {
+    if (net_) net_->close();
     if (serial_.isOpen()) serial_.close();
 }
 
 bool QtSerialPort::set_port_number(int number, std::string& error) {
-    const bool was_open = serial_.isOpen();
+    const bool was_open = is_open();
     close();
     number_ = number;
     return !was_open || open(error);
 }
 
 bool QtSerialPort::can_open(int number) {
-    if (number == number_ && serial_.isOpen()) return true;
+    if (number == number_ && is_open()) return true;
+    if (const std::string device = resolver_(number); looks_like_network_address(device)) {
+        // Not connected to find out: a device server serves one client at a time, and some
+        // hand the port to the newest one.
+        NetworkAddress address;
+        std::string error;
+        return parse_network_address(device, address, error);
+    }
     QSerialPort probe;
     std::string error;
     if (!open_device(probe, number, error)) return false;
@@ -147,10 +181,18 @@ bool QtSerialPort::can_open(int number) {
 
 void QtSerialPort::set_baud_rate(int baud) {
     baud_ = baud;
+    if (net_) {
+        net_->set_baud_rate(baud);
+        return;
+    }
     serial_.setBaudRate(baud);
 }
 
 void QtSerialPort::send(std::string_view bytes) {
+    if (net_) {
+        net_->send(bytes);
+        return;
+    }
     if (!serial_.isOpen()) return;
     serial_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     // Out now rather than on the next pass of the event loop: a download waits for each
@@ -159,10 +201,12 @@ void QtSerialPort::send(std::string_view bytes) {
 }
 
 bool QtSerialPort::take_char(char& c) {
+    if (net_) return net_->take_char(c);
     return serial_.isOpen() && serial_.bytesAvailable() > 0 && serial_.getChar(&c);
 }
 
 std::size_t QtSerialPort::discard_input() {
+    if (net_) return net_->discard_input();
     if (!serial_.isOpen()) return 0;
     std::size_t waiting = static_cast<std::size_t>(serial_.bytesAvailable());
 #ifndef _WIN32
@@ -215,6 +259,7 @@ void QtSerialPort::set_timer_handler(std::function<void(TimerHandle)> handler) {
 void QtSerialPort::pause(int ms) {
     QElapsedTimer clock;
     clock.start();
+    if (net_) net_->flush(ms);
     // QSerialPort writes from the event loop; without this the bytes would still sit in its
     // buffer when the port closes.
     while (serial_.isOpen() && serial_.bytesToWrite() > 0 && clock.elapsed() < ms) {

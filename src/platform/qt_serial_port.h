@@ -1,7 +1,8 @@
 #pragma once
 // The link's serial port over QSerialPort: 8 data bits, no parity, 1 stop bit, XON/XOFF in
 // both directions, 4096-byte receive buffer, one-shot QTimers counted in 55 ms ticks. Port
-// number n is turned into a device by a resolver (the settings' port map by default).
+// number n is turned into a device by a resolver (the settings' port map by default). A device
+// that is a network address (rfc2217:// or socket://) is reached through a NetworkLine.
 
 #include <QSerialPort>
 #include <QTimer>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "link/serial_port.h"
+#include "platform/network_line.h"
 
 namespace vexilo {
 
@@ -28,12 +30,13 @@ class QtSerialPort final : public SerialPort {
     bool set_port_number(int number, std::string& error) override;
     bool open(std::string& error) override;
     void close() override;
-    bool is_open() const override { return serial_.isOpen(); }
+    bool is_open() const override { return net_ ? net_->is_open() : serial_.isOpen(); }
     bool can_open(int number) override;
     std::string describe() const override;
 
     int baud_rate() const override { return baud_; }
     void set_baud_rate(int baud) override;
+    bool fixed_speed() const override { return net_ && net_->fixed_speed(); }
 
     void send(std::string_view bytes) override;
     bool take_char(char& c) override;
@@ -62,9 +65,12 @@ class QtSerialPort final : public SerialPort {
                              const std::string& device) const;
     void error_occurred(QSerialPort::SerialPortError error);
     void apply_line_settings(QSerialPort& serial, int baud) const;
+    bool open_network(const std::string& device, std::string& error);
 
     DeviceResolver resolver_;
     QSerialPort serial_;
+    // The line while the device is a network address; the local port is closed then.
+    std::unique_ptr<NetworkLine> net_;
     int number_ = 1;
     int baud_ = 9600;
     bool named_by_device_ = false;

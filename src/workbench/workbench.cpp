@@ -14,21 +14,24 @@
 #include "dialogs/new_object.h"
 #include "dialogs/object_description.h"
 #include "dialogs/yes_to_all.h"
+#include "link/line_trace.h"
 #include "link/operations.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
 #include "settings/settings.h"
 #include "workbench/history_window.h"
+#include "workbench/line_trace_action.h"
 #include "workbench/main_form.h"
 
 namespace vexilo {
 namespace {
 
-// The stored port from the start: the first open tries it, not COM1.
+// The stored port from the start: the first open tries it, not COM1. Wrapped so that the
+// line can be traced.
 std::unique_ptr<SerialPort> on_stored_port(std::unique_ptr<SerialPort> port) {
     std::string not_open_yet;
     port->set_port_number(read_port(), not_open_yet);
-    return port;
+    return std::make_unique<TracedPort>(std::move(port));
 }
 
 }  // namespace
@@ -71,6 +74,9 @@ Workbench::Workbench(const QStringList& arguments, std::unique_ptr<SerialPort> p
     link_window_->setAttribute(Qt::WA_ShowWithoutActivating);
     d.link_window = link_window_.get();
     link_->set_port_problem_handler(ask_with_port_form(*d.port_form));
+    if (auto* options = main.findChild<QMenu*>(QStringLiteral("Options1"))) {
+        new LineTraceAction(*options, *link_, static_cast<TracedPort&>(link_->port()), &main);
+    }
     port_opened_ = link_->FormCreate();
     if (!port_opened_) main.set_status(kOfflineStatus);
     // A command that found no port (the operator left the dialog again) leaves the window

@@ -203,6 +203,21 @@ TEST_F(PortFormTest, ChangedDeviceIsStoredAndTheSamePortReconnected) {
     form->device_edit->clear();
     QTest::mouseClick(form->ok_button, Qt::LeftButton);
     EXPECT_EQ(read_port_mapping(1), "");
+
+    // A network address is stored as an address; a mistyped one is refused with the reason,
+    // the dialog stays open with the text, and nothing is stored.
+    form->show();
+    form->device_edit->setText(" RFC2217://lab-nimbra:2217/ ");
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(read_port_mapping(1), "rfc2217://lab-nimbra:2217");
+    form->show();
+    form->device_edit->setText("socket://lab-nimbra");
+    QTest::mouseClick(form->ok_button, Qt::LeftButton);
+    EXPECT_EQ(messages.errors, std::vector<std::string>{"'socket://lab-nimbra' is no network "
+                                                        "port: the port number is missing"});
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(form->device_edit->text(), "socket://lab-nimbra");
+    EXPECT_EQ(read_port_mapping(1), "rfc2217://lab-nimbra:2217");
 }
 
 TEST_F(PortFormTest, LinkCreationAsksAgainAfterOkAndGivesUpOnCancel) {

@@ -3,6 +3,7 @@
 #include <QListWidget>
 
 #include "config/encoding.h"
+#include "link/line_trace.h"
 
 namespace vexilo {
 namespace {
@@ -37,6 +38,19 @@ Tnimbra_lib_window::Tnimbra_lib_window(Tnimbra_lib& link, QWidget* parent)
 
 Tnimbra_lib_window::~Tnimbra_lib_window() {
     link_.remove_listener(listener_);
+    if (auto* traced = dynamic_cast<TracedPort*>(&link_.port())) traced->set_line_listener({});
+}
+
+void Tnimbra_lib_window::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (auto* traced = dynamic_cast<TracedPort*>(&link_.port())) {
+        traced->set_line_listener([this](const std::string& line) { add_line(*debug_box_, line); });
+    }
+}
+
+void Tnimbra_lib_window::hideEvent(QHideEvent* event) {
+    if (auto* traced = dynamic_cast<TracedPort*>(&link_.port())) traced->set_line_listener({});
+    QWidget::hideEvent(event);
 }
 
 QListWidget* Tnimbra_lib_window::add_view(const char* name, int x, int y, int width, int height) {

@@ -1,6 +1,6 @@
 #pragma once
 // The link's diagnostic window for service staff: the command queue, the replies, the list
-// file last loaded or written, the log and an (empty) debug list. It carries no controls. It
+// file last loaded or written, the log and the trace of the line. It carries no controls. It
 // keeps its own lines, fed by the link's events, each list capped at its newest lines so that
 // a line that never stops talking cannot fill the memory. The link must outlive the window.
 
@@ -20,6 +20,12 @@ class Tnimbra_lib_window final : public QWidget {
 
     explicit Tnimbra_lib_window(Tnimbra_lib& link, QWidget* parent = nullptr);
     ~Tnimbra_lib_window() override;
+
+  protected:
+    // While shown, debug_box follows the trace of the line (the same lines and time stamps
+    // as the trace file); hidden, it costs the line nothing.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     void take(const LinkEvent& event);

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "config/messages.h"
+#include "link/network_address.h"
 #include "link/ui/center_on_screen.h"
 #include "settings/settings.h"
 
@@ -58,6 +60,9 @@ Tport_form::Tport_form(Tnimbra_lib& link, QWidget* parent)
     device_label->setObjectName("device_label");
     device_edit = new QLineEdit(this);
     device_edit->setObjectName("device_edit");
+    device_edit->setToolTip(
+        "A device such as /dev/ttyUSB0, or a device server on the network: "
+        "rfc2217://HOST:PORT or socket://HOST:PORT");
     device_combox = new QComboBox(this);
     device_combox->setObjectName("device_combox");
     device_combox->setEditable(false);
@@ -185,7 +190,18 @@ void Tport_form::ok_buttonClick() {
     const int selected = selected_port();
     const int port = selected > 0 ? selected : remembered_port_;
 #ifndef _WIN32
-    const std::string device = device_edit->text().trimmed().toStdString();
+    std::string device = device_edit->text().trimmed().toStdString();
+    if (looks_like_network_address(device)) {
+        // A mistyped address is said now, not at the next command; the field keeps the text.
+        NetworkAddress address;
+        std::string why;
+        if (!parse_network_address(device, address, why)) {
+            show_error(why);
+            device_edit->setFocus();
+            return;
+        }
+        device = address.url();
+    }
     // An emptied field drops the port's entry from the map, back to the default device.
     const bool device_changed =
         device.empty() ? !read_port_mapping(port).empty() : device != port_device_name(port);
