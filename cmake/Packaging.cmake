@@ -62,10 +62,10 @@ line, builds and edits object lists, checks every object against the
 instrument's own classes before it sends whole lists, and prints list
 descriptions. The package holds the workbench (vexilo), its command-line twin
 (vexilo-cli) and a simulator of the instrument (nimbra-sim).")
-# The libraries come from dpkg-shlibdeps; Qt's platform plugins are loaded at run time, so
-# no library dependency shows them.
+# The libraries come from dpkg-shlibdeps; Qt's platform plugins and the audit trail's SQLite
+# driver are loaded at run time, so no library dependency shows them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
