@@ -24,6 +24,7 @@
 #include "dialogs/yes_to_all.h"
 #include "link/operations.h"
 #include "link/ui/progress_bar_sink.h"
+#include "workbench/list_folder.h"
 
 namespace vexilo {
 namespace {
@@ -434,26 +435,39 @@ void EditListsTab::save_buttonClick() {
     if (!chosen) return;
     const std::string target = list_save_path(*chosen);
     const std::string name = file_name_part(target);
+    // Whatever the operator declines, the status line says that nothing was written.
+    const auto not_saved = [this] { set_status("Not saved"); };
     // The dialog asked about the name it was given; the list goes to the .nol file.
     if (path_exists(target)) {
         if (target != *chosen &&
             !ask_yes_no(name + " already exists.\nDo you want to replace it?")) {
-            return;
+            return not_saved();
         }
-    } else if (!ask_yes_no(name + "\nThis file does not exist.\nDo you want to create it?")) {
-        return;
+    } else if (!ask_yes_no_yes_default(name +
+                                       "\nThis file does not exist.\nDo you want to create it?")) {
+        // Creating a file destroys nothing: Enter says yes.
+        return not_saved();
     }
     std::vector<std::string> comments;
     // A list that exists but cannot be read is not replaced: its comments would be lost.
-    if (!read_comments(target, comments)) return;
-    // Cancel cancels the save: an old list keeps its file and its description.
-    const auto edited = comment_form().edit(comments);
-    if (!edited) return;
-    std::vector<std::string> written;
-    if (write_object_list(*state_.destination, target, *edited, &written) &&
-        services_.operations != nullptr) {
-        services_.operations->link().show_file(target, written);
+    if (!read_comments(target, comments)) return not_saved();
+    // Comments typed for this file at a save the operator declined come back.
+    if (const auto kept = unsaved_comments_.find(target); kept != unsaved_comments_.end()) {
+        comments = kept->second;
     }
+    // "Don't save" cancels the save: an old list keeps its file and its description, and the
+    // typed comments wait for the next save to this file.
+    const auto edited = comment_form().edit(comments);
+    if (!edited) {
+        unsaved_comments_[target] = comment_form().comment_lines();
+        return not_saved();
+    }
+    std::vector<std::string> written;
+    if (!write_object_list(*state_.destination, target, *edited, &written)) return not_saved();
+    unsaved_comments_.erase(target);
+    if (services_.operations != nullptr) services_.operations->link().show_file(target, written);
+    saved_name_ = to_text(list_name_of(path_to_qstring(target)));
+    set_status("Saved " + name + ": " + decimal(state_.destination->object_count) + " objects");
 }
 
 void EditListsTab::send_buttonClick() {

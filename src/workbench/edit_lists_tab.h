@@ -7,8 +7,10 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "edit_state.h"
 #include "list_file_chooser.h"
@@ -130,6 +132,10 @@ class EditListsTab final : public QWidget {
     std::unique_ptr<ProgressBarSink> send_sink_;
     int refused_ = 0;
     std::string first_refusal_;
+    // Comments typed at a declined save, by the file they were meant for (this run only).
+    std::map<std::string, std::vector<std::string>> unsaved_comments_;
+    // The list name of the file the list was last saved to; sends name it.
+    std::string saved_name_;
 };
 
 }  // namespace vexilo

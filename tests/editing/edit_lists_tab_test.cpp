@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "config/text_file.h"
+#include "dialogs/message_boxes.h"
 #include "edit_fixture.h"
 
 namespace vexilo::test {
@@ -161,7 +162,7 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
 
     files.saves.push_back(lists + "/list.txt");
     messages.answers = {true};
-    script.press("Saving object list", "Add comments", [](QWidget& window) {
+    script.press("Saving object list", "Save list", [](QWidget& window) {
         auto& memo = *static_cast<Tcomment_form&>(window).comments_memo;
         EXPECT_EQ(memo.toPlainText().toStdString(), "Old comment\nsecond line");
         memo.setPlainText("New comment");
@@ -186,7 +187,7 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file("fresh.nol"))));
     files.saves.push_back(file("fresh"));
     messages.answers = {true};
-    script.press("Saving object list", "Cancel");
+    script.press("Saving object list", "Don't save");
     tab.save_button->click();
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file("fresh.nol"))));
     EXPECT_EQ(messages.questions.back(),
@@ -194,12 +195,52 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
 
     const auto before = read_text_lines(lists + "/list.nol");
     files.saves.push_back(lists + "/list.nol");
-    script.press("Saving object list", "Cancel", [](QWidget& window) {
+    script.press("Saving object list", "Don't save", [](QWidget& window) {
         static_cast<Tcomment_form&>(window).comments_memo->clear();
     });
     tab.save_button->click();
     EXPECT_SCRIPT_DONE(script);
     EXPECT_EQ(read_text_lines(lists + "/list.nol"), before);
+}
+
+// The save as the operator runs it from the keyboard: Enter creates a new file, Escape in
+// the comments writes nothing but keeps what was typed for the next try, and the status line
+// says each time what became of the list.
+TEST_F(EditTabTest, SavingByKeyboardCreatesTheFileAndKeepsDeclinedComments) {
+    MessageBoxHandler boxes;
+    ScopedMessageHandler real_boxes(boxes);
+    open_source("first.nol", kFirst);
+    tab.add_all_button->click();
+    const auto key = [](Qt::Key pressed) {
+        return [pressed](QWidget& window) { QTest::keyClick(&window, pressed); };
+    };
+    const auto memo_of = [](QWidget& window) -> QPlainTextEdit& {
+        return *static_cast<Tcomment_form&>(window).comments_memo;
+    };
+
+    files.saves.push_back(file("fresh"));
+    script.press("Information", "", key(Qt::Key_Return));
+    script.press("Saving object list", "", [&](QWidget& window) {
+        EXPECT_TRUE(static_cast<Tcomment_form&>(window).label->text().contains("\"Save list\""));
+        QTest::keyClicks(&memo_of(window), "Typed note");
+        QTest::keyClick(&window, Qt::Key_Escape);
+    });
+    tab.save_button->click();
+    EXPECT_SCRIPT_DONE(script);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file("fresh.nol"))));
+    EXPECT_EQ(link.statuses.back(), "Not saved");
+
+    files.saves.push_back(file("fresh"));
+    script.press("Information", "", key(Qt::Key_Return));
+    script.press("Saving object list", "Save list", [&](QWidget& window) {
+        EXPECT_EQ(memo_of(window).toPlainText().toStdString(), "Typed note");
+    });
+    tab.save_button->click();
+    EXPECT_SCRIPT_DONE(script);
+    const auto saved = read_text_lines(file("fresh.nol"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->front(), "Typed note");
+    EXPECT_EQ(link.statuses.back(), "Saved fresh.nol: 4 objects");
 }
 
 TEST(ListSavePath, TheNameIsCutAtItsFirstDotUnlessItIsANolFileAlready) {

@@ -76,7 +76,7 @@ TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
 
         files.saves.push_back(saved);
         messages.answers = {true};  // create the new file
-        script.press("Saving object list", "Add comments", [](QWidget& window) {
+        script.press("Saving object list", "Save list", [](QWidget& window) {
             static_cast<Tcomment_form&>(window).comments_memo->setPlainText("Built in a test");
         });
         tab.save_button->click();
