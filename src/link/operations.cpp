@@ -17,6 +17,7 @@ struct InstrumentOperations::Run {
     SendOptions options;
     int already_there = -1;  // objects a changed-only send left out; -1 for a whole send
     int total = 0;           // lines of its queue, once the queue went out
+    std::chrono::steady_clock::time_point on_line{};  // its first command went out
 };
 
 namespace {
@@ -109,6 +110,9 @@ bool InstrumentOperations::claim_line(const RunPtr& run, const std::string& firs
     }
     active_ = run;
     late_run_ = nullptr;
+    if (run->on_line == std::chrono::steady_clock::time_point{}) {
+        run->on_line = std::chrono::steady_clock::now();
+    }
     return true;
 }
 
@@ -161,7 +165,8 @@ void InstrumentOperations::late_answer() {
 void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink* bar,
                                                  Tnimbra_lib::Action step) {
     if (!claim_line(run, Tnimbra_lib::kMultiLineCommand)) return;
-    link_.set_status("Receiving configuration from Nimbra");
+    // The port may have to be chosen first: nothing is received while its dialog waits.
+    if (!link_.port().is_open()) link_.set_status("Waiting for a serial port");
     receive_progress_ = bar;
     link_.set_receive_progress(bar);
     reply_.clear();
@@ -186,6 +191,9 @@ void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink
             fail(run, problem);
         },
         true);
+    if (active_ == run && link_.command_in_flight()) {
+        link_.set_status("Receiving configuration from Nimbra");
+    }
 }
 
 bool InstrumentOperations::take_received_configuration(std::string& problem) {
@@ -361,6 +369,9 @@ void InstrumentOperations::queue_sent(const RunPtr& run) {
     OperationResult result = done_result();
     result.accepted = run->total;
     result.total = run->total;
+    result.unchanged = run->already_there;
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - run->on_line).count();
     finish(run, std::move(result));
 }
 

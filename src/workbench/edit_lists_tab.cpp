@@ -25,6 +25,7 @@
 #include "link/operations.h"
 #include "link/ui/progress_bar_sink.h"
 #include "workbench/list_folder.h"
+#include "workbench/send_panel.h"
 
 namespace vexilo {
 namespace {
@@ -232,6 +233,8 @@ void EditListsTab::get_objects_buttonClick() {
     if (!get_and_show_config(*path)) return;
     state_.source_name = *path;
     show_source_name(*path);
+    set_status("Loaded " + file_name_part(*path) + ": " + decimal(state_.source->object_count) +
+               " objects");
 }
 
 bool EditListsTab::get_and_show_config(const std::string& path) {
@@ -284,6 +287,7 @@ void EditListsTab::transfer_classes() {
     dest.data_used = 0;
     new_list_box->clear();
     module_label->setText(shortened_name("Classes from " + file_name_part(state_.source_name)));
+    set_status("");
 }
 
 void EditListsTab::transfer_classes_buttonClick() {
@@ -317,6 +321,8 @@ void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
     compact_object_data(*state_.destination);
     CarefulAdd careful(*state_.source, *state_.destination);
     refused_ = 0;
+    added_ = 0;
+    overwritten_ = 0;
     first_refusal_.clear();
     const int lines = std::min(object_box->count(), static_cast<int>(state_.source->object_count));
     for (int i = 0; i < lines && flags.keep_adding; ++i) {
@@ -326,6 +332,11 @@ void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
     // operator that something was left out.
     if (refused_ == 1) set_status(first_refusal_);
     if (refused_ > 1) set_status(decimal(refused_) + " objects not added; " + first_refusal_);
+    if (refused_ == 0) {
+        set_status("Added " + decimal(added_) + " objects" +
+                   (overwritten_ > 0 ? ", overwrote " + decimal(overwritten_) : "") + ": " +
+                   decimal(state_.destination->object_count) + " in the list");
+    }
 }
 
 bool EditListsTab::add_carefully(CarefulAdd& careful, int i) {
@@ -343,6 +354,7 @@ bool EditListsTab::add_carefully(CarefulAdd& careful, int i) {
     }
     // An overwritten object keeps its name and its line.
     if (!exists) add_to_dest_list();
+    ++(exists ? overwritten_ : added_);
     return true;
 }
 
@@ -387,17 +399,22 @@ void EditListsTab::make_new_object(int index) {
     if (dialog.changed) refresh_dest_line(index);
     // Overwriting another object may have given it the name in other letters.
     if (dialog.overwritten >= 0) refresh_dest_line(dialog.overwritten);
+    if (dialog.added || dialog.changed || dialog.overwritten >= 0) set_status("");
 }
 
 void EditListsTab::delete_buttonClick() {
     if (nothing_selected(*new_list_box, "No objects selected, none removed!")) return;
     Configuration& dest = *state_.destination;
+    int removed = 0;
     for (int i = new_list_box->count() - 1; i >= 0; --i) {
         if (!new_list_box->item(i)->isSelected()) continue;
         delete_object(dest, i);
         delete new_list_box->takeItem(i);
+        ++removed;
     }
     if (new_list_box->count() == 0) state_.destination_needs_classes = true;
+    set_status("Removed " + decimal(removed) + " objects: " + decimal(new_list_box->count()) +
+               " in the list");
 }
 
 void EditListsTab::up_buttonClick() {
@@ -424,6 +441,7 @@ void EditListsTab::switch_objects(int offset) {
     line_a->setSelected(line_b->isSelected());
     new_list_box->setCurrentRow(b, QItemSelectionModel::NoUpdate);
     line_b->setSelected(true);
+    set_status("");
 }
 
 void EditListsTab::save_buttonClick() {
@@ -489,7 +507,14 @@ void EditListsTab::send_buttonClick() {
         if (result.send_stopped() && services_.send_stopped) services_.send_stopped(result.message);
     };
     options.late_answer = stopped;
-    services_.operations->send_objects(*state_.destination, objects, options, stopped);
+    std::vector<std::string> names;
+    if (!saved_name_.empty()) names.push_back(saved_name_);
+    services_.operations->send_objects(*state_.destination, objects, options,
+                                       [this, names, stopped](const OperationResult& result) {
+                                           if (result.done() && result.total > 0)
+                                               set_status(download_summary(result, names));
+                                           stopped(result);
+                                       });
 }
 
 }  // namespace vexilo

@@ -131,6 +131,8 @@ class EditListsTab final : public QWidget {
     std::unique_ptr<ProgressBarSink> load_sink_;
     std::unique_ptr<ProgressBarSink> send_sink_;
     int refused_ = 0;
+    int added_ = 0;
+    int overwritten_ = 0;
     std::string first_refusal_;
     // Comments typed at a declined save, by the file they were meant for (this run only).
     std::map<std::string, std::vector<std::string>> unsaved_comments_;

@@ -528,7 +528,18 @@ void TMainForm::send_lists(SendPanel& panel) {
         if (result.send_stopped()) send_stopped(result.message);
     };
     options.late_answer = stopped;
-    operations_.send_lists(selected_list_paths(panel.lists()), options, stopped);
+    // The lists by name, in the order they go out.
+    std::vector<std::string> names;
+    for (int row = 0; row < panel.lists().count(); ++row) {
+        if (panel.lists().item(row)->isSelected())
+            names.push_back(to_text(panel.lists().item(row)->text()));
+    }
+    operations_.send_lists(selected_list_paths(panel.lists()), options,
+                           [this, names, stopped](const OperationResult& result) {
+                               if (result.done() && result.total > 0)
+                                   set_status(download_summary(result, names));
+                               stopped(result);
+                           });
 }
 
 void TMainForm::send_tabEnter() {

@@ -1,10 +1,14 @@
 #include "workbench/send_panel.h"
 
+#include <cstdio>
+
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "config/text_fields.h"
+#include "link/operations.h"
 #include "link/ui/progress_bar_sink.h"
 #include "workbench/folder_tree.h"
 
@@ -54,6 +58,25 @@ void centre_over(QLabel* caption, const QWidget* control) {
 }
 
 }  // namespace
+
+std::string download_summary(const OperationResult& result, const std::vector<std::string>& names) {
+    constexpr std::size_t kNamesShown = 3;
+    std::string text = decimal(result.total) + " objects";
+    if (!names.empty()) {
+        text += " of ";
+        for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
+            text += (i > 0 ? ", " : "") + names[i];
+        if (names.size() > kNamesShown) {
+            text += " and " + decimal(static_cast<std::int64_t>(names.size() - kNamesShown)) +
+                    " more lists";
+        }
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", result.seconds);
+    text += " downloaded in " + std::string(seconds) + " s";
+    if (result.unchanged >= 0) text += ", " + decimal(result.unchanged) + " already in the Nimbra";
+    return text;
+}
 
 SendPanel::SendPanel(Presentation presentation, QWidget* parent) : QWidget(parent) {
     const int column = presentation == Presentation::SendTab ? 0 : 1;

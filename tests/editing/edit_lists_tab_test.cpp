@@ -370,8 +370,8 @@ TEST_F(EditTabTest, TheInstrumentsConfigurationBecomesTheSource) {
     EXPECT_EQ(state.source->object_count, 4);
     link.answer();
     EXPECT_EQ(link.statuses,
-              (Lines{"Receiving configuration from Nimbra", "Nimbra configuration recieved",
-                     "2 objects received from Nimbra"}));
+              (Lines{"Loaded first.nol: 4 objects", "Receiving configuration from Nimbra",
+                     "Nimbra configuration recieved", "2 objects received from Nimbra"}));
     EXPECT_EQ(tab.source_list_label->text(), "Objects in NIMBRA");
     EXPECT_EQ(lines_of(*tab.object_box), (Lines{"Plain:Cover", "Pump:P1"}));
     EXPECT_FALSE(state.no_source_yet);
