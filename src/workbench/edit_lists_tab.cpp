@@ -258,7 +258,10 @@ void EditListsTab::get_from_nimbra_buttonClick() {
     // not read must not cost the operator the list loaded before.
     if (services_.operations == nullptr) return;
     services_.operations->get_configuration(load_sink_.get(), [this](const OperationResult& got) {
-        if (!got.done()) return;
+        if (!got.done()) {
+            load_sink_->reset();
+            return;
+        }
         state_.source_name = "NIMBRA";
         source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
         *state_.source = services_.operations->instrument();
@@ -504,6 +507,10 @@ void EditListsTab::send_buttonClick() {
     options.reply_progress = load_sink_.get();
     options.queue_progress = send_sink_.get();
     const auto stopped = [this](const OperationResult& result) {
+        if (!result.done()) {
+            load_sink_->reset();
+            send_sink_->reset();
+        }
         if (result.send_stopped() && services_.send_stopped) services_.send_stopped(result.message);
     };
     options.late_answer = stopped;

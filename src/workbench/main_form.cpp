@@ -29,6 +29,7 @@
 #include "dialogs/ui_helpers.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
+#include "link/ui/progress_bar_sink.h"
 #include "printing/print_listing.h"
 #include "settings/settings.h"
 #include "workbench/folder_tree.h"
@@ -517,14 +518,15 @@ void TMainForm::send_modules_button_1Click() {
 
 void TMainForm::send_lists(SendPanel& panel) {
     if (nothing_selected(panel.lists(), "No modules selected!")) return;
-    ProgressSink* sink = &panel.progress();
+    ProgressBarSink* sink = &panel.progress();
     // The lists are the ones the operator sent, in the folder shown then, even when the
     // selection or the folder changes while the instrument's configuration is on its way.
     InstrumentOperations::SendOptions options;
     options.changed_only = send_changed_only_action->isChecked();
     options.reply_progress = sink;
     options.queue_progress = sink;
-    const auto stopped = [this](const OperationResult& result) {
+    const auto stopped = [this, sink](const OperationResult& result) {
+        if (!result.done()) sink->reset();
         if (result.send_stopped()) send_stopped(result.message);
     };
     options.late_answer = stopped;
@@ -602,8 +604,11 @@ void TMainForm::compare_with_nimbra() {
     SendPanel& panel = service_mode_ ? *send_tab : *send_panel;
     if (nothing_selected(panel.lists(), "No modules selected!")) return;
     operations_.plan(selected_list_paths(panel.lists()), &panel.progress(),
-                     [this](const OperationResult& result) {
-                         if (!result.done()) return;
+                     [this, &panel](const OperationResult& result) {
+                         if (!result.done()) {
+                             panel.progress().reset();
+                             return;
+                         }
                          if (plan_window_ == nullptr) plan_window_ = new PlanWindow(this);
                          plan_window_->show_plan(result.plan);
                          plan_window_->show();

@@ -111,7 +111,7 @@ void SendPanel::show_folder(const QString& caption) {
     folder_label_->setText(caption);
 }
 
-ProgressSink& SendPanel::progress() {
+ProgressBarSink& SendPanel::progress() {
     return *progress_;
 }
 

@@ -37,7 +37,7 @@ class SendPanel final : public QWidget {
     void show_folder(const QString& caption);
     FolderTree& tree() { return *tree_; }
     QListWidget& lists() { return *lists_; }
-    ProgressSink& progress();
+    ProgressBarSink& progress();
 
   signals:
     void send_clicked();

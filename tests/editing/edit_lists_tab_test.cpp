@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
@@ -421,6 +422,15 @@ TEST_F(EditTabTest, SendingAsksAboutTheWholeListAndNeedsTheInstrumentsClasses) {
     EXPECT_EQ(link.requests, 2);
     ASSERT_EQ(link.sent.size(), 2u);
     EXPECT_EQ(link.sent[1], (Lines{"Pump:Tray2", "Plain:Lid"}));
+
+    // A refusal part-way stops the send, and its bar goes back to the start.
+    select(*tab.new_list_box, {0, 1, 2});
+    tab.send_button->click();
+    link.port->deliver("@\r");
+    EXPECT_EQ(tab.send_progress->value(), 1);
+    link.port->deliver("@Object refused\r");
+    EXPECT_EQ(messages.errors.back(), "Object refused");
+    EXPECT_EQ(tab.send_progress->value(), 0);
 }
 
 }  // namespace
