@@ -1,11 +1,14 @@
 #include "edit_lists_tab.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <algorithm>
 #include <utility>
 
@@ -90,6 +93,70 @@ QLabel* make_label(QWidget* parent, const char* name, const QString& text, int x
 
 }  // namespace
 
+// The list as it stood: its objects and values, its classes, its lines' selection.
+struct EditListsTab::Snapshot {
+    std::unique_ptr<Configuration> destination;
+    bool needs_classes = true;
+    QString classes_label;
+    int current_row = -1;
+    std::vector<int> selected;
+};
+
+// One change of the list. Pushing it does nothing (the change is made already); undo and redo
+// put the list back as it stood before or after.
+class EditListsTab::ListChange final : public QUndoCommand {
+  public:
+    ListChange(EditListsTab& tab, const QString& text, std::unique_ptr<Snapshot> before,
+               std::unique_ptr<Snapshot> after)
+        : QUndoCommand(text), tab_(tab), before_(std::move(before)), after_(std::move(after)) {}
+    void undo() override {
+        tab_.restore(*before_);
+        tab_.set_status("Undone: " + to_text(text()));
+    }
+    void redo() override {
+        if (std::exchange(pushed_, false)) return;
+        tab_.restore(*after_);
+        tab_.set_status("Redone: " + to_text(text()));
+    }
+
+  private:
+    EditListsTab& tab_;
+    std::unique_ptr<Snapshot> before_;
+    std::unique_ptr<Snapshot> after_;
+    bool pushed_ = true;
+};
+
+std::unique_ptr<EditListsTab::Snapshot> EditListsTab::snapshot() const {
+    auto taken = std::make_unique<Snapshot>();
+    taken->destination = std::make_unique<Configuration>(*state_.destination);
+    taken->needs_classes = state_.destination_needs_classes;
+    taken->classes_label = module_label->text();
+    taken->current_row = new_list_box->currentRow();
+    for (int i = 0; i < new_list_box->count(); ++i) {
+        if (new_list_box->item(i)->isSelected()) taken->selected.push_back(i);
+    }
+    return taken;
+}
+
+void EditListsTab::restore(const Snapshot& taken) {
+    // The new object dialog holds the destination: it is overwritten in place.
+    *state_.destination = *taken.destination;
+    state_.destination_needs_classes = taken.needs_classes;
+    module_label->setText(taken.classes_label);
+    ListWidgetLines lines(*new_list_box);
+    show_objects(*state_.destination, lines);
+    if (taken.current_row < new_list_box->count()) {
+        new_list_box->setCurrentRow(taken.current_row, QItemSelectionModel::NoUpdate);
+    }
+    for (const int row : taken.selected) {
+        if (row < new_list_box->count()) new_list_box->item(row)->setSelected(true);
+    }
+}
+
+void EditListsTab::record(const QString& text, std::unique_ptr<Snapshot> before) {
+    undo_->push(new ListChange(*this, text, std::move(before), snapshot()));
+}
+
 EditListsTab::EditListsTab(EditState& state, QWidget* parent)
     : QWidget(parent), state_(state), own_files_(std::make_unique<ListFileDialogs>(this)) {
     services_.files = own_files_.get();
@@ -126,6 +193,22 @@ EditListsTab::EditListsTab(EditState& state, QWidget* parent)
     // Each button has a mnemonic of its own, and none is taken by the menu bar (Alt+F, Alt+H).
     up_button = make_button(this, "up_button", "Move object &Up", 483, 42, 105, 43);
     down_button = make_button(this, "down_button", "Move object &Down", 483, 96, 105, 43);
+
+    undo_ = std::make_unique<QUndoStack>();
+    // Each step holds two copies of the list (half a megabyte): enough to take back a slip.
+    undo_->setUndoLimit(20);
+    undo_action = undo_->createUndoAction(this, QStringLiteral("&Undo"));
+    undo_action->setObjectName(QStringLiteral("undo_action"));
+    undo_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redo_action = undo_->createRedoAction(this, QStringLiteral("&Redo"));
+    redo_action->setObjectName(QStringLiteral("redo_action"));
+    redo_action->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QAction* action : {undo_action, redo_action}) {
+        // Only while the page has the focus: the send page's keys are not the list's.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    }
 
     load_sink_ = std::make_unique<ProgressBarSink>(*load_progress);
     send_sink_ = std::make_unique<ProgressBarSink>(*send_progress);
@@ -206,6 +289,7 @@ void EditListsTab::clear_lists() {
     state_.reset();
     source_list_label->setText(QStringLiteral("Objects"));
     module_label->clear();
+    undo_->clear();
 }
 
 bool EditListsTab::eventFilter(QObject* watched, QEvent* event) {
@@ -298,7 +382,9 @@ void EditListsTab::transfer_classes_buttonClick() {
         !ask_yes_no("Transferring the classes removes the objects of the list. Go on?")) {
         return;
     }
+    auto before = snapshot();
     transfer_classes();
+    record(QStringLiteral("Transfer classes"), std::move(before));
 }
 
 void EditListsTab::add_buttonClick() {
@@ -318,7 +404,9 @@ void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
     OverwriteFlags& flags = yes_to_all().flags;
     flags.ask_before_overwrite = true;
     flags.keep_adding = true;
-    if (state_.destination_needs_classes) transfer_classes();
+    auto before = snapshot();
+    const bool transfer = state_.destination_needs_classes;
+    if (transfer) transfer_classes();
     // Overwritten objects leave their old value blocks behind; without gathering the rest,
     // a list edited for a while would refuse objects long before its store is full.
     compact_object_data(*state_.destination);
@@ -335,6 +423,9 @@ void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
     // operator that something was left out.
     if (refused_ == 1) set_status(first_refusal_);
     if (refused_ > 1) set_status(decimal(refused_) + " objects not added; " + first_refusal_);
+    if (transfer || added_ + overwritten_ > 0) {
+        record(QStringLiteral("Add %1 objects").arg(added_ + overwritten_), std::move(before));
+    }
     if (refused_ == 0) {
         set_status("Added " + decimal(added_) + " objects" +
                    (overwritten_ > 0 ? ", overwrote " + decimal(overwritten_) : "") + ": " +
@@ -397,16 +488,27 @@ void EditListsTab::new_list_boxDblClick() {
 
 void EditListsTab::make_new_object(int index) {
     Tnew_object& dialog = new_object();
+    auto before = snapshot();
     dialog.run(index);
     if (dialog.added) add_to_dest_list();
     if (dialog.changed) refresh_dest_line(index);
     // Overwriting another object may have given it the name in other letters.
     if (dialog.overwritten >= 0) refresh_dest_line(dialog.overwritten);
-    if (dialog.added || dialog.changed || dialog.overwritten >= 0) set_status("");
+    if (dialog.added || dialog.changed || dialog.overwritten >= 0) {
+        record(dialog.added ? QStringLiteral("New object") : QStringLiteral("Edit object"),
+               std::move(before));
+        set_status("");
+    }
 }
 
 void EditListsTab::delete_buttonClick() {
     if (nothing_selected(*new_list_box, "No objects selected, none removed!")) return;
+    const qsizetype going = new_list_box->selectedItems().size();
+    if (going > 1 && !ask_yes_no("Do you want to remove the " + decimal(going) +
+                                 " selected objects from the list?")) {
+        return;
+    }
+    auto before = snapshot();
     Configuration& dest = *state_.destination;
     int removed = 0;
     for (int i = new_list_box->count() - 1; i >= 0; --i) {
@@ -416,6 +518,7 @@ void EditListsTab::delete_buttonClick() {
         ++removed;
     }
     if (new_list_box->count() == 0) state_.destination_needs_classes = true;
+    record(QStringLiteral("Remove %1 objects").arg(removed), std::move(before));
     set_status("Removed " + decimal(removed) + " objects: " + decimal(new_list_box->count()) +
                " in the list");
 }
@@ -434,6 +537,7 @@ void EditListsTab::switch_objects(int offset) {
     const int b = a + offset;
     Configuration& dest = *state_.destination;
     if (a < 0 || b < 0 || a >= dest.object_count || b >= dest.object_count) return;
+    auto before = snapshot();
     std::swap(dest.objects[a], dest.objects[b]);
     QListWidgetItem* line_a = new_list_box->item(a);
     QListWidgetItem* line_b = new_list_box->item(b);
@@ -444,6 +548,7 @@ void EditListsTab::switch_objects(int offset) {
     line_a->setSelected(line_b->isSelected());
     new_list_box->setCurrentRow(b, QItemSelectionModel::NoUpdate);
     line_b->setSelected(true);
+    record(QStringLiteral("Move object"), std::move(before));
     set_status("");
 }
 

@@ -139,6 +139,8 @@ void TMainForm::build_window() {
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int page) {
         PageControl1Changing(current_page_);
         current_page_ = page;
+        // The Edit menu works on the edit page's list, so only while that page is shown.
+        if (Edit1 != nullptr) Edit1->setEnabled(PageControl1->widget(page) == edit_tab);
         if (PageControl1->widget(page) == send_tab) send_tabEnter();
     });
 
@@ -171,6 +173,9 @@ void TMainForm::build_menus() {
     connect(send_changed_only_action, &QAction::triggered, this,
             &TMainForm::store_send_changed_only);
     Exit1 = File1->addAction(QStringLiteral("E&xit"));
+    Edit1 = bar->addMenu(QStringLiteral("&Edit"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->addActions({edit_tab->undo_action, edit_tab->redo_action});
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     About1 = Help1->addAction(QStringLiteral("&About"));
@@ -261,6 +266,8 @@ void TMainForm::set_presentation() {
     printitem->setVisible(service_mode_);
     description_action->setVisible(service_mode_);
     RemoveallobjectsfromNimbra1->setVisible(service_mode_);
+    Edit1->menuAction()->setVisible(service_mode_);
+    Edit1->setEnabled(PageControl1->currentWidget() == edit_tab);
     PageControl1->setTabVisible(PageControl1->indexOf(edit_tab), service_mode_);
     // The line sits above the panel, not under the hidden tab control.
     shape_line->raise();

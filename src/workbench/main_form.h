@@ -172,6 +172,7 @@ class TMainForm final : public QMainWindow {
     QAction* send_changed_only_action;
     QAction* SelectObjectListFolder1;
     QAction* Exit1;
+    QMenu* Edit1 = nullptr;  // the edit page's commands (service presentation)
     QMenu* Help1;
     QAction* About1;
     QAction* description_action;  // File menu: edit the description of the selected list

@@ -89,6 +89,7 @@ TEST_F(EditTabTest, EmptyingTheListTransfersTheClassesOfTheCurrentSourceAgain) {
     open_source("first.nol", kFirst);
     tab.add_all_button->click();
     select(*tab.new_list_box, {0, 1, 2, 3});
+    messages.answers = {true};
     tab.delete_button->click();
     EXPECT_EQ(tab.new_list_box->count(), 0);
     EXPECT_EQ(state.destination->object_count, 0);
@@ -108,7 +109,7 @@ TEST_F(EditTabTest, EmptyingTheListTransfersTheClassesOfTheCurrentSourceAgain) {
     tab.transfer_classes_button->click();
     EXPECT_EQ(tab.new_list_box->count(), 2);
     tab.transfer_classes_button->click();
-    EXPECT_EQ(messages.questions.size(), 2u);
+    EXPECT_EQ(messages.questions.size(), 3u);
     EXPECT_EQ(tab.new_list_box->count(), 0);
     EXPECT_EQ(state.destination->object_count, 0);
     EXPECT_EQ(state.destination->class_count, 1);
@@ -242,6 +243,68 @@ TEST_F(EditTabTest, SavingByKeyboardCreatesTheFileAndKeepsDeclinedComments) {
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->front(), "Typed note");
     EXPECT_EQ(link.statuses.back(), "Saved fresh.nol: 4 objects");
+}
+
+// Removing several objects asks first (Enter keeps them); Ctrl+Z and Ctrl+Shift+Z take back
+// and repeat a remove, a move and an add, values and all.
+TEST_F(EditTabTest, RemovingManyAsksAndUndoTakesBackRemoveMoveAndAdd) {
+    MessageBoxHandler boxes;
+    ScopedMessageHandler real_boxes(boxes);
+    open_source("first.nol", kFirst);
+    tab.add_all_button->click();
+    const Lines all = lines_of(*tab.new_list_box);
+    tab.show();
+    tab.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    QListWidget& list = *tab.new_list_box;
+    list.setFocus();
+
+    select(list, {0, 1, 3});
+    QString question;
+    script.press("Information", "", [&](QWidget& window) {
+        question = window.findChild<QLabel*>("qt_msgbox_label")->text();
+        QTest::keyClick(&window, Qt::Key_Return);
+    });
+    QTest::mouseClick(tab.delete_button, Qt::LeftButton);
+    EXPECT_SCRIPT_DONE(script);
+    EXPECT_EQ(question, "Do you want to remove the 3 selected objects from the list?");
+    EXPECT_EQ(lines_of(list), all);
+
+    script.press("Information", "Yes");
+    QTest::mouseClick(tab.delete_button, Qt::LeftButton);
+    // The window gets the focus back from the box, as on a desktop.
+    tab.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    list.setFocus();
+    EXPECT_EQ(lines_of(list), (Lines{"Pump:Tray3"}));
+    EXPECT_EQ(link.statuses.back(), "Removed 3 objects: 1 in the list");
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(lines_of(list), all);
+    EXPECT_EQ(dest_object(1), (Lines{"Pump:Tray2", "200", "Low", "second"}));
+    EXPECT_EQ(link.statuses.back(), "Undone: Remove 3 objects");
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(lines_of(list), (Lines{"Pump:Tray3"}));
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+
+    // One object goes without a question.
+    select(list, {2});
+    list.setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    tab.down_button->click();
+    EXPECT_EQ(lines_of(list), (Lines{"Pump:Tray1", "Pump:Tray2", "Plain:Lid", "Pump:Tray3"}));
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(lines_of(list), all);
+    EXPECT_EQ(dest_object(2), (Lines{"Pump:Tray3", "300", "Medium", "third"}));
+    tab.delete_button->click();
+    EXPECT_EQ(list.count(), 3);
+
+    // Back past the add: the list is empty and takes the classes again at the next add.
+    tab.undo_action->trigger();
+    tab.undo_action->trigger();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_TRUE(state.destination_needs_classes);
+    EXPECT_FALSE(tab.undo_action->isEnabled());
+    tab.redo_action->trigger();
+    EXPECT_EQ(lines_of(list), all);
 }
 
 TEST(ListSavePath, TheNameIsCutAtItsFirstDotUnlessItIsANolFileAlready) {
