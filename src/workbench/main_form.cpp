@@ -204,7 +204,8 @@ void TMainForm::build_menus() {
 void TMainForm::build_list_keeping() {
     show_hint = [](const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
                    int ms) { QToolTip::showText(at, text, widget, band, ms); };
-    folder_watcher_ = std::make_unique<ListFolderWatcher>([this] { refresh_list_folder(); });
+    folder_watcher_ = std::make_unique<ListFolderWatcher>(
+        [this](const QStringList& names) { show_list_names(names); });
     refresh_action = new QAction(QStringLiteral("Refresh object lists"), this);
     refresh_action->setObjectName(QStringLiteral("refresh_action"));
     refresh_action->setShortcut(QKeySequence(Qt::Key_F5));
@@ -344,7 +345,7 @@ void TMainForm::set_list_folder(const std::string& folder, bool store) {
         panel->show_folder(caption);
         fill_list_names(pattern, panel->lists());
     }
-    folder_watcher_->watch(path_to_qstring(folder));
+    folder_watcher_->watch(path_to_qstring(folder), pattern);
     if (store) {
         store_text_setting(kRootFolder, folder);
         store_text_setting(kListFolder, folder);
@@ -352,9 +353,12 @@ void TMainForm::set_list_folder(const std::string& folder, bool store) {
 }
 
 void TMainForm::refresh_list_folder() {
-    const QString pattern = path_to_qstring(list_path(std::string("*")));
+    show_list_names(list_names(path_to_qstring(list_path(std::string("*")))));
+}
+
+void TMainForm::show_list_names(const QStringList& names) {
     for (SendPanel* panel : panels())
-        refill_list_names(pattern, panel->lists());
+        update_list_names(names, panel->lists());
     // The row under the mouse may hold another list now.
     last_hovered_row = -2;
 }

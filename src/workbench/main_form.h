@@ -99,6 +99,8 @@ class TMainForm final : public QMainWindow {
     // Reads the current list folder again into both file lists, keeping the selection where
     // the names remain; the folder's changes on disk do this by themselves.
     void refresh_list_folder();
+    // Brings both file lists to the names of the current list folder, row by row.
+    void show_list_names(const QStringList& names);
     void fill_list_names(const QString& pattern, QListWidget& box);
     // The current list folder, a separator, the name and ".nol"; "*" gives the pattern of
     // every object list file there.
