@@ -10,7 +10,9 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 #include <algorithm>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "caption_button.h"
 #include "config/conversion.h"
@@ -89,6 +91,54 @@ QLabel* make_label(QWidget* parent, const char* name, const QString& text, int x
     label->setTextFormat(Qt::PlainText);
     label->setGeometry(x, y, width, 17);
     return label;
+}
+
+int compare_names(std::string_view a, std::string_view b) {
+    return QString::fromLatin1(a.data(), static_cast<qsizetype>(a.size()))
+        .compare(QString::fromLatin1(b.data(), static_cast<qsizetype>(b.size())),
+                 Qt::CaseInsensitive);
+}
+
+// The list's objects by class name, then by name (letter case aside), an equal pair keeping
+// its order; then every object that an Atom field of another names is moved up before it, as
+// the instrument takes a reference only to an object it holds already. A ring of references
+// can never be sent in one order; it keeps the sorted one.
+std::vector<int> sorted_order(const Configuration& list) {
+    std::vector<int> by_name(static_cast<std::size_t>(list.object_count));
+    for (int i = 0; i < list.object_count; ++i)
+        by_name[static_cast<std::size_t>(i)] = i;
+    const auto class_name = [&list](int object) {
+        const int c = list.objects[object].class_index;
+        return c >= 0 && c < list.class_count ? text_of(list.classes[c].name) : std::string_view();
+    };
+    std::stable_sort(by_name.begin(), by_name.end(), [&](int a, int b) {
+        if (const int classes = compare_names(class_name(a), class_name(b)); classes != 0)
+            return classes < 0;
+        return compare_names(text_of(list.objects[a].name), text_of(list.objects[b].name)) < 0;
+    });
+
+    enum class Mark { None, Visiting, Done };
+    std::vector<Mark> marks(by_name.size(), Mark::None);
+    std::vector<int> order;
+    order.reserve(by_name.size());
+    const std::function<void(int)> place = [&](int object) {
+        if (marks[static_cast<std::size_t>(object)] != Mark::None) return;
+        marks[static_cast<std::size_t>(object)] = Mark::Visiting;
+        const int c = list.objects[object].class_index;
+        if (c >= 0 && c < list.class_count) {
+            const ClassRecord& cls = list.classes[c];
+            for (int f = 0; f < cls.field_count; ++f) {
+                if (cls.fields[f].kind != FieldKind::Atom) continue;
+                const int target = find_object(list, get_text_value(list, list.objects[object], f));
+                if (target >= 0 && target < list.object_count && target != object) place(target);
+            }
+        }
+        marks[static_cast<std::size_t>(object)] = Mark::Done;
+        order.push_back(object);
+    };
+    for (const int object : by_name)
+        place(object);
+    return order;
 }
 
 }  // namespace
@@ -204,6 +254,9 @@ EditListsTab::EditListsTab(EditState& state, QWidget* parent)
     redo_action->setObjectName(QStringLiteral("redo_action"));
     redo_action->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    sort_action = new QAction(QStringLiteral("&Sort list by class and name"), this);
+    sort_action->setObjectName(QStringLiteral("sort_action"));
+    connect(sort_action, &QAction::triggered, this, &EditListsTab::sort_list);
     for (QAction* action : {undo_action, redo_action}) {
         // Only while the page has the focus: the send page's keys are not the list's.
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -550,6 +603,26 @@ void EditListsTab::switch_objects(int offset) {
     line_b->setSelected(true);
     record(QStringLiteral("Move object"), std::move(before));
     set_status("");
+}
+
+void EditListsTab::sort_list() {
+    Configuration& dest = *state_.destination;
+    if (dest.object_count < 2) return;
+    const std::vector<int> order = sorted_order(dest);
+    auto before = snapshot();
+    // The selection belongs to the objects and goes where they go.
+    std::vector<ObjectRecord> objects(dest.objects, dest.objects + dest.object_count);
+    std::vector<bool> selected(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        dest.objects[i] = objects[static_cast<std::size_t>(order[i])];
+        selected[i] = new_list_box->item(order[i])->isSelected();
+    }
+    ListWidgetLines lines(*new_list_box);
+    show_objects(dest, lines);
+    for (std::size_t i = 0; i < selected.size(); ++i)
+        new_list_box->item(static_cast<int>(i))->setSelected(selected[i]);
+    record(QStringLiteral("Sort by class and name"), std::move(before));
+    set_status("Sorted " + decimal(dest.object_count) + " objects by class and name");
 }
 
 void EditListsTab::save_buttonClick() {

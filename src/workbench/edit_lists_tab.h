@@ -94,6 +94,9 @@ class EditListsTab final : public QWidget {
     // transferred classes, sorting), each restoring the list, its values and its lines.
     QAction* undo_action;
     QAction* redo_action;
+    // Sorts the list by class, then name; an object that another refers to (an Atom field)
+    // goes before it, so the sorted list can be sent in its order.
+    QAction* sort_action;
     QUndoStack& undo_stack() { return *undo_; }
 
     void get_objects_buttonClick();
@@ -109,6 +112,7 @@ class EditListsTab final : public QWidget {
     void down_buttonClick();
     void save_buttonClick();
     void send_buttonClick();
+    void sort_list();
 
     // Reads the file into the source; on success object_box shows its objects.
     bool get_and_show_config(const std::string& path);

@@ -176,6 +176,8 @@ void TMainForm::build_menus() {
     Edit1 = bar->addMenu(QStringLiteral("&Edit"));
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->addActions({edit_tab->undo_action, edit_tab->redo_action});
+    Edit1->addSeparator();
+    Edit1->addAction(edit_tab->sort_action);
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     About1 = Help1->addAction(QStringLiteral("&About"));

@@ -307,6 +307,30 @@ TEST_F(EditTabTest, RemovingManyAsksAndUndoTakesBackRemoveMoveAndAdd) {
     EXPECT_EQ(lines_of(list), all);
 }
 
+// Sorting goes by class, then name in any letter case; an object another refers to comes
+// before it (the instrument takes no reference to an object it lacks); values and the
+// selection go with their objects, and Undo puts the old order back.
+TEST_F(EditTabTest, SortingByClassAndNamePutsReferencesFirst) {
+    write_lines(file("racks.nol"),
+                {"[LISTS]", "[CLASSES]", "!Tray", "Volume;1;1000;10;1;ul", "!Rack", "Holder;Tray",
+                 "[OBJECTS]", "Rack;r2;t9", "Tray;t9;5", "Tray;b1;7", "Rack;A1;None", "Tray;T5;3"});
+    files.opens.push_back(file("racks.nol"));
+    tab.get_objects_button->click();
+    tab.add_all_button->click();
+    const Lines added = lines_of(*tab.new_list_box);
+    select(*tab.new_list_box, {2});
+    tab.sort_action->trigger();
+    EXPECT_EQ(lines_of(*tab.new_list_box),
+              (Lines{"Rack:A1", "Tray:t9", "Rack:r2", "Tray:b1", "Tray:T5"}));
+    EXPECT_EQ(dest_object(1), (Lines{"Tray:t9", "5"}));
+    EXPECT_EQ(dest_object(2), (Lines{"Rack:r2", "t9"}));
+    ASSERT_EQ(tab.new_list_box->selectedItems().size(), 1);
+    EXPECT_EQ(tab.new_list_box->selectedItems().front()->text(), "Tray:b1");
+    EXPECT_EQ(link.statuses.back(), "Sorted 5 objects by class and name");
+    tab.undo_action->trigger();
+    EXPECT_EQ(lines_of(*tab.new_list_box), added);
+}
+
 TEST(ListSavePath, TheNameIsCutAtItsFirstDotUnlessItIsANolFileAlready) {
     EXPECT_EQ(list_save_path("/home/a.b/list.txt"), "/home/a.b/list.nol");
     EXPECT_EQ(list_save_path("/home/a.b/list"), "/home/a.b/list.nol");
