@@ -33,9 +33,10 @@ bool ask(const std::string& question, bool yes_by_default) {
 void MessageBoxHandler::show_error(const std::string& text) {
     QMessageBox box(QApplication::activeWindow());
     prepare(box, "Error", QMessageBox::Critical, text);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
+    // The box reports; there is nothing to cancel.
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
     box.exec();
 }
 

@@ -6,7 +6,7 @@
 namespace vexilo {
 
 // Modal QMessageBox windows over the active window: "Error" with the critical icon and one
-// button "Cancel"; "Information" with one button "OK"; the question as "Information" with
+// button "OK"; "Information" with one button "OK"; the question as "Information" with
 // "&Yes" and "&No" (the default, for Enter, except where Yes harms nothing), answering true
 // only for Yes. Texts are Windows-1252.
 class MessageBoxHandler final : public MessageHandler {

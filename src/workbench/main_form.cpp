@@ -182,6 +182,12 @@ void TMainForm::build_menus() {
     Help1->setObjectName(QStringLiteral("Help1"));
     About1 = Help1->addAction(QStringLiteral("&About"));
 
+    // None of these keys is taken elsewhere in the window (Ctrl+Z and Ctrl+Y undo and redo on
+    // the edit page, F5 reads the folder, the buttons answer to Alt and their letter).
+    compare_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    printitem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    RestartNimbra1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    SelectObjectListFolder1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     printitem->setObjectName(QStringLiteral("printitem"));
     RemoveallobjectsfromNimbra1->setObjectName(QStringLiteral("RemoveallobjectsfromNimbra1"));
     RestartNimbra1->setObjectName(QStringLiteral("RestartNimbra1"));
@@ -251,6 +257,8 @@ void TMainForm::FormCreate(const QStringList& arguments) {
 
     set_presentation();
     PageControl1->setCurrentWidget(send_tab);
+    for (SendPanel* panel : panels())
+        panel->show_changed_only(send_changed_only_action->isChecked());
 
     edit_tab->clear_lists();
     edit_state.reset();
@@ -631,6 +639,8 @@ void TMainForm::compare_with_nimbra() {
 
 void TMainForm::store_send_changed_only() {
     store_int_setting(kSendChangedOnlySetting, send_changed_only_action->isChecked() ? 1 : 0);
+    for (SendPanel* panel : panels())
+        panel->show_changed_only(send_changed_only_action->isChecked());
 }
 
 }  // namespace vexilo

@@ -24,7 +24,17 @@ struct Place {
     int height = -1;
 };
 
-enum Control { FolderLabel, TreeCaption, ListCaption, Tree, Lists, SendButton, Bar, Controls };
+enum Control {
+    FolderLabel,
+    TreeCaption,
+    ListCaption,
+    Tree,
+    Lists,
+    SendButton,
+    Bar,
+    ChangedOnly,
+    Controls
+};
 
 // Each control in the send tab and in the stand-alone panel.
 const Place kPlaces[Controls][2] = {
@@ -35,6 +45,8 @@ const Place kPlaces[Controls][2] = {
     {{"file_box", 280, 40, 289, 217}, {"file_box_1", 284, 44, 289, 241}},
     {{"send_modules_button", 304, 271, 245, 25}, {"send_modules_button_1", 308, 287, 245, 25}},
     {{"send_mod_progress", 304, 304, 245, 13}, {"send_mod_progress_1", 308, 328, 245, 13}},
+    // Under the tree, beside the send button.
+    {{"changed_only_label", 16, 275, 245, 17}, {"changed_only_label_1", 12, 291, 245, 17}},
 };
 
 template <class Widget>
@@ -102,6 +114,10 @@ SendPanel::SendPanel(Presentation presentation, QWidget* parent) : QWidget(paren
     bar->setValue(0);
     bar->setTextVisible(false);
     progress_ = std::make_unique<ProgressBarSink>(*bar);
+    changed_only_label_ =
+        placed(new QLabel(QStringLiteral("Only changed objects are sent"), this), at(ChangedOnly));
+    changed_only_label_->setAlignment(Qt::AlignCenter);
+    changed_only_label_->setVisible(false);
     connect(send_button, &QPushButton::clicked, this, &SendPanel::send_clicked);
 }
 
@@ -109,6 +125,10 @@ SendPanel::~SendPanel() = default;
 
 void SendPanel::show_folder(const QString& caption) {
     folder_label_->setText(caption);
+}
+
+void SendPanel::show_changed_only(bool on) {
+    changed_only_label_->setVisible(on);
 }
 
 ProgressBarSink& SendPanel::progress() {

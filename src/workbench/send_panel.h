@@ -35,6 +35,8 @@ class SendPanel final : public QWidget {
 
     // Shows the folder (already shortened) in the caption.
     void show_folder(const QString& caption);
+    // Says under the tree that a send leaves out what the instrument holds already.
+    void show_changed_only(bool on);
     FolderTree& tree() { return *tree_; }
     QListWidget& lists() { return *lists_; }
     ProgressBarSink& progress();
@@ -44,6 +46,7 @@ class SendPanel final : public QWidget {
 
   private:
     QLabel* folder_label_;
+    QLabel* changed_only_label_;
     FolderTree* tree_;
     QListWidget* lists_;
     std::unique_ptr<ProgressBarSink> progress_;

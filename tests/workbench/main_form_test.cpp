@@ -596,5 +596,33 @@ TEST_F(MainFormTest, MenuOpensTheSerialPortDialog) {
                                       "Compare with Nimbra", "&Options", "E&xit"}));
 }
 
+// The send panels say when "Send only changed objects" is on, and the commands' keys are
+// each taken once in the whole window.
+TEST_F(MainFormTest, TheChangedOnlyOptionShowsAndEveryShortcutIsItsOwn) {
+    start({"/support"});
+    show();
+    auto& option = action("send_changed_only_action");
+    const auto label_shown = [&] { return child<QLabel>(*form, "changed_only_label").isVisible(); };
+    EXPECT_EQ(label_shown(), option.isChecked());
+    option.trigger();
+    EXPECT_EQ(label_shown(), option.isChecked());
+    EXPECT_EQ(child<QLabel>(*form, "changed_only_label_1").isVisibleTo(form.get()), false)
+        << "the operator panel is hidden in the service presentation";
+    option.trigger();
+    EXPECT_EQ(label_shown(), option.isChecked());
+
+    std::map<QString, QStringList> keys;
+    for (const QAction* command : form->findChildren<QAction*>()) {
+        for (const QKeySequence& key : command->shortcuts())
+            keys[key.toString()] << command->objectName();
+    }
+    for (const auto& [key, owners] : keys)
+        EXPECT_EQ(owners.size(), 1) << key.toStdString() << ": " << owners.join(", ").toStdString();
+    EXPECT_EQ(keys["Ctrl+D"], QStringList{"compare_action"});
+    EXPECT_EQ(keys["Ctrl+P"], QStringList{"printitem"});
+    EXPECT_EQ(keys["Ctrl+Shift+R"], QStringList{"RestartNimbra1"});
+    EXPECT_EQ(keys["Ctrl+L"], QStringList{"SelectObjectListFolder1"});
+}
+
 }  // namespace
 }  // namespace vexilo

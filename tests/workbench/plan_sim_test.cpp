@@ -85,7 +85,7 @@ TEST(PlanSim, SecondChangedOnlySendAndThePlanUseTheCopyTheFirstSendKeptTrue) {
         auto* window = form.findChild<PlanWindow*>();
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->counts_label->text(),
-                  "0 new, 0 changed, 6 unchanged, 0 misfit, 9 only on the instrument");
+                  "0 new, 0 changed, 6 unchanged, 0 misfit, 9 only in the Nimbra");
 
         const std::string log = sim.log();
         EXPECT_EQ(occurrences(log, "] GET_CONFIG ->"), 1) << log;
