@@ -522,8 +522,9 @@ void TMainForm::edit_description(int row) {
     // A file that exists but cannot be read is not offered for editing: accepting an empty
     // memo would replace a description nobody saw.
     if (file_exists(path) && !read_comments(path, comments)) return;
-    if (dialogs.editcommform->edit(comments) && file_exists(path)) {
-        replace_comments(dialogs.editcommform->comment_lines(), path);
+    if (dialogs.editcommform->edit(comments) && file_exists(path) &&
+        replace_comments(dialogs.editcommform->comment_lines(), path)) {
+        set_status("Saved the description of " + to_text(file_box.item(row)->text()));
     }
 }
 

@@ -401,6 +401,7 @@ TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_EQ(shown, (QStringList{"old", "by Shift+F10", "by the menu key"}));
     EXPECT_EQ(read_text_lines(wash), (std::vector<std::string>{"by the File menu", "[LISTS]"}));
+    EXPECT_EQ(form->status_text(), "Saved the description of wash");
 
     box.clearSelection();
     box.setCurrentRow(-1);
