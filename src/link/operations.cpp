@@ -166,7 +166,7 @@ void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink
                                                  Tnimbra_lib::Action step) {
     if (!claim_line(run, Tnimbra_lib::kMultiLineCommand)) return;
     // The port may have to be chosen first: nothing is received while its dialog waits.
-    if (!link_.port().is_open()) link_.set_status("Waiting for a serial port");
+    if (!link_.port().is_open()) link_.set_status("Opening the serial port");
     receive_progress_ = bar;
     link_.set_receive_progress(bar);
     reply_.clear();

@@ -80,7 +80,7 @@ TEST(WorkbenchEnding, OfflineStartWithABadPortThenClosingEndsTheEventLoop) {
     });
     workbench.operations().send_lists({EXAMPLES_DIR "/lists/wash.nol"}, {}, {});
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
-    EXPECT_EQ(status_meanwhile, "Waiting for a serial port");
+    EXPECT_EQ(status_meanwhile, "Opening the serial port");
     EXPECT_TRUE(port.sent.empty());
     EXPECT_EQ(form.status_text(), Workbench::kNotSentStatus);
     // Once the port is there, the next command opens it without asking.
