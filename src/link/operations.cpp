@@ -1,5 +1,7 @@
 #include "link/operations.h"
 
+#include <chrono>
+
 #include "config/download.h"
 #include "config/encoding.h"
 #include "config/field_text.h"

@@ -20,7 +20,6 @@
 // before its queue goes out; it may refuse an operation before anything is sent. That is
 // where an audit trail records what the service did.
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -62,11 +61,13 @@ struct OperationResult {
     // stopped. Failed: the message shown.
     std::string message;
     Tnimbra_lib::Failure reason = Tnimbra_lib::Failure::NotSent;  // Stopped only
-    int accepted = 0;      // a send: objects the instrument acknowledged
-    int total = 0;         // a send: objects its queue held; 0 until a queue went out
-    int unchanged = -1;    // a changed-only send: objects it left out as already there
-    double seconds = 0.0;  // a send that is done: from its first command to the last "@"
-    Plan plan;             // a plan that is done
+    int accepted = 0;  // a send: objects the instrument acknowledged
+    int total = 0;     // a send: objects its queue held; 0 until a queue went out
+    Plan plan;         // a plan that is done
+    // A changed-only send: the objects it left out as already there (-1: a whole send).
+    int unchanged = -1;
+    // A send that is done: the seconds from its first command to the last "@".
+    double seconds = 0.0;
 
     bool done() const { return outcome == Outcome::Done; }
     // A send that stopped part-way: its message is the operator's news.
