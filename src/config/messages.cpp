@@ -39,5 +39,8 @@ void show_info(std::string_view text) {
 bool ask_yes_no(std::string_view question) {
     return current->ask_yes_no(std::string(question));
 }
+bool ask_yes_no_yes_default(std::string_view question) {
+    return current->ask_yes_no_yes_default(std::string(question));
+}
 
 }  // namespace vexilo

@@ -15,6 +15,11 @@ class MessageHandler {
     virtual void show_info(const std::string& text) = 0;
     // True when the operator chose Yes.
     virtual bool ask_yes_no(const std::string& question) = 0;
+    // A question whose Yes harms nothing (creating a new file): Yes is the default, for Enter.
+    // Handlers without default buttons ask it as any other question.
+    virtual bool ask_yes_no_yes_default(const std::string& question) {
+        return ask_yes_no(question);
+    }
 };
 
 // Installs a handler (nullptr restores the default one, which writes to stderr and answers
@@ -24,6 +29,7 @@ MessageHandler* set_message_handler(MessageHandler* handler);
 void show_error(std::string_view text);
 void show_info(std::string_view text);
 bool ask_yes_no(std::string_view question);
+bool ask_yes_no_yes_default(std::string_view question);
 
 // Installs a handler for the lifetime of a scope.
 class ScopedMessageHandler {

@@ -328,7 +328,7 @@ const char* plan_kind_name(PlanKind kind) {
         case PlanKind::Misfit:
             return "misfit";
         case PlanKind::OnlyOnInstrument:
-            return "only on the instrument";
+            return "only in the Nimbra";
     }
     return "";
 }

@@ -21,7 +21,7 @@ Tcomment_form::Tcomment_form(QWidget* parent)
 
     label = new QLabel(
         QStringLiteral("If you wish to add comments to your object list, please write them in "
-                       "the box below and press the add_comments button"),
+                       "the box below and press \"Save list\"."),
         this);
     label->setWordWrap(true);
     comments_memo = new QPlainTextEdit(this);
@@ -29,9 +29,9 @@ Tcomment_form::Tcomment_form(QWidget* parent)
     comments_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     comments_memo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     comments_memo->setFixedSize(440, 200);
-    add_button = new QPushButton(QStringLiteral("&Add comments"), this);
+    add_button = new QPushButton(QStringLiteral("&Save list"), this);
     add_button->setObjectName(QStringLiteral("add_button"));
-    cancel_button = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancel_button = new QPushButton(QStringLiteral("&Don't save"), this);
     cancel_button->setObjectName(QStringLiteral("cancel_button"));
     // Enter starts a new comment line, it does not close the dialog.
     add_button->setAutoDefault(false);

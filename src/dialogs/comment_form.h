@@ -18,9 +18,9 @@ class Tcomment_form : public QDialog {
     explicit Tcomment_form(QWidget* parent = nullptr);
 
     // Modal, with the old comment lines in the memo; answers the lines to save with the list.
-    // "&Add comments" gives the edited lines, once they can be saved (see comment_check.h);
-    // "&Cancel" (or Escape) gives nothing: the save is cancelled, so an old list keeps its
-    // description.
+    // "&Save list" gives the edited lines, once they can be saved (see comment_check.h);
+    // "&Don't save" (or Escape) gives nothing: the save is cancelled, so an old list keeps its
+    // description. The memo keeps what was typed either way (comment_lines).
     std::optional<std::vector<std::string>> edit(const std::vector<std::string>& old_lines);
     std::vector<std::string> comment_lines() const;
 

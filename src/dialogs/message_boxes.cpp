@@ -17,14 +17,26 @@ void prepare(QMessageBox& box, const char* caption, QMessageBox::Icon icon,
     box.setTextFormat(Qt::PlainText);
 }
 
+bool ask(const std::string& question, bool yes_by_default) {
+    QMessageBox box(QApplication::activeWindow());
+    prepare(box, "Information", QMessageBox::Information, question);
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes_by_default ? yes : no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 }  // namespace
 
 void MessageBoxHandler::show_error(const std::string& text) {
     QMessageBox box(QApplication::activeWindow());
     prepare(box, "Error", QMessageBox::Critical, text);
-    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    box.setDefaultButton(cancel);
-    box.setEscapeButton(cancel);
+    // The box reports; there is nothing to cancel.
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
     box.exec();
 }
 
@@ -38,16 +50,13 @@ void MessageBoxHandler::show_info(const std::string& text) {
 }
 
 bool MessageBoxHandler::ask_yes_no(const std::string& question) {
-    QMessageBox box(QApplication::activeWindow());
-    prepare(box, "Information", QMessageBox::Information, question);
-    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    // Every question of the program asks before something that cannot be undone (removing,
+    // Almost every question asks before something that cannot be undone (removing,
     // overwriting, replacing, sending): Enter must not say yes to it.
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    return ask(question, false);
+}
+
+bool MessageBoxHandler::ask_yes_no_yes_default(const std::string& question) {
+    return ask(question, true);
 }
 
 }  // namespace vexilo

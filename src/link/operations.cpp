@@ -1,5 +1,7 @@
 #include "link/operations.h"
 
+#include <chrono>
+
 #include "config/download.h"
 #include "config/encoding.h"
 #include "config/field_text.h"
@@ -21,7 +23,9 @@ struct InstrumentOperations::Run {
     // A send that verifies: the configuration before the queue, and the queue.
     std::unique_ptr<Configuration> before;
     std::vector<std::string> sent;
-    bool verifying = false;  // its read-back is on the line
+    bool verifying = false;                           // its read-back is on the line
+    std::chrono::steady_clock::time_point on_line{};  // its first command went out
+    double seconds = 0.0;  // a send's queue: from its first command to its last "@"
 };
 
 namespace {
@@ -114,6 +118,9 @@ bool InstrumentOperations::claim_line(const RunPtr& run, const std::string& firs
     }
     active_ = run;
     late_run_ = nullptr;
+    if (run->on_line == std::chrono::steady_clock::time_point{}) {
+        run->on_line = std::chrono::steady_clock::now();
+    }
     return true;
 }
 
@@ -179,7 +186,8 @@ void InstrumentOperations::late_answer() {
 void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink* bar,
                                                  Tnimbra_lib::Action step) {
     if (!claim_line(run, Tnimbra_lib::kMultiLineCommand)) return;
-    link_.set_status("Receiving configuration from Nimbra");
+    // The port may have to be chosen first: nothing is received while its dialog waits.
+    if (!link_.port().is_open()) link_.set_status("Opening the serial port");
     receive_progress_ = bar;
     link_.set_receive_progress(bar);
     reply_.clear();
@@ -214,6 +222,9 @@ void InstrumentOperations::request_configuration(const RunPtr& run, ProgressSink
             fail(run, problem);
         },
         true);
+    if (active_ == run && link_.command_in_flight()) {
+        link_.set_status("Receiving configuration from Nimbra");
+    }
 }
 
 bool InstrumentOperations::take_received_configuration(std::string& problem) {
@@ -391,14 +402,22 @@ void InstrumentOperations::start_download(const RunPtr& run, std::vector<std::st
 
 // Every queued line was acknowledged; a send that verifies reads the configuration back first.
 void InstrumentOperations::queue_sent(const RunPtr& run) {
+    run->seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - run->on_line).count();
     if (run->start.verify && run->before) {
         verify_read_back(run);
         return;
     }
+    finish(run, sent_result(*run));
+}
+
+OperationResult InstrumentOperations::sent_result(const Run& run) {
     OperationResult result = done_result();
-    result.accepted = run->total;
-    result.total = run->total;
-    finish(run, std::move(result));
+    result.accepted = run.total;
+    result.total = run.total;
+    result.unchanged = run.already_there;
+    result.seconds = run.seconds;
+    return result;
 }
 
 void InstrumentOperations::verify_read_back(const RunPtr& run) {
@@ -409,9 +428,7 @@ void InstrumentOperations::verify_read_back(const RunPtr& run) {
     request_configuration(run, run->options.reply_progress, [this, run] {
         run->verifying = false;
         const ReadBack read_back = compare_read_back(*run->before, run->sent, *instrument_);
-        OperationResult result = done_result();
-        result.accepted = run->total;
-        result.total = run->total;
+        OperationResult result = sent_result(*run);
         result.verification.verified = read_back.verified;
         for (const ReadBackDifference& difference : read_back.differences)
             result.verification.differences.push_back(read_back_line(difference));

@@ -75,6 +75,10 @@ struct OperationResult {
     int total = 0;     // a send: objects its queue held; 0 until a queue went out
     Plan plan;         // a plan that is done
     Verification verification;
+    // A changed-only send: the objects it left out as already there (-1: a whole send).
+    int unchanged = -1;
+    // A send that is done: the seconds from its first command to the last "@".
+    double seconds = 0.0;
 
     bool done() const { return outcome == Outcome::Done; }
     // A send that stopped part-way: its message is the operator's news.
@@ -175,6 +179,7 @@ class InstrumentOperations {
                         const std::vector<std::string>& notes);
     void start_download(const RunPtr& run, std::vector<std::string> commands, const Plan* plan);
     void queue_sent(const RunPtr& run);
+    static OperationResult sent_result(const Run& run);
     void verify_read_back(const RunPtr& run);
     void take_acknowledged_lines();
     void line_failed(Tnimbra_lib::Failure failure, const std::string& text);

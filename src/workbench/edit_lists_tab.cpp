@@ -1,13 +1,18 @@
 #include "edit_lists_tab.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <algorithm>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "caption_button.h"
 #include "config/conversion.h"
@@ -24,6 +29,8 @@
 #include "dialogs/yes_to_all.h"
 #include "link/operations.h"
 #include "link/ui/progress_bar_sink.h"
+#include "workbench/list_folder.h"
+#include "workbench/send_panel.h"
 
 namespace vexilo {
 namespace {
@@ -86,7 +93,119 @@ QLabel* make_label(QWidget* parent, const char* name, const QString& text, int x
     return label;
 }
 
+int compare_names(std::string_view a, std::string_view b) {
+    return QString::fromLatin1(a.data(), static_cast<qsizetype>(a.size()))
+        .compare(QString::fromLatin1(b.data(), static_cast<qsizetype>(b.size())),
+                 Qt::CaseInsensitive);
+}
+
+// The list's objects by class name, then by name (letter case aside), an equal pair keeping
+// its order; then every object that an Atom field of another names is moved up before it, as
+// the instrument takes a reference only to an object it holds already. A ring of references
+// can never be sent in one order; it keeps the sorted one.
+std::vector<int> sorted_order(const Configuration& list) {
+    std::vector<int> by_name(static_cast<std::size_t>(list.object_count));
+    for (int i = 0; i < list.object_count; ++i)
+        by_name[static_cast<std::size_t>(i)] = i;
+    const auto class_name = [&list](int object) {
+        const int c = list.objects[object].class_index;
+        return c >= 0 && c < list.class_count ? text_of(list.classes[c].name) : std::string_view();
+    };
+    std::stable_sort(by_name.begin(), by_name.end(), [&](int a, int b) {
+        if (const int classes = compare_names(class_name(a), class_name(b)); classes != 0)
+            return classes < 0;
+        return compare_names(text_of(list.objects[a].name), text_of(list.objects[b].name)) < 0;
+    });
+
+    enum class Mark { None, Visiting, Done };
+    std::vector<Mark> marks(by_name.size(), Mark::None);
+    std::vector<int> order;
+    order.reserve(by_name.size());
+    const std::function<void(int)> place = [&](int object) {
+        if (marks[static_cast<std::size_t>(object)] != Mark::None) return;
+        marks[static_cast<std::size_t>(object)] = Mark::Visiting;
+        const int c = list.objects[object].class_index;
+        if (c >= 0 && c < list.class_count) {
+            const ClassRecord& cls = list.classes[c];
+            for (int f = 0; f < cls.field_count; ++f) {
+                if (cls.fields[f].kind != FieldKind::Atom) continue;
+                const int target = find_object(list, get_text_value(list, list.objects[object], f));
+                if (target >= 0 && target < list.object_count && target != object) place(target);
+            }
+        }
+        marks[static_cast<std::size_t>(object)] = Mark::Done;
+        order.push_back(object);
+    };
+    for (const int object : by_name)
+        place(object);
+    return order;
+}
+
 }  // namespace
+
+// The list as it stood: its objects and values, its classes, its lines' selection.
+struct EditListsTab::Snapshot {
+    std::unique_ptr<Configuration> destination;
+    bool needs_classes = true;
+    QString classes_label;
+    int current_row = -1;
+    std::vector<int> selected;
+};
+
+// One change of the list. Pushing it does nothing (the change is made already); undo and redo
+// put the list back as it stood before or after.
+class EditListsTab::ListChange final : public QUndoCommand {
+  public:
+    ListChange(EditListsTab& tab, const QString& text, std::unique_ptr<Snapshot> before,
+               std::unique_ptr<Snapshot> after)
+        : QUndoCommand(text), tab_(tab), before_(std::move(before)), after_(std::move(after)) {}
+    void undo() override {
+        tab_.restore(*before_);
+        tab_.set_status("Undone: " + to_text(text()));
+    }
+    void redo() override {
+        if (std::exchange(pushed_, false)) return;
+        tab_.restore(*after_);
+        tab_.set_status("Redone: " + to_text(text()));
+    }
+
+  private:
+    EditListsTab& tab_;
+    std::unique_ptr<Snapshot> before_;
+    std::unique_ptr<Snapshot> after_;
+    bool pushed_ = true;
+};
+
+std::unique_ptr<EditListsTab::Snapshot> EditListsTab::snapshot() const {
+    auto taken = std::make_unique<Snapshot>();
+    taken->destination = std::make_unique<Configuration>(*state_.destination);
+    taken->needs_classes = state_.destination_needs_classes;
+    taken->classes_label = module_label->text();
+    taken->current_row = new_list_box->currentRow();
+    for (int i = 0; i < new_list_box->count(); ++i) {
+        if (new_list_box->item(i)->isSelected()) taken->selected.push_back(i);
+    }
+    return taken;
+}
+
+void EditListsTab::restore(const Snapshot& taken) {
+    // The new object dialog holds the destination: it is overwritten in place.
+    *state_.destination = *taken.destination;
+    state_.destination_needs_classes = taken.needs_classes;
+    module_label->setText(taken.classes_label);
+    ListWidgetLines lines(*new_list_box);
+    show_objects(*state_.destination, lines);
+    if (taken.current_row < new_list_box->count()) {
+        new_list_box->setCurrentRow(taken.current_row, QItemSelectionModel::NoUpdate);
+    }
+    for (const int row : taken.selected) {
+        if (row < new_list_box->count()) new_list_box->item(row)->setSelected(true);
+    }
+}
+
+void EditListsTab::record(const QString& text, std::unique_ptr<Snapshot> before) {
+    undo_->push(new ListChange(*this, text, std::move(before), snapshot()));
+}
 
 EditListsTab::EditListsTab(EditState& state, QWidget* parent)
     : QWidget(parent), state_(state), own_files_(std::make_unique<ListFileDialogs>(this)) {
@@ -124,6 +243,25 @@ EditListsTab::EditListsTab(EditState& state, QWidget* parent)
     // Each button has a mnemonic of its own, and none is taken by the menu bar (Alt+F, Alt+H).
     up_button = make_button(this, "up_button", "Move object &Up", 483, 42, 105, 43);
     down_button = make_button(this, "down_button", "Move object &Down", 483, 96, 105, 43);
+
+    undo_ = std::make_unique<QUndoStack>();
+    // Each step holds two copies of the list (half a megabyte): enough to take back a slip.
+    undo_->setUndoLimit(20);
+    undo_action = undo_->createUndoAction(this, QStringLiteral("&Undo"));
+    undo_action->setObjectName(QStringLiteral("undo_action"));
+    undo_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redo_action = undo_->createRedoAction(this, QStringLiteral("&Redo"));
+    redo_action->setObjectName(QStringLiteral("redo_action"));
+    redo_action->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    sort_action = new QAction(QStringLiteral("&Sort list by class and name"), this);
+    sort_action->setObjectName(QStringLiteral("sort_action"));
+    connect(sort_action, &QAction::triggered, this, &EditListsTab::sort_list);
+    for (QAction* action : {undo_action, redo_action}) {
+        // Only while the page has the focus: the send page's keys are not the list's.
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(action);
+    }
 
     load_sink_ = std::make_unique<ProgressBarSink>(*load_progress);
     send_sink_ = std::make_unique<ProgressBarSink>(*send_progress);
@@ -204,6 +342,7 @@ void EditListsTab::clear_lists() {
     state_.reset();
     source_list_label->setText(QStringLiteral("Objects"));
     module_label->clear();
+    undo_->clear();
 }
 
 bool EditListsTab::eventFilter(QObject* watched, QEvent* event) {
@@ -231,6 +370,8 @@ void EditListsTab::get_objects_buttonClick() {
     if (!get_and_show_config(*path)) return;
     state_.source_name = *path;
     show_source_name(*path);
+    set_status("Loaded " + file_name_part(*path) + ": " + decimal(state_.source->object_count) +
+               " objects");
 }
 
 bool EditListsTab::get_and_show_config(const std::string& path) {
@@ -254,7 +395,10 @@ void EditListsTab::get_from_nimbra_buttonClick() {
     // not read must not cost the operator the list loaded before.
     if (services_.operations == nullptr) return;
     services_.operations->get_configuration(load_sink_.get(), [this](const OperationResult& got) {
-        if (!got.done()) return;
+        if (!got.done()) {
+            load_sink_->reset();
+            return;
+        }
         state_.source_name = "NIMBRA";
         source_list_label->setText(QStringLiteral("Objects in NIMBRA"));
         *state_.source = services_.operations->instrument();
@@ -283,6 +427,7 @@ void EditListsTab::transfer_classes() {
     dest.data_used = 0;
     new_list_box->clear();
     module_label->setText(shortened_name("Classes from " + file_name_part(state_.source_name)));
+    set_status("");
 }
 
 void EditListsTab::transfer_classes_buttonClick() {
@@ -290,7 +435,9 @@ void EditListsTab::transfer_classes_buttonClick() {
         !ask_yes_no("Transferring the classes removes the objects of the list. Go on?")) {
         return;
     }
+    auto before = snapshot();
     transfer_classes();
+    record(QStringLiteral("Transfer classes"), std::move(before));
 }
 
 void EditListsTab::add_buttonClick() {
@@ -310,12 +457,16 @@ void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
     OverwriteFlags& flags = yes_to_all().flags;
     flags.ask_before_overwrite = true;
     flags.keep_adding = true;
-    if (state_.destination_needs_classes) transfer_classes();
+    auto before = snapshot();
+    const bool transfer = state_.destination_needs_classes;
+    if (transfer) transfer_classes();
     // Overwritten objects leave their old value blocks behind; without gathering the rest,
     // a list edited for a while would refuse objects long before its store is full.
     compact_object_data(*state_.destination);
     CarefulAdd careful(*state_.source, *state_.destination);
     refused_ = 0;
+    added_ = 0;
+    overwritten_ = 0;
     first_refusal_.clear();
     const int lines = std::min(object_box->count(), static_cast<int>(state_.source->object_count));
     for (int i = 0; i < lines && flags.keep_adding; ++i) {
@@ -325,6 +476,14 @@ void EditListsTab::add_objects(const std::function<bool(int line)>& take) {
     // operator that something was left out.
     if (refused_ == 1) set_status(first_refusal_);
     if (refused_ > 1) set_status(decimal(refused_) + " objects not added; " + first_refusal_);
+    if (transfer || added_ + overwritten_ > 0) {
+        record(QStringLiteral("Add %1 objects").arg(added_ + overwritten_), std::move(before));
+    }
+    if (refused_ == 0) {
+        set_status("Added " + decimal(added_) + " objects" +
+                   (overwritten_ > 0 ? ", overwrote " + decimal(overwritten_) : "") + ": " +
+                   decimal(state_.destination->object_count) + " in the list");
+    }
 }
 
 bool EditListsTab::add_carefully(CarefulAdd& careful, int i) {
@@ -342,6 +501,7 @@ bool EditListsTab::add_carefully(CarefulAdd& careful, int i) {
     }
     // An overwritten object keeps its name and its line.
     if (!exists) add_to_dest_list();
+    ++(exists ? overwritten_ : added_);
     return true;
 }
 
@@ -381,22 +541,39 @@ void EditListsTab::new_list_boxDblClick() {
 
 void EditListsTab::make_new_object(int index) {
     Tnew_object& dialog = new_object();
+    auto before = snapshot();
     dialog.run(index);
     if (dialog.added) add_to_dest_list();
     if (dialog.changed) refresh_dest_line(index);
     // Overwriting another object may have given it the name in other letters.
     if (dialog.overwritten >= 0) refresh_dest_line(dialog.overwritten);
+    if (dialog.added || dialog.changed || dialog.overwritten >= 0) {
+        record(dialog.added ? QStringLiteral("New object") : QStringLiteral("Edit object"),
+               std::move(before));
+        set_status("");
+    }
 }
 
 void EditListsTab::delete_buttonClick() {
     if (nothing_selected(*new_list_box, "No objects selected, none removed!")) return;
+    const qsizetype going = new_list_box->selectedItems().size();
+    if (going > 1 && !ask_yes_no("Do you want to remove the " + decimal(going) +
+                                 " selected objects from the list?")) {
+        return;
+    }
+    auto before = snapshot();
     Configuration& dest = *state_.destination;
+    int removed = 0;
     for (int i = new_list_box->count() - 1; i >= 0; --i) {
         if (!new_list_box->item(i)->isSelected()) continue;
         delete_object(dest, i);
         delete new_list_box->takeItem(i);
+        ++removed;
     }
     if (new_list_box->count() == 0) state_.destination_needs_classes = true;
+    record(QStringLiteral("Remove %1 objects").arg(removed), std::move(before));
+    set_status("Removed " + decimal(removed) + " objects: " + decimal(new_list_box->count()) +
+               " in the list");
 }
 
 void EditListsTab::up_buttonClick() {
@@ -413,6 +590,7 @@ void EditListsTab::switch_objects(int offset) {
     const int b = a + offset;
     Configuration& dest = *state_.destination;
     if (a < 0 || b < 0 || a >= dest.object_count || b >= dest.object_count) return;
+    auto before = snapshot();
     std::swap(dest.objects[a], dest.objects[b]);
     QListWidgetItem* line_a = new_list_box->item(a);
     QListWidgetItem* line_b = new_list_box->item(b);
@@ -423,6 +601,28 @@ void EditListsTab::switch_objects(int offset) {
     line_a->setSelected(line_b->isSelected());
     new_list_box->setCurrentRow(b, QItemSelectionModel::NoUpdate);
     line_b->setSelected(true);
+    record(QStringLiteral("Move object"), std::move(before));
+    set_status("");
+}
+
+void EditListsTab::sort_list() {
+    Configuration& dest = *state_.destination;
+    if (dest.object_count < 2) return;
+    const std::vector<int> order = sorted_order(dest);
+    auto before = snapshot();
+    // The selection belongs to the objects and goes where they go.
+    std::vector<ObjectRecord> objects(dest.objects, dest.objects + dest.object_count);
+    std::vector<bool> selected(order.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        dest.objects[i] = objects[static_cast<std::size_t>(order[i])];
+        selected[i] = new_list_box->item(order[i])->isSelected();
+    }
+    ListWidgetLines lines(*new_list_box);
+    show_objects(dest, lines);
+    for (std::size_t i = 0; i < selected.size(); ++i)
+        new_list_box->item(static_cast<int>(i))->setSelected(selected[i]);
+    record(QStringLiteral("Sort by class and name"), std::move(before));
+    set_status("Sorted " + decimal(dest.object_count) + " objects by class and name");
 }
 
 void EditListsTab::save_buttonClick() {
@@ -434,26 +634,39 @@ void EditListsTab::save_buttonClick() {
     if (!chosen) return;
     const std::string target = list_save_path(*chosen);
     const std::string name = file_name_part(target);
+    // Whatever the operator declines, the status line says that nothing was written.
+    const auto not_saved = [this] { set_status("Not saved"); };
     // The dialog asked about the name it was given; the list goes to the .nol file.
     if (path_exists(target)) {
         if (target != *chosen &&
             !ask_yes_no(name + " already exists.\nDo you want to replace it?")) {
-            return;
+            return not_saved();
         }
-    } else if (!ask_yes_no(name + "\nThis file does not exist.\nDo you want to create it?")) {
-        return;
+    } else if (!ask_yes_no_yes_default(name +
+                                       "\nThis file does not exist.\nDo you want to create it?")) {
+        // Creating a file destroys nothing: Enter says yes.
+        return not_saved();
     }
     std::vector<std::string> comments;
     // A list that exists but cannot be read is not replaced: its comments would be lost.
-    if (!read_comments(target, comments)) return;
-    // Cancel cancels the save: an old list keeps its file and its description.
-    const auto edited = comment_form().edit(comments);
-    if (!edited) return;
-    std::vector<std::string> written;
-    if (write_object_list(*state_.destination, target, *edited, &written) &&
-        services_.operations != nullptr) {
-        services_.operations->link().show_file(target, written);
+    if (!read_comments(target, comments)) return not_saved();
+    // Comments typed for this file at a save the operator declined come back.
+    if (const auto kept = unsaved_comments_.find(target); kept != unsaved_comments_.end()) {
+        comments = kept->second;
     }
+    // "Don't save" cancels the save: an old list keeps its file and its description, and the
+    // typed comments wait for the next save to this file.
+    const auto edited = comment_form().edit(comments);
+    if (!edited) {
+        unsaved_comments_[target] = comment_form().comment_lines();
+        return not_saved();
+    }
+    std::vector<std::string> written;
+    if (!write_object_list(*state_.destination, target, *edited, &written)) return not_saved();
+    unsaved_comments_.erase(target);
+    if (services_.operations != nullptr) services_.operations->link().show_file(target, written);
+    saved_name_ = to_text(list_name_of(path_to_qstring(target)));
+    set_status("Saved " + name + ": " + decimal(state_.destination->object_count) + " objects");
 }
 
 void EditListsTab::send_buttonClick() {
@@ -472,10 +685,21 @@ void EditListsTab::send_buttonClick() {
     options.reply_progress = load_sink_.get();
     options.queue_progress = send_sink_.get();
     const auto stopped = [this](const OperationResult& result) {
+        if (!result.done()) {
+            load_sink_->reset();
+            send_sink_->reset();
+        }
         if (result.send_stopped() && services_.send_stopped) services_.send_stopped(result.message);
     };
     options.late_answer = stopped;
-    services_.operations->send_objects(*state_.destination, objects, options, stopped);
+    std::vector<std::string> names;
+    if (!saved_name_.empty()) names.push_back(saved_name_);
+    services_.operations->send_objects(*state_.destination, objects, options,
+                                       [this, names, stopped](const OperationResult& result) {
+                                           if (result.done() && result.total > 0)
+                                               set_status(download_summary(result, names));
+                                           stopped(result);
+                                       });
 }
 
 }  // namespace vexilo

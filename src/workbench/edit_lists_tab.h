@@ -7,14 +7,18 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "edit_state.h"
 #include "list_file_chooser.h"
 
+class QAction;
 class QLabel;
 class QListWidget;
+class QUndoStack;
 class QProgressBar;
 class QPushButton;
 
@@ -85,6 +89,16 @@ class EditListsTab final : public QWidget {
     QPushButton* up_button;
     QPushButton* down_button;
 
+    // The Edit menu's commands; their shortcuts work while the page has the focus. Undo and
+    // Redo step through the changes of the list (add, remove, move, new or edited object,
+    // transferred classes, sorting), each restoring the list, its values and its lines.
+    QAction* undo_action;
+    QAction* redo_action;
+    // Sorts the list by class, then name; an object that another refers to (an Atom field)
+    // goes before it, so the sorted list can be sent in its order.
+    QAction* sort_action;
+    QUndoStack& undo_stack() { return *undo_; }
+
     void get_objects_buttonClick();
     void get_from_nimbra_buttonClick();
     void object_boxDblClick();
@@ -98,6 +112,7 @@ class EditListsTab final : public QWidget {
     void down_buttonClick();
     void save_buttonClick();
     void send_buttonClick();
+    void sort_list();
 
     // Reads the file into the source; on success object_box shows its objects.
     bool get_and_show_config(const std::string& path);
@@ -107,6 +122,13 @@ class EditListsTab final : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    struct Snapshot;
+    class ListChange;
+    std::unique_ptr<Snapshot> snapshot() const;
+    void restore(const Snapshot& snapshot);
+    // Puts the change from `before` to the list as it is now on the undo stack.
+    void record(const QString& text, std::unique_ptr<Snapshot> before);
+
     void transfer_classes();
     // Runs the careful add over the lines of object_box that `take` accepts.
     void add_objects(const std::function<bool(int line)>& take);
@@ -128,8 +150,15 @@ class EditListsTab final : public QWidget {
     std::unique_ptr<ListFileChooser> own_files_;
     std::unique_ptr<ProgressBarSink> load_sink_;
     std::unique_ptr<ProgressBarSink> send_sink_;
+    std::unique_ptr<QUndoStack> undo_;
     int refused_ = 0;
+    int added_ = 0;
+    int overwritten_ = 0;
     std::string first_refusal_;
+    // Comments typed at a declined save, by the file they were meant for (this run only).
+    std::map<std::string, std::vector<std::string>> unsaved_comments_;
+    // The list name of the file the list was last saved to; sends name it.
+    std::string saved_name_;
 };
 
 }  // namespace vexilo

@@ -1,8 +1,16 @@
 #pragma once
 // The folder tree of the folder panels: the file system's folders below a base folder, the
 // base folder itself as the top node. Hidden folders are shown; files are not.
+//
+// The tree follows the folders on disk by itself, but never reads a folder's files: the base
+// folder and the open folders are watched, and only when a watched folder's subfolders change
+// (read on a worker thread) are the folders read again. A list folder of thousands of files
+// that gets one more costs the window nothing here.
 
+#include <QFileSystemWatcher>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 #include <QTreeView>
 #include <memory>
 
@@ -35,7 +43,18 @@ class FolderTree final : public QTreeView {
     void selection_changed(const QString& path);
 
   private:
+    QFileSystemModel* make_folders();
+    void watch_open_folders();
+    void check_folders_later();
+    // The folders read afresh, the open ones opened again and the selection kept, silently.
+    void reread_folders();
+
     std::unique_ptr<QFileIconProvider> icons_;
+    QFileSystemWatcher watcher_;
+    QTimer settle_;
+    QSet<QString> changed_;  // watched folders whose entries changed since the last check
+    QSet<QString> open_;     // folders opened in the tree
+    bool rereading_ = false;
     QFileSystemModel* folders_;
     QSortFilterProxyModel* below_base_;
     QString base_;

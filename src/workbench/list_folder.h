@@ -37,21 +37,33 @@ void fill_list_names(const QString& pattern, QListWidget& box);
 // and the current row stays on its name while that remains.
 void refill_list_names(const QString& pattern, QListWidget& box);
 
-// Calls back when the files of the watched folder may have changed (a list added, removed
-// or renamed, by this program or another). A burst of changes, as a copy or a save makes,
-// gives one call shortly after it ends.
+// Brings the box (filled from list_names) to the names (list_names' order): only the rows
+// that went are removed and only the new names inserted, so a folder of thousands of lists
+// costs one pass, and every remaining row keeps its selection and the current row.
+void update_list_names(const QStringList& names, QListWidget& box);
+
+// Calls back with the folder's list names when its files may have changed (a list added,
+// removed or renamed, by this program or another). A burst of changes, as a copy or a save
+// makes, gives one call shortly after it ends. The folder is read on a worker thread; only
+// the names of the folder watched now, from its latest reading, are handed on.
 class ListFolderWatcher final : public QObject {
   public:
     static constexpr int kSettleMs = 150;
 
-    explicit ListFolderWatcher(std::function<void()> changed, QObject* parent = nullptr);
-    // Watches this folder instead of the one before; an empty path watches nothing.
-    void watch(const QString& folder);
+    explicit ListFolderWatcher(std::function<void(const QStringList& names)> changed,
+                               QObject* parent = nullptr);
+    // Watches this folder (its list files are those the pattern of list_path "*" matches)
+    // instead of the one before; an empty path watches nothing.
+    void watch(const QString& folder, const QString& pattern);
 
   private:
+    void read_later();
+
     QFileSystemWatcher watcher_;
     QTimer settle_;
-    std::function<void()> changed_;
+    QString pattern_;
+    quint64 reading_ = 0;  // the latest reading; an older one that ends later is dropped
+    std::function<void(const QStringList& names)> changed_;
 };
 
 // The description hint of a list: "Object list NAME", and when the lines have a comment

@@ -29,6 +29,7 @@
 #include "dialogs/ui_helpers.h"
 #include "link/ui/nimbra_lib_window.h"
 #include "link/ui/portform.h"
+#include "link/ui/progress_bar_sink.h"
 #include "printing/print_listing.h"
 #include "settings/settings.h"
 #include "workbench/folder_tree.h"
@@ -138,6 +139,8 @@ void TMainForm::build_window() {
     connect(PageControl1, &QTabWidget::currentChanged, this, [this](int page) {
         PageControl1Changing(current_page_);
         current_page_ = page;
+        // The Edit menu works on the edit page's list, so only while that page is shown.
+        if (Edit1 != nullptr) Edit1->setEnabled(PageControl1->widget(page) == edit_tab);
         if (PageControl1->widget(page) == send_tab) send_tabEnter();
     });
 
@@ -180,10 +183,21 @@ void TMainForm::build_menus() {
         operations_.set_verify_after_sending(checked);
     });
     Exit1 = File1->addAction(QStringLiteral("E&xit"));
+    Edit1 = bar->addMenu(QStringLiteral("&Edit"));
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->addActions({edit_tab->undo_action, edit_tab->redo_action});
+    Edit1->addSeparator();
+    Edit1->addAction(edit_tab->sort_action);
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
     About1 = Help1->addAction(QStringLiteral("&About"));
 
+    // None of these keys is taken elsewhere in the window (Ctrl+Z and Ctrl+Y undo and redo on
+    // the edit page, F5 reads the folder, the buttons answer to Alt and their letter).
+    compare_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    printitem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    RestartNimbra1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    SelectObjectListFolder1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     printitem->setObjectName(QStringLiteral("printitem"));
     RemoveallobjectsfromNimbra1->setObjectName(QStringLiteral("RemoveallobjectsfromNimbra1"));
     RestartNimbra1->setObjectName(QStringLiteral("RestartNimbra1"));
@@ -208,7 +222,8 @@ void TMainForm::build_menus() {
 void TMainForm::build_list_keeping() {
     show_hint = [](const QPoint& at, const QString& text, QWidget* widget, const QRect& band,
                    int ms) { QToolTip::showText(at, text, widget, band, ms); };
-    folder_watcher_ = std::make_unique<ListFolderWatcher>([this] { refresh_list_folder(); });
+    folder_watcher_ = std::make_unique<ListFolderWatcher>(
+        [this](const QStringList& names) { show_list_names(names); });
     refresh_action = new QAction(QStringLiteral("Refresh object lists"), this);
     refresh_action->setObjectName(QStringLiteral("refresh_action"));
     refresh_action->setShortcut(QKeySequence(Qt::Key_F5));
@@ -252,6 +267,8 @@ void TMainForm::FormCreate(const QStringList& arguments) {
 
     set_presentation();
     PageControl1->setCurrentWidget(send_tab);
+    for (SendPanel* panel : panels())
+        panel->show_changed_only(send_changed_only_action->isChecked());
 
     edit_tab->clear_lists();
     edit_state.reset();
@@ -270,6 +287,8 @@ void TMainForm::set_presentation() {
     printitem->setVisible(service_mode_);
     description_action->setVisible(service_mode_);
     RemoveallobjectsfromNimbra1->setVisible(service_mode_);
+    Edit1->menuAction()->setVisible(service_mode_);
+    Edit1->setEnabled(PageControl1->currentWidget() == edit_tab);
     PageControl1->setTabVisible(PageControl1->indexOf(edit_tab), service_mode_);
     // The line sits above the panel, not under the hidden tab control.
     shape_line->raise();
@@ -346,7 +365,7 @@ void TMainForm::set_list_folder(const std::string& folder, bool store) {
         panel->show_folder(caption);
         fill_list_names(pattern, panel->lists());
     }
-    folder_watcher_->watch(path_to_qstring(folder));
+    folder_watcher_->watch(path_to_qstring(folder), pattern);
     if (store) {
         store_text_setting(kRootFolder, folder);
         store_text_setting(kListFolder, folder);
@@ -354,9 +373,12 @@ void TMainForm::set_list_folder(const std::string& folder, bool store) {
 }
 
 void TMainForm::refresh_list_folder() {
-    const QString pattern = path_to_qstring(list_path(std::string("*")));
+    show_list_names(list_names(path_to_qstring(list_path(std::string("*")))));
+}
+
+void TMainForm::show_list_names(const QStringList& names) {
     for (SendPanel* panel : panels())
-        refill_list_names(pattern, panel->lists());
+        update_list_names(names, panel->lists());
     // The row under the mouse may hold another list now.
     last_hovered_row = -2;
 }
@@ -510,8 +532,9 @@ void TMainForm::edit_description(int row) {
     // A file that exists but cannot be read is not offered for editing: accepting an empty
     // memo would replace a description nobody saw.
     if (file_exists(path) && !read_comments(path, comments)) return;
-    if (dialogs.editcommform->edit(comments) && file_exists(path)) {
-        replace_comments(dialogs.editcommform->comment_lines(), path);
+    if (dialogs.editcommform->edit(comments) && file_exists(path) &&
+        replace_comments(dialogs.editcommform->comment_lines(), path)) {
+        set_status("Saved the description of " + to_text(file_box.item(row)->text()));
     }
 }
 
@@ -527,18 +550,30 @@ void TMainForm::send_modules_button_1Click() {
 
 void TMainForm::send_lists(SendPanel& panel) {
     if (nothing_selected(panel.lists(), "No modules selected!")) return;
-    ProgressSink* sink = &panel.progress();
+    ProgressBarSink* sink = &panel.progress();
     // The lists are the ones the operator sent, in the folder shown then, even when the
     // selection or the folder changes while the instrument's configuration is on its way.
     InstrumentOperations::SendOptions options;
     options.changed_only = send_changed_only_action->isChecked();
     options.reply_progress = sink;
     options.queue_progress = sink;
-    const auto stopped = [this](const OperationResult& result) {
+    const auto stopped = [this, sink](const OperationResult& result) {
+        if (!result.done()) sink->reset();
         if (result.send_stopped()) send_stopped(result.message);
     };
     options.late_answer = stopped;
-    operations_.send_lists(selected_list_paths(panel.lists()), options, stopped);
+    // The lists by name, in the order they go out.
+    std::vector<std::string> names;
+    for (int row = 0; row < panel.lists().count(); ++row) {
+        if (panel.lists().item(row)->isSelected())
+            names.push_back(to_text(panel.lists().item(row)->text()));
+    }
+    operations_.send_lists(selected_list_paths(panel.lists()), options,
+                           [this, names, stopped](const OperationResult& result) {
+                               if (result.done() && result.total > 0)
+                                   set_status(download_summary(result, names));
+                               stopped(result);
+                           });
 }
 
 void TMainForm::send_tabEnter() {
@@ -601,8 +636,11 @@ void TMainForm::compare_with_nimbra() {
     SendPanel& panel = service_mode_ ? *send_tab : *send_panel;
     if (nothing_selected(panel.lists(), "No modules selected!")) return;
     operations_.plan(selected_list_paths(panel.lists()), &panel.progress(),
-                     [this](const OperationResult& result) {
-                         if (!result.done()) return;
+                     [this, &panel](const OperationResult& result) {
+                         if (!result.done()) {
+                             panel.progress().reset();
+                             return;
+                         }
                          if (plan_window_ == nullptr) plan_window_ = new PlanWindow(this);
                          plan_window_->show_plan(result.plan);
                          plan_window_->show();
@@ -612,6 +650,8 @@ void TMainForm::compare_with_nimbra() {
 
 void TMainForm::store_send_changed_only() {
     store_int_setting(kSendChangedOnlySetting, send_changed_only_action->isChecked() ? 1 : 0);
+    for (SendPanel* panel : panels())
+        panel->show_changed_only(send_changed_only_action->isChecked());
 }
 
 }  // namespace vexilo

@@ -101,6 +101,8 @@ class TMainForm final : public QMainWindow {
     // Reads the current list folder again into both file lists, keeping the selection where
     // the names remain; the folder's changes on disk do this by themselves.
     void refresh_list_folder();
+    // Brings both file lists to the names of the current list folder, row by row.
+    void show_list_names(const QStringList& names);
     void fill_list_names(const QString& pattern, QListWidget& box);
     // The current list folder, a separator, the name and ".nol"; "*" gives the pattern of
     // every object list file there.
@@ -175,6 +177,7 @@ class TMainForm final : public QMainWindow {
     QAction* verify_action;  // Options: "Verify after sending"
     QAction* SelectObjectListFolder1;
     QAction* Exit1;
+    QMenu* Edit1 = nullptr;  // the edit page's commands (service presentation)
     QMenu* Help1;
     QAction* About1;
     QAction* description_action;  // File menu: edit the description of the selected list

@@ -1,10 +1,14 @@
 #include "workbench/send_panel.h"
 
+#include <cstdio>
+
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "config/text_fields.h"
+#include "link/operations.h"
 #include "link/ui/progress_bar_sink.h"
 #include "workbench/folder_tree.h"
 
@@ -20,7 +24,17 @@ struct Place {
     int height = -1;
 };
 
-enum Control { FolderLabel, TreeCaption, ListCaption, Tree, Lists, SendButton, Bar, Controls };
+enum Control {
+    FolderLabel,
+    TreeCaption,
+    ListCaption,
+    Tree,
+    Lists,
+    SendButton,
+    Bar,
+    ChangedOnly,
+    Controls
+};
 
 // Each control in the send tab and in the stand-alone panel.
 const Place kPlaces[Controls][2] = {
@@ -31,6 +45,8 @@ const Place kPlaces[Controls][2] = {
     {{"file_box", 280, 40, 289, 217}, {"file_box_1", 284, 44, 289, 241}},
     {{"send_modules_button", 304, 271, 245, 25}, {"send_modules_button_1", 308, 287, 245, 25}},
     {{"send_mod_progress", 304, 304, 245, 13}, {"send_mod_progress_1", 308, 328, 245, 13}},
+    // Under the tree, beside the send button.
+    {{"changed_only_label", 16, 275, 245, 17}, {"changed_only_label_1", 12, 291, 245, 17}},
 };
 
 template <class Widget>
@@ -54,6 +70,28 @@ void centre_over(QLabel* caption, const QWidget* control) {
 }
 
 }  // namespace
+
+std::string download_summary(const OperationResult& result, const std::vector<std::string>& names) {
+    constexpr std::size_t kNamesShown = 3;
+    std::string text = decimal(result.total) + " objects";
+    if (!names.empty()) {
+        text += " of ";
+        for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
+            text += (i > 0 ? ", " : "") + names[i];
+        if (names.size() > kNamesShown) {
+            text += " and " + decimal(static_cast<std::int64_t>(names.size() - kNamesShown)) +
+                    " more lists";
+        }
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", result.seconds);
+    text += " downloaded in " + std::string(seconds) + " s";
+    if (result.unchanged >= 0) text += ", " + decimal(result.unchanged) + " already in the Nimbra";
+    // The summary replaces the service's last status; a read-back must not vanish with it.
+    if (result.verification.state == Verification::State::Passed)
+        text += ", " + decimal(result.verification.verified) + " objects verified";
+    return text;
+}
 
 SendPanel::SendPanel(Presentation presentation, QWidget* parent) : QWidget(parent) {
     const int column = presentation == Presentation::SendTab ? 0 : 1;
@@ -79,6 +117,10 @@ SendPanel::SendPanel(Presentation presentation, QWidget* parent) : QWidget(paren
     bar->setValue(0);
     bar->setTextVisible(false);
     progress_ = std::make_unique<ProgressBarSink>(*bar);
+    changed_only_label_ =
+        placed(new QLabel(QStringLiteral("Only changed objects are sent"), this), at(ChangedOnly));
+    changed_only_label_->setAlignment(Qt::AlignCenter);
+    changed_only_label_->setVisible(false);
     connect(send_button, &QPushButton::clicked, this, &SendPanel::send_clicked);
 }
 
@@ -88,7 +130,11 @@ void SendPanel::show_folder(const QString& caption) {
     folder_label_->setText(caption);
 }
 
-ProgressSink& SendPanel::progress() {
+void SendPanel::show_changed_only(bool on) {
+    changed_only_label_->setVisible(on);
+}
+
+ProgressBarSink& SendPanel::progress() {
     return *progress_;
 }
 

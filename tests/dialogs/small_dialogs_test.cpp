@@ -192,12 +192,12 @@ TEST(CommentDialogs, AddKeepsTheLinesCancelGivesNothingUnsavableTextIsRefused) {
     EXPECT_EQ(comments.windowTitle(), "Saving object list");
     EXPECT_FALSE(comments.windowFlags() & Qt::WindowCloseButtonHint);
     ModalScript script;
-    script.press("Saving object list", "&Add comments", [&](QWidget&) {
+    script.press("Saving object list", "&Save list", [&](QWidget&) {
         comments.comments_memo->appendPlainText(QString::fromUtf8("Volumen in \xC2\xB5l"));
     });
     EXPECT_EQ(comments.edit({"Pumps of line 2"}),
               (std::vector<std::string>{"Pumps of line 2", "Volumen in \xB5l"}));
-    script.press("Saving object list", "&Cancel");
+    script.press("Saving object list", "&Don't save");
     EXPECT_FALSE(comments.edit({"Pumps of line 2"}).has_value());
     EXPECT_SCRIPT_DONE(script);
 
@@ -210,11 +210,11 @@ TEST(CommentDialogs, AddKeepsTheLinesCancelGivesNothingUnsavableTextIsRefused) {
     };
     const QString omega = QString::fromUtf8("\xCF\x89");
     script
-        .press("Saving object list", "&Add comments",
+        .press("Saving object list", "&Save list",
                [&](QWidget&) { comments.comments_memo->setPlainText("ok\nfrequency " + omega); })
-        .press("Saving object list", "&Add comments", refused("a\n[Lists]\nb", omega))
-        .press("Saving object list", "&Add comments", refused("x\n[atoms]", "[Lists]"))
-        .press("Saving object list", "&Add comments", refused("a\n [LISTS]", "[atoms]"));
+        .press("Saving object list", "&Save list", refused("a\n[Lists]\nb", omega))
+        .press("Saving object list", "&Save list", refused("x\n[atoms]", "[Lists]"))
+        .press("Saving object list", "&Save list", refused("a\n [LISTS]", "[atoms]"));
     EXPECT_EQ(comments.edit({}), (std::vector<std::string>{"a", " [LISTS]"}));
     EXPECT_SCRIPT_DONE(script);
     // The rule of the list writer, asked before the dialog closes.

@@ -65,7 +65,7 @@ TEST_F(PlanSim, PlanNamesTheOneChangeAndChangedOnlySendsJustThat) {
     EXPECT_EQ(filtered(split_lines(plan.out), "changed: "),
               Lines{"changed: Pump:AssayPump (assay): Volume: 50 \xC2\xB5l -> 75 \xC2\xB5l"});
     EXPECT_EQ(split_lines(plan.out).back(),
-              "0 new, 1 changed, 5 unchanged, 0 misfit, 9 only on the instrument");
+              "0 new, 1 changed, 5 unchanged, 0 misfit, 9 only in the Nimbra");
     ASSERT_EQ(downloads().size(), 6u);  // a plan sends nothing
 
     const CliResult changed = cli({"send", "--changed-only", assay});

@@ -1,11 +1,13 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 
 #include "config/text_file.h"
+#include "dialogs/message_boxes.h"
 #include "edit_fixture.h"
 
 namespace vexilo::test {
@@ -87,6 +89,7 @@ TEST_F(EditTabTest, EmptyingTheListTransfersTheClassesOfTheCurrentSourceAgain) {
     open_source("first.nol", kFirst);
     tab.add_all_button->click();
     select(*tab.new_list_box, {0, 1, 2, 3});
+    messages.answers = {true};
     tab.delete_button->click();
     EXPECT_EQ(tab.new_list_box->count(), 0);
     EXPECT_EQ(state.destination->object_count, 0);
@@ -106,7 +109,7 @@ TEST_F(EditTabTest, EmptyingTheListTransfersTheClassesOfTheCurrentSourceAgain) {
     tab.transfer_classes_button->click();
     EXPECT_EQ(tab.new_list_box->count(), 2);
     tab.transfer_classes_button->click();
-    EXPECT_EQ(messages.questions.size(), 2u);
+    EXPECT_EQ(messages.questions.size(), 3u);
     EXPECT_EQ(tab.new_list_box->count(), 0);
     EXPECT_EQ(state.destination->object_count, 0);
     EXPECT_EQ(state.destination->class_count, 1);
@@ -161,7 +164,7 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
 
     files.saves.push_back(lists + "/list.txt");
     messages.answers = {true};
-    script.press("Saving object list", "Add comments", [](QWidget& window) {
+    script.press("Saving object list", "Save list", [](QWidget& window) {
         auto& memo = *static_cast<Tcomment_form&>(window).comments_memo;
         EXPECT_EQ(memo.toPlainText().toStdString(), "Old comment\nsecond line");
         memo.setPlainText("New comment");
@@ -186,7 +189,7 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file("fresh.nol"))));
     files.saves.push_back(file("fresh"));
     messages.answers = {true};
-    script.press("Saving object list", "Cancel");
+    script.press("Saving object list", "Don't save");
     tab.save_button->click();
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file("fresh.nol"))));
     EXPECT_EQ(messages.questions.back(),
@@ -194,12 +197,138 @@ TEST_F(EditTabTest, SavingWritesTheNolFileOfTheChosenNameWithItsOldComments) {
 
     const auto before = read_text_lines(lists + "/list.nol");
     files.saves.push_back(lists + "/list.nol");
-    script.press("Saving object list", "Cancel", [](QWidget& window) {
+    script.press("Saving object list", "Don't save", [](QWidget& window) {
         static_cast<Tcomment_form&>(window).comments_memo->clear();
     });
     tab.save_button->click();
     EXPECT_SCRIPT_DONE(script);
     EXPECT_EQ(read_text_lines(lists + "/list.nol"), before);
+}
+
+// The save as the operator runs it from the keyboard: Enter creates a new file, Escape in
+// the comments writes nothing but keeps what was typed for the next try, and the status line
+// says each time what became of the list.
+TEST_F(EditTabTest, SavingByKeyboardCreatesTheFileAndKeepsDeclinedComments) {
+    MessageBoxHandler boxes;
+    ScopedMessageHandler real_boxes(boxes);
+    open_source("first.nol", kFirst);
+    tab.add_all_button->click();
+    const auto key = [](Qt::Key pressed) {
+        return [pressed](QWidget& window) { QTest::keyClick(&window, pressed); };
+    };
+    const auto memo_of = [](QWidget& window) -> QPlainTextEdit& {
+        return *static_cast<Tcomment_form&>(window).comments_memo;
+    };
+
+    files.saves.push_back(file("fresh"));
+    script.press("Information", "", key(Qt::Key_Return));
+    script.press("Saving object list", "", [&](QWidget& window) {
+        EXPECT_TRUE(static_cast<Tcomment_form&>(window).label->text().contains("\"Save list\""));
+        QTest::keyClicks(&memo_of(window), "Typed note");
+        QTest::keyClick(&window, Qt::Key_Escape);
+    });
+    tab.save_button->click();
+    EXPECT_SCRIPT_DONE(script);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(file("fresh.nol"))));
+    EXPECT_EQ(link.statuses.back(), "Not saved");
+
+    files.saves.push_back(file("fresh"));
+    script.press("Information", "", key(Qt::Key_Return));
+    script.press("Saving object list", "Save list", [&](QWidget& window) {
+        EXPECT_EQ(memo_of(window).toPlainText().toStdString(), "Typed note");
+    });
+    tab.save_button->click();
+    EXPECT_SCRIPT_DONE(script);
+    const auto saved = read_text_lines(file("fresh.nol"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->front(), "Typed note");
+    EXPECT_EQ(link.statuses.back(), "Saved fresh.nol: 4 objects");
+}
+
+// Removing several objects asks first (Enter keeps them); Ctrl+Z and Ctrl+Shift+Z take back
+// and repeat a remove, a move and an add, values and all.
+TEST_F(EditTabTest, RemovingManyAsksAndUndoTakesBackRemoveMoveAndAdd) {
+    MessageBoxHandler boxes;
+    ScopedMessageHandler real_boxes(boxes);
+    open_source("first.nol", kFirst);
+    tab.add_all_button->click();
+    const Lines all = lines_of(*tab.new_list_box);
+    tab.show();
+    tab.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    QListWidget& list = *tab.new_list_box;
+    list.setFocus();
+
+    select(list, {0, 1, 3});
+    QString question;
+    script.press("Information", "", [&](QWidget& window) {
+        question = window.findChild<QLabel*>("qt_msgbox_label")->text();
+        QTest::keyClick(&window, Qt::Key_Return);
+    });
+    QTest::mouseClick(tab.delete_button, Qt::LeftButton);
+    EXPECT_SCRIPT_DONE(script);
+    EXPECT_EQ(question, "Do you want to remove the 3 selected objects from the list?");
+    EXPECT_EQ(lines_of(list), all);
+
+    script.press("Information", "Yes");
+    QTest::mouseClick(tab.delete_button, Qt::LeftButton);
+    // The window gets the focus back from the box, as on a desktop.
+    tab.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&tab));
+    list.setFocus();
+    EXPECT_EQ(lines_of(list), (Lines{"Pump:Tray3"}));
+    EXPECT_EQ(link.statuses.back(), "Removed 3 objects: 1 in the list");
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(lines_of(list), all);
+    EXPECT_EQ(dest_object(1), (Lines{"Pump:Tray2", "200", "Low", "second"}));
+    EXPECT_EQ(link.statuses.back(), "Undone: Remove 3 objects");
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(lines_of(list), (Lines{"Pump:Tray3"}));
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+
+    // One object goes without a question.
+    select(list, {2});
+    list.setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    tab.down_button->click();
+    EXPECT_EQ(lines_of(list), (Lines{"Pump:Tray1", "Pump:Tray2", "Plain:Lid", "Pump:Tray3"}));
+    QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(lines_of(list), all);
+    EXPECT_EQ(dest_object(2), (Lines{"Pump:Tray3", "300", "Medium", "third"}));
+    tab.delete_button->click();
+    EXPECT_EQ(list.count(), 3);
+
+    // Back past the add: the list is empty and takes the classes again at the next add.
+    tab.undo_action->trigger();
+    tab.undo_action->trigger();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_TRUE(state.destination_needs_classes);
+    EXPECT_FALSE(tab.undo_action->isEnabled());
+    tab.redo_action->trigger();
+    EXPECT_EQ(lines_of(list), all);
+}
+
+// Sorting goes by class, then name in any letter case; an object another refers to comes
+// before it (the instrument takes no reference to an object it lacks); values and the
+// selection go with their objects, and Undo puts the old order back.
+TEST_F(EditTabTest, SortingByClassAndNamePutsReferencesFirst) {
+    write_lines(file("racks.nol"),
+                {"[LISTS]", "[CLASSES]", "!Tray", "Volume;1;1000;10;1;ul", "!Rack", "Holder;Tray",
+                 "[OBJECTS]", "Rack;r2;t9", "Tray;t9;5", "Tray;b1;7", "Rack;A1;None", "Tray;T5;3"});
+    files.opens.push_back(file("racks.nol"));
+    tab.get_objects_button->click();
+    tab.add_all_button->click();
+    const Lines added = lines_of(*tab.new_list_box);
+    select(*tab.new_list_box, {2});
+    tab.sort_action->trigger();
+    EXPECT_EQ(lines_of(*tab.new_list_box),
+              (Lines{"Rack:A1", "Tray:t9", "Rack:r2", "Tray:b1", "Tray:T5"}));
+    EXPECT_EQ(dest_object(1), (Lines{"Tray:t9", "5"}));
+    EXPECT_EQ(dest_object(2), (Lines{"Rack:r2", "t9"}));
+    ASSERT_EQ(tab.new_list_box->selectedItems().size(), 1);
+    EXPECT_EQ(tab.new_list_box->selectedItems().front()->text(), "Tray:b1");
+    EXPECT_EQ(link.statuses.back(), "Sorted 5 objects by class and name");
+    tab.undo_action->trigger();
+    EXPECT_EQ(lines_of(*tab.new_list_box), added);
 }
 
 TEST(ListSavePath, TheNameIsCutAtItsFirstDotUnlessItIsANolFileAlready) {
@@ -329,8 +458,8 @@ TEST_F(EditTabTest, TheInstrumentsConfigurationBecomesTheSource) {
     EXPECT_EQ(state.source->object_count, 4);
     link.answer();
     EXPECT_EQ(link.statuses,
-              (Lines{"Receiving configuration from Nimbra", "Nimbra configuration recieved",
-                     "2 objects received from Nimbra"}));
+              (Lines{"Loaded first.nol: 4 objects", "Receiving configuration from Nimbra",
+                     "Nimbra configuration recieved", "2 objects received from Nimbra"}));
     EXPECT_EQ(tab.source_list_label->text(), "Objects in NIMBRA");
     EXPECT_EQ(lines_of(*tab.object_box), (Lines{"Plain:Cover", "Pump:P1"}));
     EXPECT_FALSE(state.no_source_yet);
@@ -380,6 +509,15 @@ TEST_F(EditTabTest, SendingAsksAboutTheWholeListAndNeedsTheInstrumentsClasses) {
     EXPECT_EQ(link.requests, 2);
     ASSERT_EQ(link.sent.size(), 2u);
     EXPECT_EQ(link.sent[1], (Lines{"Pump:Tray2", "Plain:Lid"}));
+
+    // A refusal part-way stops the send, and its bar goes back to the start.
+    select(*tab.new_list_box, {0, 1, 2});
+    tab.send_button->click();
+    link.port->deliver("@\r");
+    EXPECT_EQ(tab.send_progress->value(), 1);
+    link.port->deliver("@Object refused\r");
+    EXPECT_EQ(messages.errors.back(), "Object refused");
+    EXPECT_EQ(tab.send_progress->value(), 0);
 }
 
 }  // namespace

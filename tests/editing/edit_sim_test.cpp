@@ -14,6 +14,7 @@
 #include "support/event_wait.h"
 #include "support/find_child.h"
 #include "support/nimbra_sim_process.h"
+#include "support/status_time.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench.h"
 
@@ -44,10 +45,11 @@ TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
         const auto wait_for_status = [&](const std::string& text) {
             test::run_events_while(
                 [&] {
-                    return (statuses.empty() || statuses.back() != text) && messages.errors.empty();
+                    return (statuses.empty() || test::timeless(statuses.back()) != text) &&
+                           messages.errors.empty();
                 },
                 2 * kWaitMs);
-            return !statuses.empty() && statuses.back() == text;
+            return !statuses.empty() && test::timeless(statuses.back()) == text;
         };
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
@@ -76,7 +78,7 @@ TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
 
         files.saves.push_back(saved);
         messages.answers = {true};  // create the new file
-        script.press("Saving object list", "Add comments", [](QWidget& window) {
+        script.press("Saving object list", "Save list", [](QWidget& window) {
             static_cast<Tcomment_form&>(window).comments_memo->setPlainText("Built in a test");
         });
         tab.save_button->click();
@@ -89,7 +91,7 @@ TEST(EditSim, ABuiltListIsSavedAndSentAndTheInstrumentHoldsExactlyIt) {
         tab.new_list_box->clearSelection();
         messages.answers = {true};  // the whole list
         tab.send_button->click();
-        EXPECT_TRUE(wait_for_status("8 objects downloaded")) << sim.log();
+        EXPECT_TRUE(wait_for_status("8 objects of built downloaded in T s")) << sim.log();
         EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
     }
     ASSERT_EQ(sim.stop(), 0) << sim.log();

@@ -7,6 +7,9 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 
+#include "support/event_wait.h"
+#include "workbench/folder_tree.h"
+
 namespace vexilo {
 namespace {
 
@@ -56,6 +59,49 @@ TEST(ListFolder, ListPathLeadsBackToTheListedFile) {
     EXPECT_EQ(list_path(QDir::rootPath(), QStringLiteral("a")),
               QDir::toNativeSeparators(QDir::rootPath()) + QStringLiteral("a.nol"));
     EXPECT_EQ(list_name_of(QStringLiteral("/lists/x.y.NOL")), QStringLiteral("x.y"));
+}
+
+// A change of the folder touches only the rows that changed: the others keep their selection
+// and the current row, whatever the letter cases; and the folder tree takes a new subfolder
+// without reporting a change of the selected folder.
+TEST(ListFolder, ChangesReachTheListsRowByRowAndTheTreeWithoutNews) {
+    QListWidget box;
+    box.addItems({"Alpha", "Beta", "beta", "gamma", "zeta"});
+    box.item(1)->setSelected(true);
+    box.setCurrentRow(3, QItemSelectionModel::NoUpdate);
+    QListWidgetItem* kept = box.item(3);
+    update_list_names({"Alpha", "alpha", "Beta", "delta", "gamma", "Omega"}, box);
+    QStringList shown;
+    for (int row = 0; row < box.count(); ++row)
+        shown << box.item(row)->text() + (box.item(row)->isSelected() ? "*" : "");
+    EXPECT_EQ(shown, (QStringList{"Alpha", "alpha", "Beta*", "delta", "gamma", "Omega"}));
+    EXPECT_EQ(box.currentItem(), kept);
+    update_list_names({}, box);
+    EXPECT_EQ(box.count(), 0);
+
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("lists"));
+    FolderTree tree;
+    tree.set_base_folder(dir.path());
+    ASSERT_TRUE(tree.select_path(dir.filePath(QStringLiteral("lists"))));
+    QStringList news;
+    QObject::connect(&tree, &FolderTree::selection_changed,
+                     [&](const QString& path) { news << path; });
+    for (int i = 0; i < 50; ++i)
+        touch(dir, QStringLiteral("lists/%1.nol").arg(i));
+    QDir(dir.path()).mkdir(QStringLiteral("archive"));
+    const auto folders = [&] {
+        QStringList names;
+        const QModelIndex base = tree.model()->index(0, 0, tree.rootIndex());
+        for (int row = 0; row < tree.model()->rowCount(base); ++row)
+            names << tree.model()->index(row, 0, base).data().toString();
+        names.sort();
+        return names;
+    };
+    test::run_events_while([&] { return folders().size() < 2; }, 10000);
+    EXPECT_EQ(folders(), (QStringList{"archive", "lists"}));
+    EXPECT_EQ(QDir(tree.selected_path()).dirName(), "lists");
+    EXPECT_TRUE(news.isEmpty()) << news.join(", ").toStdString();
 }
 
 TEST(ListFolder, HintShowsTheCommentBlock) {

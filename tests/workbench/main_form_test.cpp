@@ -401,6 +401,7 @@ TEST_F(MainFormTest, TheDescriptionOpensFromTheKeyboardAndTheFileMenu) {
     EXPECT_TRUE(script.finished()) << script.failures().join(", ").toStdString();
     EXPECT_EQ(shown, (QStringList{"old", "by Shift+F10", "by the menu key"}));
     EXPECT_EQ(read_text_lines(wash), (std::vector<std::string>{"by the File menu", "[LISTS]"}));
+    EXPECT_EQ(form->status_text(), "Saved the description of wash");
 
     box.clearSelection();
     box.setCurrentRow(-1);
@@ -594,6 +595,34 @@ TEST_F(MainFormTest, MenuOpensTheSerialPortDialog) {
                                       "&Edit description of selected object list",
                                       "Remove all objects from Nimbra", "Restart Nimbra",
                                       "Compare with Nimbra", "&Options", "E&xit"}));
+}
+
+// The send panels say when "Send only changed objects" is on, and the commands' keys are
+// each taken once in the whole window.
+TEST_F(MainFormTest, TheChangedOnlyOptionShowsAndEveryShortcutIsItsOwn) {
+    start({"/support"});
+    show();
+    auto& option = action("send_changed_only_action");
+    const auto label_shown = [&] { return child<QLabel>(*form, "changed_only_label").isVisible(); };
+    EXPECT_EQ(label_shown(), option.isChecked());
+    option.trigger();
+    EXPECT_EQ(label_shown(), option.isChecked());
+    EXPECT_EQ(child<QLabel>(*form, "changed_only_label_1").isVisibleTo(form.get()), false)
+        << "the operator panel is hidden in the service presentation";
+    option.trigger();
+    EXPECT_EQ(label_shown(), option.isChecked());
+
+    std::map<QString, QStringList> keys;
+    for (const QAction* command : form->findChildren<QAction*>()) {
+        for (const QKeySequence& key : command->shortcuts())
+            keys[key.toString()] << command->objectName();
+    }
+    for (const auto& [key, owners] : keys)
+        EXPECT_EQ(owners.size(), 1) << key.toStdString() << ": " << owners.join(", ").toStdString();
+    EXPECT_EQ(keys["Ctrl+D"], QStringList{"compare_action"});
+    EXPECT_EQ(keys["Ctrl+P"], QStringList{"printitem"});
+    EXPECT_EQ(keys["Ctrl+Shift+R"], QStringList{"RestartNimbra1"});
+    EXPECT_EQ(keys["Ctrl+L"], QStringList{"SelectObjectListFolder1"});
 }
 
 }  // namespace

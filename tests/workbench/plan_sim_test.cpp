@@ -16,6 +16,7 @@
 #include "support/find_child.h"
 #include "support/message_recorder.h"
 #include "support/nimbra_sim_process.h"
+#include "support/status_time.h"
 #include "workbench/main_form.h"
 #include "workbench/plan_window.h"
 #include "workbench/workbench.h"
@@ -66,12 +67,15 @@ TEST(PlanSim, SecondChangedOnlySendAndThePlanUseTheCopyTheFirstSendKeptTrue) {
             QTest::mouseClick(&test::child<QPushButton>(form, "send_modules_button_1"),
                               Qt::LeftButton);
             test::run_events_while(
-                [&] { return form.status_text() != status && messages.errors.empty(); },
+                [&] {
+                    return test::timeless(form.status_text()) != status && messages.errors.empty();
+                },
                 2 * test::kWaitMs);
         };
-        send_until("6 objects downloaded, 0 already in the Nimbra");
+        const std::string sent = "6 objects of assay downloaded in T s, 0 already in the Nimbra";
+        send_until(sent);
         ASSERT_TRUE(messages.errors.empty()) << messages.errors.front();
-        EXPECT_EQ(form.status_text(), "6 objects downloaded, 0 already in the Nimbra");
+        EXPECT_EQ(test::timeless(form.status_text()), sent);
 
         send_until("0 objects downloaded, 6 already in the Nimbra");
         EXPECT_EQ(messages.infos,
@@ -81,7 +85,7 @@ TEST(PlanSim, SecondChangedOnlySendAndThePlanUseTheCopyTheFirstSendKeptTrue) {
         auto* window = form.findChild<PlanWindow*>();
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->counts_label->text(),
-                  "0 new, 0 changed, 6 unchanged, 0 misfit, 9 only on the instrument");
+                  "0 new, 0 changed, 6 unchanged, 0 misfit, 9 only in the Nimbra");
 
         const std::string log = sim.log();
         EXPECT_EQ(occurrences(log, "] GET_CONFIG ->"), 1) << log;

@@ -69,6 +69,9 @@ int main(int argc, char** argv) {
     store_text_setting("Root Folder", argv[2]);
     store_text_setting("List Folder", argv[2]);
     store_folder_list({argv[2], path_to_text(QDir::homePath())});
+    // VEXILO_SHOTS_CHANGED_ONLY=1 shows the panels with "Send only changed objects" on.
+    store_int_setting("Send Only Changed",
+                      qEnvironmentVariableIntValue("VEXILO_SHOTS_CHANGED_ONLY"));
 
     MessageBoxHandler boxes;
     ScopedMessageHandler messages(boxes);
