@@ -20,6 +20,7 @@
 #include "support/message_recorder.h"
 #include "support/modal_script.h"
 #include "support/ser2net_process.h"
+#include "support/status_time.h"
 #include "workbench/line_trace_action.h"
 #include "workbench/main_form.h"
 #include "workbench/workbench.h"
@@ -65,11 +66,11 @@ TEST(NetworkPortSim, PortDialogTakesAnAddressAndTheWindowSendsThroughIt) {
     test::child<QPushButton>(form, "send_modules_button_1").click();
     test::run_events_while(
         [&] {
-            return form.status_text().find(" objects downloaded") == std::string::npos &&
+            return form.status_text().find(" downloaded in ") == std::string::npos &&
                    messages.errors.empty();
         },
         2 * test::kWaitMs);
-    EXPECT_EQ(form.status_text(), "4 objects downloaded");
+    EXPECT_EQ(test::timeless(form.status_text()), "4 objects of wash downloaded in T s");
     EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
     const std::string log = sim.log();
     EXPECT_NE(log.find("[9600] SET_BAUD 38400 -> @, then 38400 baud"), std::string::npos) << log;
