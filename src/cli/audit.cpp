@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
@@ -245,7 +246,9 @@ QString html_escaped(const QString& text) {
 // a printed page anchors the chain.
 bool export_pdf(const std::vector<Record>& records, const audit::ChainCheck& check,
                 const QString& path, const QString& trail_path) {
-    QString html = QStringLiteral("<html><body style='font-family: sans-serif; font-size: 9pt'>");
+    // Fixed pitch throughout: a proportional font sets "ff" and "fi" of a hash as ligatures,
+    // and a hash copied from the PDF or read off paper must be the hash.
+    QString html = QStringLiteral("<html><body style='font-family: monospace; font-size: 8pt'>");
     for (const Record& r : records) {
         const QStringList lines = record_lines(r);
         html += QStringLiteral("<p style='margin-top: 8px'><b>") + html_escaped(lines.front()) +
@@ -269,7 +272,7 @@ bool export_pdf(const std::vector<Record>& records, const audit::ChainCheck& che
     QPainter painter;
     if (!painter.begin(&writer)) return false;
     const QRectF page = writer.pageLayout().paintRectPixels(writer.resolution());
-    QFont header_font(QStringLiteral("sans-serif"));
+    QFont header_font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     header_font.setPointSizeF(7.5);
     const qreal header_height = QFontMetricsF(header_font, &writer).height() * 3.6;
     const QRectF body(0, 0, page.width(), page.height() - header_height);
