@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVariant>
 #include <atomic>
 #include <map>
@@ -80,6 +82,16 @@ Event event_of(const QSqlQuery& q) {
     e.content = QJsonDocument::fromJson(q.value(4).toString().toUtf8()).object();
     e.hash = q.value(7).toString();
     return e;
+}
+
+// How long a writer waits for another process's transaction.
+constexpr int kBusyTimeoutMs = 15000;
+
+// SQLite's "database is locked": another connection holds what this one needs.
+bool busy(const QSqlQuery& query) {
+    bool ok = false;
+    const int code = query.lastError().nativeErrorCode().toInt(&ok);
+    return ok && (code & 0xFF) == 5;
 }
 
 constexpr const char* kEventColumns =
@@ -166,18 +178,27 @@ bool AuditTrail::open(QString& error) {
     }
     db.setDatabaseName(path_);
     // Another process may be writing: wait for its transaction rather than fail.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=15000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open()) {
         error = db.lastError().text();
         return false;
     }
     QSqlQuery q(db);
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"}) {
-        if (!q.exec(QLatin1String(pragma))) {
+    // Turning a new trail to WAL needs it alone, and SQLite answers "locked" at once rather
+    // than wait when another program opens the same new trail just then: wait here instead.
+    const QDeadlineTimer deadline(kBusyTimeoutMs);
+    while (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        if (!busy(q) || deadline.hasExpired()) {
             error = sql_error(q);
             db.close();
             return false;
         }
+        QThread::msleep(20);
+    }
+    if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL"))) {
+        error = sql_error(q);
+        db.close();
+        return false;
     }
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         error = sql_error(q);

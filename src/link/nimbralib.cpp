@@ -118,11 +118,38 @@ bool Tnimbra_lib::open_port() {
         if (!port_problem_ || !port_problem_(error)) break;
     }
     opening_ = false;
-    if (opened) {
-        discard_waiting("when the port opened");
-        fixed_speed_note();
-    }
+    if (opened) port_opened();
     return opened;
+}
+
+void Tnimbra_lib::port_opened() {
+    unanswered_since_open_ = true;
+    quick_reopens_ = 0;
+    discard_waiting("when the port opened");
+    fixed_speed_note();
+}
+
+// A device server that still holds its serial port for the last client (or serves another
+// one) accepts the connection and closes it at once, before anything is answered: a few
+// moments later the port is free. The command in flight never reached the instrument then,
+// so it goes out again on the new connection.
+bool Tnimbra_lib::reopen_closed_at_once() {
+    if (!in_flight_ || !unanswered_since_open_ || shutting_down_) return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (quick_reopens_ == 0) {
+        quick_reopen_until_ = now + std::chrono::milliseconds(kQuickReopenLimitMs);
+    } else if (now >= quick_reopen_until_) {
+        return false;
+    }
+    ++quick_reopens_;
+    port_->stop_timer(reply_timer_);
+    port_->close();
+    port_->pause(kQuickReopenPauseMs);
+    std::string error;
+    if (!port_->open(error)) return false;
+    discard_waiting("when the port opened again");
+    transmit(flight_text_, std::move(completion_));
+    return true;
 }
 
 // Said whenever such a line opens: the operator may wonder why everything goes at 9600.
@@ -312,8 +339,7 @@ void Tnimbra_lib::set_port_number(int number) {
     std::string error;
     if (port_->open(error)) {
         last_open_error_.clear();
-        discard_waiting("when the port opened");
-        fixed_speed_note();
+        port_opened();
     } else if (error != last_open_error_) {
         // Every activation of the window comes here; one note per reason is enough.
         last_open_error_ = error;
@@ -345,10 +371,7 @@ void Tnimbra_lib::change_port(int number) {
     // link is still opening, its own loop tries again.
     if (ok && !port_->is_open() && !opening_) ok = port_->open(error);
     if (!ok && !opening_) show_error(error);
-    if (ok && port_->is_open()) {
-        discard_waiting("when the port opened");
-        fixed_speed_note();
-    }
+    if (ok && port_->is_open()) port_opened();
 }
 
 void Tnimbra_lib::leave_high_speed() {
@@ -399,7 +422,12 @@ void Tnimbra_lib::command_failed(Failure failure, const std::string& text) {
 }
 
 void Tnimbra_lib::line_lost(const std::string& reason) {
-    const std::string lost = "The serial line was lost: " + reason;
+    if (reopen_closed_at_once()) return;
+    std::string lost = "The serial line was lost: " + reason;
+    if (in_flight_ && unanswered_since_open_ && quick_reopens_ > 0) {
+        lost += " at once, " + std::to_string(quick_reopens_ + 1) +
+                " times (another client connected, or the port still in use)";
+    }
     note(lost);
     set_status(lost);
     reply_line_.clear();
@@ -476,6 +504,7 @@ void Tnimbra_lib::end_reply_line(char end) {
         return;
     }
     if (answer) {
+        unanswered_since_open_ = false;
         in_flight_ = false;
         port_->stop_timer(reply_timer_);
         Action completion = std::move(completion_);

@@ -14,6 +14,7 @@
 // what it sends, receives and notes as events, and each view (the diagnostic window, the
 // operations' copy of a reply, a trace) keeps its own lines.
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -80,6 +81,10 @@ class Tnimbra_lib {
     static constexpr const char* kRestartCommand = "RSTRT";
     static constexpr int kSwitchPauseMs = 200;
     static constexpr int kShutdownPauseMs = 1000;
+    // A line the device server closed before anything was answered is opened again, this
+    // long apart, for this long at most: well within the time a connection may take.
+    static constexpr int kQuickReopenPauseMs = 250;
+    static constexpr int kQuickReopenLimitMs = 3000;
     // Longest reply line kept; the instrument's longest real line is far shorter, so anything
     // beyond is garbage on the line and is dropped rather than grown without end.
     static constexpr std::size_t kMaxReplyLine = 4096;
@@ -218,6 +223,8 @@ class Tnimbra_lib {
     void fixed_speed_note();
     void send_next();
     void finish_shutdown();
+    void port_opened();
+    bool reopen_closed_at_once();
     void change_port(int number);
 
     std::unique_ptr<SerialPort> port_;
@@ -230,6 +237,12 @@ class Tnimbra_lib {
     bool reply_overflow_ = false;
     std::size_t reply_lines_ = 0;  // received since the receive progress bar was set
     bool after_cr_ = false;  // the last character taken was a CR: an LF now only ends the pair
+
+    // Nothing answered since the port opened, and how often a line that closed at once was
+    // opened again (a device server still releasing the port for the last client).
+    bool unanswered_since_open_ = false;
+    int quick_reopens_ = 0;
+    std::chrono::steady_clock::time_point quick_reopen_until_;
 
     // The one command in flight: only its answer runs its completion, once.
     bool in_flight_ = false;

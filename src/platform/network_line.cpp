@@ -82,19 +82,28 @@ bool NetworkLine::open(int baud, std::string& error) {
     if (open_) return true;
     close();
     losing_ = false;
-    if (!connect_socket(error)) {
-        close();
-        return false;
-    }
-    tune_socket();
-    open_ = true;
-    purge_pending_ = true;
-    if (!fixed_speed() && !negotiate(baud, error)) {
+    for (int attempt = 1;; ++attempt) {
+        if (!connect_socket(error)) {
+            close();
+            return false;
+        }
+        tune_socket();
+        open_ = true;
+        purge_pending_ = true;
+        if (fixed_speed() || negotiate(baud, error)) return true;
+        const bool closed = !open_;
         // A line that never opened is not reported lost as well.
         close();
-        return false;
+        if (!closed) return false;
+        if (attempt >= kSetupAttempts) {
+            error = "the device server at " + address_.host_port() +
+                    " closed the connection at once, " + std::to_string(attempt) +
+                    " times (another client connected, or the port still in use)";
+            return false;
+        }
+        error.clear();
+        QThread::msleep(kSetupRetryPauseMs);
     }
-    return true;
 }
 
 void NetworkLine::close() {
@@ -254,6 +263,8 @@ void NetworkLine::set_baud_rate(int baud) {
 }
 
 void NetworkLine::write_raw(std::string_view bytes) {
+    // The server may have closed while the line was set up; the rest of the setup goes nowhere.
+    if (socket_.state() != QAbstractSocket::ConnectedState) return;
     socket_.write(bytes.data(), static_cast<qint64>(bytes.size()));
     // Out now rather than on the next pass of the event loop: each line waits for its answer.
     socket_.flush();

@@ -24,6 +24,10 @@ class NetworkLine {
     static constexpr int kConnectLimitMs = 5000;
     // How long the device server may take to confirm a line setting.
     static constexpr int kConfirmLimitMs = 2000;
+    // A server that closes the connection while the line is set up (its serial port still
+    // busy with the last client) is tried this many times, this long apart.
+    static constexpr int kSetupAttempts = 8;
+    static constexpr int kSetupRetryPauseMs = 250;
 
     explicit NetworkLine(NetworkAddress address);
     ~NetworkLine();

@@ -10,6 +10,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
+#include <future>
+#include <thread>
 
 namespace vexilo::audit {
 namespace {
@@ -126,6 +129,34 @@ TEST_F(AuditTrailTest, ARemovedEventIsAGapAndARewrittenChainDoesNotFollow) {
         "");
     EXPECT_FALSE(check().ok);
     EXPECT_TRUE(check().problem.contains("event 2")) << check().problem.toStdString();
+}
+
+// Another program creating the same new trail at that moment holds it for a write: opening
+// waits for it rather than fail with "database is locked".
+TEST(AuditTrailOpen, ANewTrailBeingCreatedElsewhereIsWaitedFor) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("audit.sqlite"));
+    std::promise<bool> holding;
+    std::thread other([&] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+            db.setDatabaseName(path);
+            QSqlQuery q(db);
+            const bool held = db.open() && q.exec(QStringLiteral("BEGIN IMMEDIATE")) &&
+                              q.exec(QStringLiteral("CREATE TABLE early (x)"));
+            holding.set_value(held);
+            QThread::msleep(300);
+            q.exec(QStringLiteral("COMMIT"));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    });
+    ASSERT_TRUE(holding.get_future().get());
+    AuditTrail trail(path);
+    QString error;
+    EXPECT_TRUE(trail.open(error)) << error.toStdString();
+    other.join();
+    EXPECT_TRUE(trail.append(0, QStringLiteral("start"), QJsonObject{{"operation", "get"}}, error))
+        << error.toStdString();
 }
 
 }  // namespace

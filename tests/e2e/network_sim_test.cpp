@@ -2,12 +2,36 @@
 // reached through RFC 2217 (the speed switch works) and through raw TCP (it is not used).
 
 #include <signal.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 #include "e2e_support.h"
 #include "support/ser2net_process.h"
 
 namespace vexilo::test {
 namespace {
+
+// A client of the device server that holds its serial port: connected to the raw TCP port and
+// answered once, so the server has the port open for it. -1 when that fails.
+int hold_serial_port(int tcp_port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(tcp_port));
+    const timeval limit{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    std::string got;
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        write(fd, "RSTRT\r", 6) == 6) {
+        char c = 0;
+        while (got != "@\r" && got.size() < 64 && read(fd, &c, 1) == 1)
+            got += c;
+    }
+    if (got == "@\r") return fd;
+    close(fd);
+    return -1;
+}
 
 class NetworkSim : public ::testing::Test {
   protected:
@@ -94,6 +118,27 @@ TEST_F(NetworkSim, SendGetConfigAndPlanThroughRfc2217SwitchSpeedAndRawTcpDoesNot
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(after.find("SET_BAUD"), std::string::npos) << after;
     EXPECT_NE(after.find("[9600] DLD_OBJ"), std::string::npos) << after;
+
+    // While another client holds the serial port, both kinds of port keep being closed at once,
+    // and the operator is told why. Once it lets go, commands through either port follow each
+    // other straight away, though the server may still be releasing the port for the last.
+    const int holder = hold_serial_port(server->raw_port);
+    ASSERT_GE(holder, 0);
+    for (const std::string& busy_url : {url, server->raw_url()}) {
+        const CliResult busy = run_cli(dir, {"--port", busy_url, "restart"});
+        EXPECT_EQ(busy.status, 1);
+        EXPECT_NE(busy.err.find("closed the connection at once, "), std::string::npos) << busy.err;
+        EXPECT_NE(busy.err.find(" times (another client connected, or the port still in use)"),
+                  std::string::npos)
+            << busy.err;
+    }
+    close(holder);
+    for (int round = 0; round < 3; ++round) {
+        for (const std::string& next : {url, server->raw_url()}) {
+            const CliResult restarted = run_cli(dir, {"--port", next, "restart"});
+            EXPECT_EQ(restarted.status, 0) << next << "\n" << restarted.err;
+        }
+    }
 
     const Lines held = object_lines_of(dir.file("got.nol"));
     EXPECT_EQ(sim->stop(), 0);

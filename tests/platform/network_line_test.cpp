@@ -28,11 +28,11 @@ constexpr unsigned char kSe = 240;
 class FakeServer {
   public:
     struct Script {
-        int silent_command = -1;           // a com port command never confirmed
-        int late_baud = -1;                // a speed confirmed only after the line's limit...
-        bool close_on_first_line = false;  // ...or the connection closed at the first line
-        bool echo = false;                 // data sent back, cut into pieces
-        bool refuse_binary = false;        // telnet's text rules: CR NUL both ways
+        int silent_command = -1;     // a com port command never confirmed
+        int late_baud = -1;          // a speed confirmed only after the line's limit...
+        int close_at_line = -1;      // ...or the first connection closed at this line
+        bool echo = false;           // data sent back, cut into pieces
+        bool refuse_binary = false;  // telnet's text rules: CR NUL both ways
     };
 
     explicit FakeServer(Script script) : script_(script) {
@@ -87,6 +87,7 @@ class FakeServer {
         unsigned char verb = 0;
         std::string sub;
         std::string line;
+        int line_count = 0;
         while (!stop_) {
             pollfd p{fd, POLLIN, 0};
             if (poll(&p, 1, 20) <= 0) continue;
@@ -135,7 +136,7 @@ class FakeServer {
                         lines_.push_back(std::to_string(connection) + " " + line);
                     }
                     line.clear();
-                    if (script_.close_on_first_line && connection == 1) return;
+                    if (++line_count == script_.close_at_line && connection == 1) return;
                     put(fd, script_.refuse_binary ? std::string("@\r\0", 3) : "@\r");
                 } else if (b == 0 && script_.refuse_binary) {
                 } else {
@@ -224,13 +225,14 @@ TEST(NetworkLineTest, ASettingNeverConfirmedFailsTheOpenWithTheReason) {
     EXPECT_FALSE(port.is_open());
 }
 
-// A speed the server does not confirm in time, and a connection closed under a command: each
-// ends the command as a lost line, never as done, and the next command connects again.
+// A speed the server does not confirm in time, and a connection closed under a command once
+// the line is in use: each ends the command as a lost line, never as done, and the next
+// command connects again.
 TEST(NetworkLineTest, AServerThatFailsLosesTheLineAndTheNextCommandConnectsAgain) {
     for (const bool late : {true, false}) {
         SCOPED_TRACE(late ? "late confirmation" : "closed connection");
         FakeServer server(late ? FakeServer::Script{.late_baud = 38400}
-                               : FakeServer::Script{.close_on_first_line = true});
+                               : FakeServer::Script{.close_at_line = 2});
         test::MessageRecorder messages;
         Tnimbra_lib link(std::make_unique<QtSerialPort>([&](int) { return server.url(); }));
         std::vector<std::string> failures;
@@ -255,6 +257,22 @@ TEST(NetworkLineTest, AServerThatFailsLosesTheLineAndTheNextCommandConnectsAgain
         EXPECT_EQ(done, 1);
         EXPECT_EQ(server.lines().back(), "2 RSTRT");
     }
+}
+
+// A server that closes a new connection before anything is answered (its serial port still
+// busy) is connected to again, and the command goes out on the new connection.
+TEST(NetworkLineTest, AConnectionClosedBeforeAnyAnswerIsOpenedAgainAndTheCommandSent) {
+    FakeServer server({.close_at_line = 1});
+    test::MessageRecorder messages;
+    Tnimbra_lib link(std::make_unique<QtSerialPort>([&](int) { return server.url(); }));
+    ASSERT_TRUE(link.FormCreate());
+    int done = 0;
+    link.run_command("RSTRT", [&] { ++done; });
+    test::run_events_while([&] { return done == 0 && messages.errors.empty(); }, 20000);
+    EXPECT_EQ(done, 1);
+    EXPECT_TRUE(messages.errors.empty()) << ::testing::PrintToString(messages.errors);
+    EXPECT_EQ(server.lines(),
+              (std::vector<std::string>{"1 SET_BAUD 38400", "2 SET_BAUD 38400", "2 RSTRT"}));
 }
 
 }  // namespace

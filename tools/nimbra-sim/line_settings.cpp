@@ -37,8 +37,8 @@ bool line_echoes(int fd) {
     return (t.c_lflag & ECHO) != 0;
 }
 
-void flush_line(int fd) {
-    ioctl(fd, TCFLSH, TCIOFLUSH);
+void drop_replies(int fd) {
+    ioctl(fd, TCFLSH, TCIFLUSH);
 }
 
 }  // namespace vexilo::sim

@@ -9,7 +9,8 @@ bool set_raw_line(int fd, int speed);
 // The output speed; 0 when it cannot be read.
 int line_speed(int fd);
 bool line_echoes(int fd);
-// Drops pending data both ways.
-void flush_line(int fd);
+// Drops what was sent to the client and not yet read. What the client sent is left alone:
+// on a pseudo-terminal that flush would also take a new client's first command.
+void drop_replies(int fd);
 
 }  // namespace vexilo::sim

@@ -98,7 +98,7 @@ bool PtyPort::client_echoes() const {
 }
 
 void PtyPort::reset_line() {
-    flush_line(slave_);
+    drop_replies(slave_);
     ioctl(slave_, TIOCNXCL);
     set_raw_line(slave_, LOW_SPEED);
 }

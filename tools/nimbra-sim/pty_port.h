@@ -34,7 +34,7 @@ class PtyPort {
     // True when the terminal settings echo what the simulator sends back to it.
     bool client_echoes() const;
 
-    // What a closed port forgets: pending data both ways, exclusive use and the client's
+    // What a closed port forgets: replies not yet read, exclusive use and the client's
     // settings (back to raw 9600).
     void reset_line();
 

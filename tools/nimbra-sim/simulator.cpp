@@ -203,8 +203,8 @@ void Simulator::session_started() {
 }
 
 // As on a real line, what the instrument sends while nobody holds the port is lost, and so
-// is what the departed client sent that was not yet taken. When a new client has already
-// opened the port, its settings and its bytes stay untouched.
+// is what the departed client sent that was not yet taken (see read_input). When a new client
+// has already opened the port, its settings stay untouched.
 void Simulator::session_ended(bool reopened_already) {
     log_line("port closed");
     if (delayed_) {
@@ -215,9 +215,6 @@ void Simulator::session_ended(bool reopened_already) {
     babbling_ = Babbling::None;
     if (!reopened_already) {
         port_.reset_line();
-        char discard[4096];
-        while (read(port_.master(), discard, sizeof discard) > 0) {
-        }
         leave_early_answer();
     }
     save_state();
@@ -282,6 +279,11 @@ void Simulator::read_input(Nanos now) {
     unsigned char buffer[4096];
     const ssize_t n = read(port_.master(), buffer, sizeof buffer);
     if (n <= 0) return;
+    // Bytes with nobody holding the port were left by a departed client, unless a new one
+    // opened it meanwhile: its open is recorded before it can write, so looking now, after
+    // the read, tells the two apart and never drops a command sent right after an open.
+    if (clients_ == 0) take_open_changes();
+    if (clients_ == 0) return;
     // A real line garbles what is sent at another speed; the speed is the one the client has
     // set when its bytes are taken.
     const int client_speed = port_.client_speed();
