@@ -69,8 +69,15 @@ QString connection_name() {
     return QStringLiteral("vexilo-audit-%1").arg(next++);
 }
 
+// SQLite's own words ("file is not a database"), without the driver's "Unable to execute
+// statement" that Qt appends.
+QString sql_error(const QSqlError& error) {
+    const QString database = error.databaseText().trimmed();
+    return database.isEmpty() ? error.text() : database;
+}
+
 QString sql_error(const QSqlQuery& query) {
-    return query.lastError().text();
+    return sql_error(query.lastError());
 }
 
 Event event_of(const QSqlQuery& q) {
@@ -180,7 +187,7 @@ bool AuditTrail::open(QString& error) {
     // Another process may be writing: wait for its transaction rather than fail.
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!db.open()) {
-        error = db.lastError().text();
+        error = sql_error(db.lastError());
         return false;
     }
     QSqlQuery q(db);
