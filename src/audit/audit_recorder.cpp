@@ -140,7 +140,7 @@ std::string AuditRecorder::operation_starting(const OperationStart& start) {
                         {"user", os_user()},
                         {"host", QSysInfo::machineHostName()},
                         {"program", QCoreApplication::applicationName()},
-                        {"version", QCoreApplication::applicationVersion()},
+                        {"version", QStringLiteral(VEXILO_VERSION_TEXT)},
                         {"pid", static_cast<qint64>(::getpid())},
                         {"local_offset", local_offset()}};
     if (!objects.isEmpty()) content["objects"] = objects;

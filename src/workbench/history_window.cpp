@@ -83,7 +83,10 @@ void HistoryWindow::reload() {
     }
     table_->resizeColumnsToContents();
     if (!records_.empty()) table_->selectRow(0);
-    chain_->setText(QStringLiteral("%1 records in %2").arg(records_.size()).arg(path_));
+    chain_->setText((records_.size() == 1 ? QStringLiteral("%1 record in %2")
+                                          : QStringLiteral("%1 records in %2"))
+                        .arg(records_.size())
+                        .arg(path_));
 }
 
 void HistoryWindow::show_selected() {
