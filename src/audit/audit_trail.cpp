@@ -202,16 +202,17 @@ bool AuditTrail::open(QString& error) {
         }
         QThread::msleep(20);
     }
-    if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL"))) {
+    // One step of setting the trail up; a failed one closes it, saying why.
+    const auto step = [&](const QString& statement) {
+        if (q.exec(statement)) return true;
         error = sql_error(q);
+        q.exec(QStringLiteral("ROLLBACK"));  // nothing half-made stays (harmless outside one)
         db.close();
         return false;
-    }
-    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
-        error = sql_error(q);
-        db.close();
+    };
+    if (!step(QStringLiteral("PRAGMA synchronous=FULL")) ||
+        !step(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
-    }
     // A trail whose triggers are gone was opened with other tools: say so when it is checked.
     QStringList tables;
     QStringList triggers;
@@ -229,18 +230,9 @@ bool AuditTrail::open(QString& error) {
     }
     q.finish();
     for (const char* statement : kSchema) {
-        if (!q.exec(QLatin1String(statement))) {
-            error = sql_error(q);
-            q.exec(QStringLiteral("ROLLBACK"));
-            db.close();
-            return false;
-        }
+        if (!step(QLatin1String(statement))) return false;
     }
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        error = sql_error(q);
-        db.close();
-        return false;
-    }
+    if (!step(QStringLiteral("COMMIT"))) return false;
     open_ = true;
     return true;
 }
