@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,16 @@ namespace vexilo::test {
 using Lines = std::vector<std::string>;
 
 inline const std::string kExamples = VEXILO_EXAMPLES;
+
+// The simulator on the example configuration, linked as DIR/nimbra, writing DIR/state.nol when
+// it ends; the caller checks that it started.
+inline std::unique_ptr<SimProcess> start_simulator(const TempDir& dir, const Lines& extra = {}) {
+    Lines args = {"--config", kExamples + "/instrument.nol",
+                  "--state",  dir.file("state.nol"),
+                  "--link",   dir.file("nimbra")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return std::make_unique<SimProcess>(NIMBRA_SIM_PATH, args, dir);
+}
 
 // The command lines the simulator logged ("[38400] GET_CONFIG -> ..."), in order.
 inline Lines logged_commands(const std::string& log) {

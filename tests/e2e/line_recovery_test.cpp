@@ -9,11 +9,7 @@ namespace {
 class LineRecovery : public ::testing::Test {
   protected:
     void start(const Lines& extra = {}) {
-        Lines args = {"--config", kExamples + "/instrument.nol",
-                      "--state",  dir.file("state.nol"),
-                      "--link",   dir.file("nimbra")};
-        args.insert(args.end(), extra.begin(), extra.end());
-        sim = std::make_unique<SimProcess>(NIMBRA_SIM_PATH, args, dir);
+        sim = start_simulator(dir, extra);
         ASSERT_TRUE(sim->started());
         ASSERT_TRUE(sim->port()) << sim->log();
     }

@@ -36,11 +36,7 @@ int hold_serial_port(int tcp_port) {
 class NetworkSim : public ::testing::Test {
   protected:
     void start(const Lines& extra = {}) {
-        Lines args = {"--config", kExamples + "/instrument.nol",
-                      "--state",  dir.file("state.nol"),
-                      "--link",   dir.file("nimbra")};
-        args.insert(args.end(), extra.begin(), extra.end());
-        sim = std::make_unique<SimProcess>(NIMBRA_SIM_PATH, args, dir);
+        sim = start_simulator(dir, extra);
         ASSERT_TRUE(sim->started());
         ASSERT_TRUE(sim->port()) << sim->log();
         server = std::make_unique<Ser2net>(dir.file("nimbra"), dir);
